@@ -1,0 +1,78 @@
+#pragma once
+// The per-user preferences store: typed values under string keys, with registered defaults.
+//
+// Registered defaults live in memory only and are never written. A typed read returns the stored
+// value when it parses as that type, else the registered default, else the caller's fallback, so a
+// hand-edited value of the wrong type behaves as if it were absent. Values are kept as text (the form
+// they have in the file) and parsed on read.
+//
+// changed(key) is emitted for every write through this object and for every key whose stored text was
+// altered by another process. Safe to read from any thread; signals are emitted on the owner's thread.
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <mutex>
+#include <optional>
+
+namespace kalvix {
+
+class PreferencesStore : public QObject {
+    Q_OBJECT
+public:
+    using RawValues = QMap<QString, QString>;
+
+    ~PreferencesStore() override;
+
+    bool boolValue(const QString& key, bool fallback) const;
+    int intValue(const QString& key, int fallback) const;
+    QString stringValue(const QString& key, const QString& fallback) const;
+    // Nothing when neither a stored value nor a default is present, or the text is not a list.
+    std::optional<QStringList> stringListValue(const QString& key) const;
+    std::optional<QByteArray> dataValue(const QString& key) const;
+
+    // True when the store holds a value for the key (registered defaults do not count).
+    bool contains(const QString& key) const;
+    std::optional<QString> rawValue(const QString& key) const;
+
+    // Each write takes effect in memory at once and returns whether it also reached persistent storage.
+    bool setBool(const QString& key, bool value);
+    bool setInt(const QString& key, int value);
+    bool setString(const QString& key, const QString& value);
+    bool setStringList(const QString& key, const QStringList& value);
+    bool setData(const QString& key, const QByteArray& value);
+    bool remove(const QString& key);
+
+    // Fallback values for typed reads; never persisted. Registering again replaces the same entries.
+    void registerDefaults(const QVariantMap& defaults);
+
+    // Text forms used in storage, exposed for tests and tools.
+    static QString encodeList(const QStringList& items);
+    static std::optional<QStringList> decodeList(const QString& text);
+
+Q_SIGNALS:
+    void changed(const QString& key);
+
+protected:
+    explicit PreferencesStore(QObject* parent = nullptr);
+
+    // Persists the full set of values after `key` changed (absent from `all` when removed).
+    virtual bool persist(const RawValues& all, const QString& key) = 0;
+
+    // Installs values read from storage, announcing each key whose text differs.
+    void replaceAll(const RawValues& values);
+    RawValues snapshot() const;
+
+private:
+    bool write(const QString& key, std::optional<QString> text);
+    QVariant registeredDefault(const QString& key) const;
+
+    mutable std::mutex m_mutex;
+    RawValues m_values;
+    QVariantMap m_defaults;
+};
+
+} // namespace kalvix

@@ -1,0 +1,139 @@
+#include "platform/CivilCalendar.h"
+#include "platform/SystemZone.h"
+#include "tests/support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalvix;
+using kalvix::test::ScopedEnv;
+using kalvix::test::utcSeconds;
+
+namespace {
+CivilCalendar in(const char* zone)
+{
+    return CivilCalendar(QTimeZone(zone));
+}
+} // namespace
+
+struct DstDay {
+    const char* name;
+    const char* zone;
+    CivilDate date;
+    double expectedStartUtc; // the first instant of the local day
+    double hoursLong;
+};
+
+class DstDays : public ::testing::TestWithParam<DstDay> {};
+
+TEST_P(DstDays, dayLengthAndStart)
+{
+    const DstDay& row = GetParam();
+    const CivilCalendar cal = in(row.zone);
+    const auto start = cal.startOfDay(row.date);
+    ASSERT_TRUE(start);
+    EXPECT_DOUBLE_EQ(start->seconds, row.expectedStartUtc);
+    const auto next = cal.startOfDay(*cal.addDays(*start, 1));
+    ASSERT_TRUE(next);
+    EXPECT_DOUBLE_EQ((*next - *start) / 3600.0, row.hoursLong);
+    EXPECT_EQ(cal.daysBetween(*start, *next), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones,
+    DstDays,
+    ::testing::Values(
+        DstDay{"london_spring_forward", "Europe/London", {2026, 3, 29}, utcSeconds(2026, 3, 29, 0), 23},
+        DstDay{"london_fall_back", "Europe/London", {2026, 10, 25}, utcSeconds(2026, 10, 24, 23), 25},
+        DstDay{"new_york_spring_forward", "America/New_York", {2026, 3, 8}, utcSeconds(2026, 3, 8, 5), 23},
+        DstDay{"new_york_fall_back", "America/New_York", {2026, 11, 1}, utcSeconds(2026, 11, 1, 4), 25},
+        DstDay{"sydney_fall_back", "Australia/Sydney", {2026, 4, 5}, utcSeconds(2026, 4, 4, 13), 25},
+        // Santiago springs forward at midnight: the day starts at 01:00 local.
+        DstDay{"santiago_midnight_gap", "America/Santiago", {2026, 9, 6}, utcSeconds(2026, 9, 6, 4), 23},
+        DstDay{"kathmandu_no_dst", "Asia/Kathmandu", {2026, 3, 29}, utcSeconds(2026, 3, 28, 18, 15), 24}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CivilCalendar, wallClockTimeInAGapMovesForwardAndOverlapTakesTheEarlierInstant)
+{
+    const CivilCalendar london = in("Europe/London");
+    // 01:30 does not exist on 29 March 2026 in London; it becomes 02:30 BST = 01:30 UTC.
+    EXPECT_DOUBLE_EQ(london.instantOf({2026, 3, 29}, {1, 30, 0})->seconds, utcSeconds(2026, 3, 29, 1, 30));
+    // 01:30 happens twice on 25 October 2026; the first is 01:30 BST = 00:30 UTC.
+    EXPECT_DOUBLE_EQ(london.instantOf({2026, 10, 25}, {1, 30, 0})->seconds, utcSeconds(2026, 10, 25, 0, 30));
+}
+
+TEST(CivilCalendar, addDaysKeepsWallClockTimeAcrossDst)
+{
+    const CivilCalendar ny = in("America/New_York");
+    const Instant before{utcSeconds(2026, 3, 7, 14, 0)}; // 09:00 EST
+    const auto after = ny.addDays(before, 1);
+    ASSERT_TRUE(after);
+    EXPECT_DOUBLE_EQ(after->seconds, utcSeconds(2026, 3, 8, 13, 0)); // 09:00 EDT
+    EXPECT_EQ(ny.timeOf(*after)->hour, 9);
+}
+
+TEST(CivilCalendar, monthIntervalsAndClampedMonthArithmetic)
+{
+    const CivilCalendar london = in("Europe/London");
+    const auto march = london.monthInterval(Instant{utcSeconds(2025, 3, 15, 12)});
+    ASSERT_TRUE(march);
+    EXPECT_DOUBLE_EQ(march->start.seconds, utcSeconds(2025, 3, 1));
+    EXPECT_DOUBLE_EQ(march->end.seconds, utcSeconds(2025, 3, 31, 23)); // 1 April 00:00 BST
+    const auto feb = london.addMonths(Instant{utcSeconds(2024, 1, 31, 12)}, 1);
+    EXPECT_EQ(london.dateOf(*feb), (CivilDate{2024, 2, 29}));
+    EXPECT_EQ(london.dayOfYear(Instant{utcSeconds(2024, 12, 31, 12)}), 366);
+}
+
+TEST(CivilCalendar, instantsOutsideAnyCalendarGiveNothing)
+{
+    const CivilCalendar cal = CivilCalendar::utc();
+    for (double bad : {1e300, -1e300, std::numeric_limits<double>::infinity(), std::nan("")}) {
+        EXPECT_FALSE(cal.dateOf(Instant{bad}));
+        EXPECT_FALSE(cal.startOfDay(Instant{bad}));
+        EXPECT_FALSE(cal.addDays(Instant{bad}, 1));
+        EXPECT_FALSE(cal.daysBetween(Instant{0}, Instant{bad}));
+        EXPECT_FALSE(cal.isSameDay(Instant{bad}, Instant{bad}));
+    }
+}
+
+TEST(SystemZone, followsTzAtEveryCallAndFallsBackForUnknownNames)
+{
+    {
+        ScopedEnv tz("TZ", "Asia/Tokyo");
+        EXPECT_EQ(platform::systemZone().id(), QByteArray("Asia/Tokyo"));
+    }
+    {
+        ScopedEnv tz("TZ", ":America/New_York");
+        EXPECT_EQ(platform::systemZone().id(), QByteArray("America/New_York"));
+    }
+    {
+        ScopedEnv tz("TZ", "/usr/share/zoneinfo/Europe/Paris");
+        EXPECT_EQ(platform::systemZone().id(), QByteArray("Europe/Paris"));
+    }
+    {
+        // Not a zone: the machine's own zone, whatever it is, but never ICU's "Etc/Unknown".
+        ScopedEnv tz("TZ", "Mars/Olympus_Mons");
+        EXPECT_TRUE(platform::systemZone().isValid());
+        EXPECT_NE(platform::systemZone().id(), QByteArray("Mars/Olympus_Mons"));
+    }
+    ScopedEnv tz("TZ", "Europe/London");
+    EXPECT_EQ(platform::zoneOrSystem("Not/AZone").id(), QByteArray("Europe/London"));
+    EXPECT_EQ(platform::zoneOrSystem("Asia/Kolkata").id(), QByteArray("Asia/Kolkata"));
+}
+
+TEST(SystemZone, localeComesFromLcAllThenLcTimeThenLang)
+{
+    ScopedEnv all("LC_ALL", nullptr);
+    ScopedEnv time("LC_TIME", "de_DE.UTF-8");
+    ScopedEnv lang("LANG", "fr_FR.UTF-8");
+    EXPECT_EQ(platform::currentLocaleId(), QStringLiteral("de_DE"));
+    {
+        ScopedEnv all2("LC_ALL", "ja_JP.UTF-8");
+        EXPECT_EQ(platform::currentLocaleId(), QStringLiteral("ja_JP"));
+    }
+    {
+        ScopedEnv time2("LC_TIME", nullptr);
+        EXPECT_EQ(platform::currentLocaleId(), QStringLiteral("fr_FR"));
+        ScopedEnv lang2("LANG", "C");
+        EXPECT_EQ(platform::currentLocaleId(), QStringLiteral("en_US_POSIX"));
+    }
+}
