@@ -1,6 +1,8 @@
 #pragma once
 // Pins an environment variable for one scope (zone and locale are read from the environment at
 // every computation, so tests change them freely and put them back).
+#include "tests/support/QtPrinters.h"
+
 #include <QByteArray>
 
 #include <cstdlib>

@@ -1,0 +1,33 @@
+#include "popover/PopoverRoot.h"
+
+#include "clock/ClockModel.h"
+#include "platform/DateFormat.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kalvix {
+
+PopoverRoot::PopoverRoot(ClockModel& clock, QWidget* parent)
+    : QWidget(parent)
+    , m_time(new QLabel(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    QFont big = m_time->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    m_time->setFont(big);
+    layout->addWidget(m_time);
+    auto* note = new QLabel(tr("The calendar, world clocks and countdowns will appear here."), this);
+    note->setEnabled(false);
+    layout->addWidget(note);
+    setFixedWidth(640);
+
+    const auto show = [this](Instant now) {
+        m_time->setText(platform::formatSkeleton(now, QStringLiteral("EEEEdMMMMyyyyjmmss")));
+    };
+    show(clock.now());
+    connect(&clock, &ClockModel::nowChanged, this, show);
+}
+
+} // namespace kalvix

@@ -1,0 +1,20 @@
+#pragma once
+// The popover's content: for now the live date and time and a note that the calendar views follow.
+#include <QWidget>
+
+class QLabel;
+
+namespace kalvix {
+
+class ClockModel;
+
+class PopoverRoot final : public QWidget {
+    Q_OBJECT
+public:
+    explicit PopoverRoot(ClockModel& clock, QWidget* parent = nullptr);
+
+private:
+    QLabel* m_time = nullptr;
+};
+
+} // namespace kalvix
