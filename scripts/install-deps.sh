@@ -8,7 +8,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(
     # build
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config libxcb1-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libicu-dev libical-dev
     # tests and benchmarks
@@ -16,7 +16,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     faketime xvfb xauth dbus dbus-x11 x11-utils xdotool imagemagick
     python3 python3-dbus python3-gi
-    khal
+    khal trayer
     # runtime: platform plugins, fonts, icons
     qt6-qpa-plugins libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme

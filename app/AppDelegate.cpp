@@ -1,0 +1,132 @@
+#include "app/AppDelegate.h"
+
+#include "app/PopoverWindow.h"
+#include "app/Prefs.h"
+#include "clock/ClockModel.h"
+#include "platform/LoginItems.h"
+#include "platform/PreferencesStore.h"
+#include "platform/StatusItem.h"
+#include "platform/TimeSource.h"
+#include "popover/PopoverRoot.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QTimer>
+
+namespace kalvix {
+
+AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* parent)
+    : QObject(parent)
+    , m_arguments(std::move(arguments))
+    , m_services(std::move(services))
+    , m_popover(std::make_unique<PopoverWindow>())
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    disconnect(m_titleSink);
+}
+
+ClockModel& AppDelegate::clock()
+{
+    static ClockModel* clock = new ClockModel(Prefs::standard(), TimeSource::system());
+    return *clock;
+}
+
+QFont AppDelegate::titleFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSizeF(14.5);
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
+void AppDelegate::registerLoginItemOnce(PreferencesStore& prefs, LoginItems& loginItems)
+{
+    if (prefs.boolValue(PrefKey::didRegisterLoginItem, false))
+        return;
+    loginItems.registerApp(); // failure is ignored: the switch in Settings belongs to the user from now on
+    prefs.setBool(PrefKey::didRegisterLoginItem, true);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    Prefs::registerDefaults(m_services.prefs);
+    registerLoginItemOnce(m_services.prefs, m_services.loginItems);
+
+    m_statusItem = m_services.makeStatusItem ? m_services.makeStatusItem() : nullptr;
+    if (m_statusItem) {
+        connect(m_statusItem.get(), &StatusItem::activated, this, &AppDelegate::togglePopover);
+        connect(m_statusItem.get(), &StatusItem::settingsRequested, this, [this] {
+            if (m_services.openSettings)
+                m_services.openSettings();
+        });
+        connect(m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit);
+    }
+
+    const QFont font = titleFont();
+    ClockModel& model = clock();
+    const auto showTitle = [this, font](const QString& title) {
+        if (m_statusItem)
+            m_statusItem->setTitle(title, font, titleBaselineOffset);
+    };
+    disconnect(m_titleSink);
+    m_titleSink = connect(&model, &ClockModel::menuBarTitleChanged, this, showTitle);
+    showTitle(model.menuBarTitle()); // the current title at once, never an empty item
+
+    m_popover->setContent(new PopoverRoot(model));
+
+    handleSnapshotModeIfNeeded();
+
+    if (m_arguments.contains(QStringLiteral("--open-settings")) && m_services.openSettings)
+        m_services.openSettings();
+}
+
+void AppDelegate::togglePopover(QPoint anchor)
+{
+    if (m_popover->isShown()) {
+        m_popover->closePopover();
+        return;
+    }
+    if (m_popover->justClosedByOutsideClick())
+        return; // the click on the item already closed it
+    m_popover->showAt(anchor);
+}
+
+void AppDelegate::handleSnapshotModeIfNeeded()
+{
+    const qsizetype at = m_arguments.indexOf(QStringLiteral("--snapshot"));
+    if (at < 0 || at + 1 >= m_arguments.size())
+        return;
+    const QString folder = m_arguments.at(at + 1);
+    QTimer::singleShot(2500, qApp, [folder] {
+        renderSnapshots(folder);
+        QCoreApplication::quit();
+    });
+}
+
+void AppDelegate::renderSnapshots(const QString& folder)
+{
+    const struct {
+        const char* name;
+        int width;
+    } layouts[] = {{"standard.png", 640}, {"compact.png", 300}};
+    for (const auto& layout : layouts) {
+        PopoverRoot content(clock());
+        content.setFixedWidth(layout.width);
+        content.adjustSize();
+        QImage image(content.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2.0);
+        image.fill(content.palette().color(QPalette::Window));
+        content.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        // A folder that is missing or not writable: this file is skipped, the next is still tried.
+        image.save(QDir(folder).filePath(QString::fromLatin1(layout.name)), "PNG");
+    }
+}
+
+} // namespace kalvix

@@ -1,0 +1,66 @@
+#pragma once
+// Kalvix's application delegate: the launch sequence, the status item and its live title, the
+// popover, the one-time login-item registration and the launch arguments.
+//
+// Launch runs in a fixed order: defaults, login item, status item, clock, title subscription,
+// popover content, snapshot mode, settings. The clock (and later the calendar service) are
+// process-wide, made on first use and never released.
+#include <QFont>
+#include <QObject>
+#include <QPoint>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace kalvix {
+
+class ClockModel;
+class LoginItems;
+class PopoverWindow;
+class PreferencesStore;
+class StatusItem;
+
+class AppDelegate final : public QObject {
+    Q_OBJECT
+public:
+    struct Services {
+        PreferencesStore& prefs;
+        LoginItems& loginItems;
+        // Makes the status item; the real one talks to the desktop, tests give their own.
+        std::function<std::unique_ptr<StatusItem>()> makeStatusItem;
+        std::function<void()> openSettings;
+    };
+
+    AppDelegate(QStringList arguments, Services services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void togglePopover(QPoint anchor = {});
+
+    StatusItem* statusItem() const { return m_statusItem.get(); }
+    PopoverWindow* popover() const { return m_popover.get(); }
+
+    // The one clock of the process.
+    static ClockModel& clock();
+    // The status item's font: the desktop's UI font at 14.5 pt, medium weight.
+    static QFont titleFont();
+    static constexpr qreal titleBaselineOffset = 0.5;
+
+    // Asks the desktop to start Kalvix at login once per user; whatever happens, it is not tried again.
+    static void registerLoginItemOnce(PreferencesStore& prefs, LoginItems& loginItems);
+
+    // Renders the popover's content at the two layout widths into `folder` as PNG files.
+    static void renderSnapshots(const QString& folder);
+
+private:
+    void handleSnapshotModeIfNeeded();
+
+    QStringList m_arguments;
+    Services m_services;
+    std::unique_ptr<StatusItem> m_statusItem;
+    std::unique_ptr<PopoverWindow> m_popover;
+    QMetaObject::Connection m_titleSink;
+};
+
+} // namespace kalvix

@@ -1,0 +1,209 @@
+#!/usr/bin/python3
+"""End-to-end test of Kalvix's status item.
+
+Starts Kalvix on a headless X server inside a private session bus, plays the part of the desktop's
+StatusNotifierWatcher and host, and checks what a panel would see and do: the live label, the wide
+text pixmap, the menu, activation opening and closing the popover window, a second start handing its
+request to the first, a preference edited by hand showing in the label, and Quit.
+
+Run under dbus-run-session. Needs Xvfb and xdotool.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import dbus
+import dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+ITEM_IFACE = "org.kde.StatusNotifierItem"
+PROPS = "org.freedesktop.DBus.Properties"
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+def pump(seconds, until=None):
+    """Runs the GLib loop for up to `seconds`, or until `until()` is true."""
+    ctx = GLib.MainContext.default()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        while ctx.pending():
+            ctx.iteration(False)
+        if until and until():
+            return True
+        time.sleep(0.02)
+    return bool(until and until())
+
+
+class Watcher(dbus.service.Object):
+    def __init__(self, bus):
+        self.items = []
+        self.bus_name = dbus.service.BusName(WATCHER, bus)
+        super().__init__(bus, "/StatusNotifierWatcher")
+
+    @dbus.service.method(WATCHER, in_signature="s", out_signature="", sender_keyword="sender")
+    def RegisterStatusNotifierItem(self, service, sender=None):
+        self.items.append((sender, service))
+        self.StatusNotifierItemRegistered(sender + "/StatusNotifierItem")
+
+    @dbus.service.method(WATCHER, in_signature="s", out_signature="")
+    def RegisterStatusNotifierHost(self, service):
+        pass
+
+    @dbus.service.signal(WATCHER, signature="s")
+    def StatusNotifierItemRegistered(self, name):
+        pass
+
+    @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
+    def Get(self, interface, prop):
+        return {
+            "RegisteredStatusNotifierItems": dbus.Array([s for _, s in self.items], signature="s"),
+            "IsStatusNotifierHostRegistered": True,
+            "ProtocolVersion": dbus.Int32(0),
+        }[prop]
+
+
+def popover_visible():
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Kalvix Calendar$"],
+                           capture_output=True, text=True)
+    return found.returncode == 0 and found.stdout.strip() != ""
+
+
+def wait_visible(want, seconds=5):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        pump(0.1)
+        if popover_visible() == want:
+            return True
+    return False
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kalvix", required=True)
+    args = parser.parse_args()
+
+    home = tempfile.mkdtemp(prefix="kalvix-e2e-")
+    config = os.path.join(home, "config")
+    os.makedirs(os.path.join(config, "kalvix"))
+    conf = os.path.join(config, "kalvix", "kalvix.conf")
+    with open(conf, "w") as f:
+        f.write("[General]\nshowSeconds=true\ntimeStyle=2\ndateStyle=1\nshowYear=false\n")
+
+    runtime = os.path.join(home, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    display = ":%d" % (90 + os.getpid() % 100)
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(home, "data"),
+               HOME=home, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime, TZ="Europe/London", LC_ALL="en_GB.UTF-8")
+    os.environ["DISPLAY"] = display
+    for _ in range(100):
+        if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
+            break
+        time.sleep(0.05)
+
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    watcher = Watcher(bus)
+    kalvix = subprocess.Popen([args.kalvix], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        check(pump(10, lambda: watcher.items), "Kalvix registers its item with the watcher")
+        if not watcher.items:
+            return
+        sender, _ = watcher.items[0]
+        item = bus.get_object(sender, "/StatusNotifierItem")
+        props = dbus.Interface(item, PROPS)
+
+        def label():
+            return str(props.Get(ITEM_IFACE, "XAyatanaLabel"))
+
+        first = label()
+        check(re.fullmatch(r"\w+ \d\d-\d\d \d\d:\d\d:\d\d", first) is not None, "label is the live title: %r" % first)
+        icons = props.Get(ITEM_IFACE, "IconPixmap")
+        check(len(icons) > 0 and all(int(w) > 2 * int(h) for w, h, _ in icons),
+              "icon pixmaps carry the text, wider than tall: %s" % [(int(w), int(h)) for w, h, _ in icons])
+        check(all(len(data) == 4 * int(w) * int(h) for w, h, data in icons), "icon pixmaps are whole ARGB32 images")
+        tooltip = props.Get(ITEM_IFACE, "ToolTip")
+        check(str(tooltip[2]) == first or re.match(r"\w+ \d\d-\d\d", str(tooltip[2])), "tooltip shows the title")
+
+        pump(2.2)
+        second = label()
+        check(second != first, "label changes as the clock runs: %r -> %r" % (first, second))
+
+        menu_path = props.Get(ITEM_IFACE, "Menu")
+        menu = dbus.Interface(bus.get_object(sender, menu_path), "com.canonical.dbusmenu")
+        _, layout = menu.GetLayout(0, -1, dbus.Array([], signature="s"))
+        labels = [str(child[1].get("label", "")) for child in layout[2]]
+        check(labels == ["Show Calendar", "", "Settings\u2026", "Quit Kalvix"], "menu entries: %r" % labels)
+
+        check(not popover_visible(), "popover starts closed")
+        dbus.Interface(item, ITEM_IFACE).Activate(640, 30)
+        check(wait_visible(True), "Activate opens the popover window")
+        pump(0.5)
+        dbus.Interface(item, ITEM_IFACE).Activate(640, 30)
+        check(wait_visible(False), "Activate again closes it")
+
+        pump(0.5)
+        menu.Event(1, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+        check(wait_visible(True), "the menu's Show Calendar opens it (hosts that open menus on click)")
+
+        toggled = subprocess.run([args.kalvix, "--toggle"], env=env, capture_output=True, text=True, timeout=20)
+        check(toggled.returncode == 0, "kalvix --toggle reaches the running instance")
+        check(wait_visible(False), "--toggle closes the open popover")
+
+        again = subprocess.run([args.kalvix], env=env, capture_output=True, text=True, timeout=20)
+        check(again.returncode == 0 and "already running" in again.stderr, "a second start exits: %r" % again.stderr)
+        pump(0.5)
+        check(len(watcher.items) == 1, "a second start adds no second item")
+
+        printed = subprocess.run([args.kalvix, "--print-title"], env=dict(env, DISPLAY=""), capture_output=True,
+                                 text=True, timeout=20)
+        check(printed.returncode == 0 and re.fullmatch(r"\w+ \d\d-\d\d \d\d:\d\d:\d\d\n", printed.stdout) is not None,
+              "--print-title works without a display: %r" % printed.stdout)
+
+        with open(conf + ".new", "w") as f:
+            f.write("[General]\nshowSeconds=false\ntimeStyle=2\ndateStyle=1\nshowYear=false\n")
+        os.replace(conf + ".new", conf)
+        check(pump(3, lambda: re.fullmatch(r"\w+ \d\d-\d\d \d\d:\d\d", label()) is not None),
+              "a hand edit of the preferences file shows in the label: %r" % label())
+        with open(conf) as f:
+            check("showSeconds=false" in f.read(), "Kalvix left the edited file alone")
+
+        menu.Event(4, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+        try:
+            kalvix.wait(timeout=10)
+            check(kalvix.returncode == 0, "Quit Kalvix ends the program")
+        except subprocess.TimeoutExpired:
+            check(False, "Quit Kalvix ends the program")
+    finally:
+        if kalvix.poll() is None:
+            kalvix.kill()
+        out, err = kalvix.communicate()
+        if err.strip():
+            print("kalvix stderr:\n" + err)
+        xvfb.terminate()
+        xvfb.wait()
+        shutil.rmtree(home, ignore_errors=True)
+
+    passed = 0 if failures else 1
+    print("%d passed, %d failed" % (passed, 1 - passed))
+
+
+if __name__ == "__main__":
+    main()
+    sys.exit(1 if failures else 0)
