@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is needed, builds with warnings as errors, runs the whole suite, then
+# builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more, and
+# finally runs the iCalendar fuzzer for a bounded time.
+#   --quick   the first build and run only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+ctest_args=(--output-on-failure -j "$jobs" --timeout 300)
+
+echo "== build and test =="
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVIX_WERROR=ON >/dev/null
+cmake --build build/test -j "$jobs"
+(cd build/test && ctest "${ctest_args[@]}")
+
+[ "$quick" -eq 1 ] && exit 0
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVIX_WERROR=ON -DKALVIX_SANITIZE=ON \
+    -DKALVIX_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build/asan -j "$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build/asan && ctest "${ctest_args[@]}")
+
+if [ -x scripts/fuzz-ical.sh ]; then
+    echo "== fuzz the iCalendar reader =="
+    bash scripts/fuzz-ical.sh
+fi
