@@ -45,7 +45,8 @@ void postPlainOpen(const Environment& env)
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return; // no main loop to run the fallback on
-    QMetaObject::invokeMethod(app, [env] { open(env); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [env] { open(env); }, Qt::QueuedConnection);
 }
 
 void runDayCommand(const Environment& env, const QStringList& command, const QString& workingDirectory)

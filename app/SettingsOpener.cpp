@@ -16,8 +16,9 @@ QWidget* g_window = nullptr;
 
 QWidget* makeWindow()
 {
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                            Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    auto* window = new QWidget(nullptr,
+                               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                   Qt::WindowMinimizeButtonHint);
     window->setWindowTitle(QStringLiteral("Kalvix Settings"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     // Kalvix lives in the status area: closing its only window must not end it.
@@ -28,7 +29,8 @@ QWidget* makeWindow()
     window->setFixedSize(SettingsView::kWidth, SettingsView::kHeight);
     // The content is centred: the frame the window manager adds is not known before the first showing.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(), screen->availableGeometry()));
+        window->setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(), screen->availableGeometry()));
     return window;
 }
 

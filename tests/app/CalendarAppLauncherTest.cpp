@@ -140,6 +140,11 @@ struct DayRow {
     const char* userArgs; // "{date} {year} {month} {day}"
 };
 
+void PrintTo(const DayRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class ShowsTheChosenDay : public ::testing::TestWithParam<DayRow> {};
 
 TEST_P(ShowsTheChosenDay, inEveryWayOfShowingADay)
@@ -164,27 +169,57 @@ TEST_P(ShowsTheChosenDay, inEveryWayOfShowingADay)
     EXPECT_EQ(own.launches(1), QList<QStringList>{QString::fromUtf8(row.userArgs).split(u' ')});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows,
-    ShowsTheChosenDay,
-    ::testing::Values(
-        DayRow{"january_31", "Europe/London", utcSeconds(2024, 1, 31, 12), "31/01/2024",
-               "calendar:///?startdate=20240131", "2024-01-31 2024 1 31"},
-        DayRow{"leap_day", "Europe/London", utcSeconds(2024, 2, 29, 12), "29/02/2024",
-               "calendar:///?startdate=20240229", "2024-02-29 2024 2 29"},
-        DayRow{"year_987", "Europe/London", utcSeconds(987, 1, 31, 12), "31/01/987",
-               "calendar:///?startdate=09870131", "0987-01-31 987 1 31"},
-        DayRow{"auckland_just_after_local_midnight", "Pacific/Auckland", utcSeconds(2024, 1, 31, 11, 30),
-               "01/02/2024", "calendar:///?startdate=20240201", "2024-02-01 2024 2 1"},
-        DayRow{"honolulu_leap_day_evening", "Pacific/Honolulu", utcSeconds(2024, 3, 1, 9), "29/02/2024",
-               "calendar:///?startdate=20240229", "2024-02-29 2024 2 29"},
-        DayRow{"kathmandu_new_year", "Asia/Kathmandu", utcSeconds(2024, 12, 31, 18, 20), "01/01/2025",
-               "calendar:///?startdate=20250101", "2025-01-01 2025 1 1"},
-        DayRow{"london_spring_forward_night", "Europe/London", utcSeconds(2024, 3, 31, 0, 30), "31/03/2024",
-               "calendar:///?startdate=20240331", "2024-03-31 2024 3 31"},
-        DayRow{"london_fall_back_second_one_am", "Europe/London", utcSeconds(2024, 10, 27, 1, 30), "27/10/2024",
-               "calendar:///?startdate=20241027", "2024-10-27 2024 10 27"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows,
+                         ShowsTheChosenDay,
+                         ::testing::Values(DayRow{"january_31",
+                                                  "Europe/London",
+                                                  utcSeconds(2024, 1, 31, 12),
+                                                  "31/01/2024",
+                                                  "calendar:///?startdate=20240131",
+                                                  "2024-01-31 2024 1 31"},
+                                           DayRow{"leap_day",
+                                                  "Europe/London",
+                                                  utcSeconds(2024, 2, 29, 12),
+                                                  "29/02/2024",
+                                                  "calendar:///?startdate=20240229",
+                                                  "2024-02-29 2024 2 29"},
+                                           DayRow{"year_987",
+                                                  "Europe/London",
+                                                  utcSeconds(987, 1, 31, 12),
+                                                  "31/01/987",
+                                                  "calendar:///?startdate=09870131",
+                                                  "0987-01-31 987 1 31"},
+                                           DayRow{"auckland_just_after_local_midnight",
+                                                  "Pacific/Auckland",
+                                                  utcSeconds(2024, 1, 31, 11, 30),
+                                                  "01/02/2024",
+                                                  "calendar:///?startdate=20240201",
+                                                  "2024-02-01 2024 2 1"},
+                                           DayRow{"honolulu_leap_day_evening",
+                                                  "Pacific/Honolulu",
+                                                  utcSeconds(2024, 3, 1, 9),
+                                                  "29/02/2024",
+                                                  "calendar:///?startdate=20240229",
+                                                  "2024-02-29 2024 2 29"},
+                                           DayRow{"kathmandu_new_year",
+                                                  "Asia/Kathmandu",
+                                                  utcSeconds(2024, 12, 31, 18, 20),
+                                                  "01/01/2025",
+                                                  "calendar:///?startdate=20250101",
+                                                  "2025-01-01 2025 1 1"},
+                                           DayRow{"london_spring_forward_night",
+                                                  "Europe/London",
+                                                  utcSeconds(2024, 3, 31, 0, 30),
+                                                  "31/03/2024",
+                                                  "calendar:///?startdate=20240331",
+                                                  "2024-03-31 2024 3 31"},
+                                           DayRow{"london_fall_back_second_one_am",
+                                                  "Europe/London",
+                                                  utcSeconds(2024, 10, 27, 1, 30),
+                                                  "27/10/2024",
+                                                  "calendar:///?startdate=20241027",
+                                                  "2024-10-27 2024 10 27"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct LocaleRow {
     const char* name;
@@ -192,6 +227,11 @@ struct LocaleRow {
     int year, month, day;
     std::optional<QString> text;
 };
+
+void PrintTo(const LocaleRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class LocaleDateText : public ::testing::TestWithParam<LocaleRow> {};
 
@@ -305,7 +345,8 @@ TEST(CalendarAppLauncher, placeholderValuesStayInsideTheirArgument)
 TEST(CalendarAppLauncher, applicationInAFolderWithShellCharactersStarts)
 {
     // The stand-in is started from a folder whose name would do harm if a shell ever saw it.
-    StandIn standIn(QStringLiteral("evolution.desktop"), QStringLiteral("ok %U"), QStringLiteral("a b;$(touch x)`touch y`"));
+    StandIn standIn(
+        QStringLiteral("evolution.desktop"), QStringLiteral("ok %U"), QStringLiteral("a b;$(touch x)`touch y`"));
     Launcher::open(Instant{utcSeconds(2024, 2, 29, 12)}, standIn.env());
     EXPECT_EQ(standIn.launches(1), QList<QStringList>{args({"calendar:///?startdate=20240229"})});
     EXPECT_FALSE(QFile::exists(standIn.folder() + QStringLiteral("/x")));

@@ -1,5 +1,5 @@
-#include "platform/CommandRunner.h"
 #include "platform/DesktopEntry.h"
+#include "platform/CommandRunner.h"
 #include "tests/support/TestEnv.h"
 
 #include <QDir>
@@ -48,6 +48,11 @@ struct SplitRow {
     std::optional<QStringList> args;
 };
 
+void PrintTo(const SplitRow& row, std::ostream* os)
+{
+    *os << row.text;
+}
+
 class SplitArguments : public ::testing::TestWithParam<SplitRow> {};
 
 TEST_P(SplitArguments, quotesDecideArgumentsAndNothingIsExpanded)
@@ -58,18 +63,19 @@ TEST_P(SplitArguments, quotesDecideArgumentsAndNothingIsExpanded)
 INSTANTIATE_TEST_SUITE_P(
     Rows,
     SplitArguments,
-    ::testing::Values(
-        SplitRow{"blanks_separate", "  cal \t--show  x ", args({"cal", "--show", "x"})},
-        SplitRow{"double_quotes_keep_spaces", R"(cal "a b")", args({"cal", "a b"})},
-        SplitRow{"double_quote_escapes", R"(cal "\"\$\`\\ \n")", args({"cal", R"("$`\ \n)"})},
-        SplitRow{"single_quotes_literal", R"(cal '$(rm x); "y"')", args({"cal", R"($(rm x); "y")"})},
-        SplitRow{"backslash_outside_quotes", R"(cal a\ b \;)", args({"cal", "a b", ";"})},
-        SplitRow{"pieces_join", R"(cal "a"'b'c)", args({"cal", "abc"})},
-        SplitRow{"empty_quoted_argument", R"(cal "" x)", args({"cal", "", "x"})},
-        SplitRow{"shell_operators_are_text", "cal ; rm -rf x | y && z", args({"cal", ";", "rm", "-rf", "x", "|", "y", "&&", "z"})},
-        SplitRow{"unterminated_double_quote", R"(cal "abc)", std::nullopt},
-        SplitRow{"unterminated_single_quote", "cal 'abc", std::nullopt},
-        SplitRow{"trailing_backslash", "cal abc\\", std::nullopt}),
+    ::testing::Values(SplitRow{"blanks_separate", "  cal \t--show  x ", args({"cal", "--show", "x"})},
+                      SplitRow{"double_quotes_keep_spaces", R"(cal "a b")", args({"cal", "a b"})},
+                      SplitRow{"double_quote_escapes", R"(cal "\"\$\`\\ \n")", args({"cal", R"("$`\ \n)"})},
+                      SplitRow{"single_quotes_literal", R"(cal '$(rm x); "y"')", args({"cal", R"($(rm x); "y")"})},
+                      SplitRow{"backslash_outside_quotes", R"(cal a\ b \;)", args({"cal", "a b", ";"})},
+                      SplitRow{"pieces_join", R"(cal "a"'b'c)", args({"cal", "abc"})},
+                      SplitRow{"empty_quoted_argument", R"(cal "" x)", args({"cal", "", "x"})},
+                      SplitRow{"shell_operators_are_text",
+                               "cal ; rm -rf x | y && z",
+                               args({"cal", ";", "rm", "-rf", "x", "|", "y", "&&", "z"})},
+                      SplitRow{"unterminated_double_quote", R"(cal "abc)", std::nullopt},
+                      SplitRow{"unterminated_single_quote", "cal 'abc", std::nullopt},
+                      SplitRow{"trailing_backslash", "cal abc\\", std::nullopt}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct ExecRow {
@@ -79,6 +85,11 @@ struct ExecRow {
     std::vector<const char*> targets;
     std::optional<QStringList> command;
 };
+
+void PrintTo(const ExecRow& row, std::ostream* os)
+{
+    *os << row.exec;
+}
 
 class ExecFieldCodes : public ::testing::TestWithParam<ExecRow> {};
 
@@ -98,7 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
         ExecRow{"no_targets_drop_codes", "cal %u --x %F", "", {}, args({"cal", "--x"})},
         ExecRow{"icon_with_icon", "cal %i", "x-office-calendar", {}, args({"cal", "--icon", "x-office-calendar"})},
         ExecRow{"icon_without_icon", "cal %i", "", {}, args({"cal"})},
-        ExecRow{"name_and_location", "cal --title=%c %k", "", {}, args({"cal", "--title=Cal", "/usr/share/applications/cal.desktop"})},
+        ExecRow{"name_and_location",
+                "cal --title=%c %k",
+                "",
+                {},
+                args({"cal", "--title=Cal", "/usr/share/applications/cal.desktop"})},
         ExecRow{"doubled_percent", "cal 100%%", "", {}, args({"cal", "100%"})},
         ExecRow{"deprecated_codes_vanish", "cal %d %D %n %N %v %m x", "", {}, args({"cal", "x"})},
         ExecRow{"quoted_program_path", R"("/opt/my cal/bin/cal" %U)", "", {}, args({"/opt/my cal/bin/cal"})},
@@ -119,13 +134,13 @@ TEST(DesktopEntry, optionsGoWhereTheFileCodeStandsWithoutFlatpakForwardingMarker
                                        "--file-forwarding org.gnome.Calendar @@u %U @@"))
                   .commandWithOptions(day),
               args({"/usr/bin/flatpak",
-                           "run",
-                           "--branch=stable",
-                           "--command=gnome-calendar",
-                           "--file-forwarding",
-                           "org.gnome.Calendar",
-                           "--date",
-                           "31/01/2024"}));
+                    "run",
+                    "--branch=stable",
+                    "--command=gnome-calendar",
+                    "--file-forwarding",
+                    "org.gnome.Calendar",
+                    "--date",
+                    "31/01/2024"}));
 }
 
 TEST(DesktopEntry, loadReadsOnlyTheEntryGroupAndRefusesWhatCannotBeStarted)
@@ -156,7 +171,8 @@ TEST(DesktopEntry, loadReadsOnlyTheEntryGroupAndRefusesWhatCannotBeStarted)
         writeFile(path, row.text);
         EXPECT_FALSE(DesktopEntry::load(path, QStringLiteral("cal.desktop"))) << row.name;
     }
-    EXPECT_FALSE(DesktopEntry::load(dir.path() + QStringLiteral("/missing.desktop"), QStringLiteral("missing.desktop")));
+    EXPECT_FALSE(
+        DesktopEntry::load(dir.path() + QStringLiteral("/missing.desktop"), QStringLiteral("missing.desktop")));
 }
 
 TEST(DesktopEntry, programNameSkipsEnvAndFolders)
@@ -221,7 +237,8 @@ TEST(CommandRunner, outcomesFollowStartAndExitStatus)
     EXPECT_EQ(platform::runAndWait(args({"sleep", "3"}), {}, 100ms), RunOutcome::stillRunning);
     EXPECT_EQ(platform::runAndWait(args({"kalvix-no-such-program"}), {}, 5s), RunOutcome::failedToStart);
     EXPECT_EQ(platform::runAndWait(QStringList(), {}, 5s), RunOutcome::failedToStart);
-    EXPECT_EQ(platform::runAndWait(args({"true"}), QStringLiteral("/kalvix/no/such/dir"), 5s), RunOutcome::failedToStart);
+    EXPECT_EQ(platform::runAndWait(args({"true"}), QStringLiteral("/kalvix/no/such/dir"), 5s),
+              RunOutcome::failedToStart);
     EXPECT_FALSE(platform::startDetached(args({"kalvix-no-such-program"}), {}));
 }
 
