@@ -1,0 +1,240 @@
+#include "app/CalendarAppLauncher.h"
+
+#include "app/Prefs.h"
+#include "platform/CommandRunner.h"
+#include "platform/PreferencesStore.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QThreadPool>
+
+#include <clocale>
+#include <ctime>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace kalvix::CalendarAppLauncher {
+namespace {
+
+const QString kCalendarMimeType = QStringLiteral("text/calendar");
+
+enum class KnownApp { gnomeCalendar, evolution, other };
+
+KnownApp knownApp(const DesktopEntry& app)
+{
+    const QString id = app.id.chopped(app.id.endsWith(QStringLiteral(".desktop")) ? 8 : 0).toLower();
+    const QString program = app.programName();
+    if (id == u"org.gnome.calendar" || id == u"gnome-calendar" || program == u"gnome-calendar")
+        return KnownApp::gnomeCalendar;
+    if (id == u"org.gnome.evolution" || id == u"evolution" || program == u"evolution")
+        return KnownApp::evolution;
+    return KnownApp::other;
+}
+
+void launchPlain(const Environment& env)
+{
+    const std::optional<DesktopEntry> app = calendarApp(env);
+    if (!app)
+        return;
+    if (const std::optional<QStringList> command = app->command())
+        platform::startDetached(*command, app->workingDirectory); // the outcome is ignored
+}
+
+void postPlainOpen(const Environment& env)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // no main loop to run the fallback on
+    QMetaObject::invokeMethod(
+        app, [env] { open(env); }, Qt::QueuedConnection);
+}
+
+void runDayCommand(const Environment& env, const QStringList& command, const QString& workingDirectory)
+{
+    const platform::RunOutcome outcome = platform::runAndWait(command, workingDirectory, env.settleTime);
+    if (outcome == platform::RunOutcome::failedToStart || outcome == platform::RunOutcome::exitedWithFailure)
+        postPlainOpen(env);
+}
+
+// Runs on a pool thread.
+void showDay(const Environment& env, CivilDate date, const QString& commandTemplate, const QByteArray& timeLocale)
+{
+    if (!commandTemplate.trimmed().isEmpty()) {
+        if (const std::optional<QStringList> command = userDayCommand(commandTemplate, date))
+            runDayCommand(env, *command, QString());
+        else // a template that cannot be split is a day command that failed
+            postPlainOpen(env);
+        return;
+    }
+    const std::optional<DesktopEntry> app = calendarApp(env);
+    if (!app)
+        return;
+    if (const std::optional<QStringList> command = appDayCommand(*app, date, timeLocale))
+        runDayCommand(env, *command, app->workingDirectory);
+    else if (const std::optional<QStringList> plain = app->command()) // no way to show a day
+        platform::startDetached(*plain, app->workingDirectory);
+}
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+Environment Environment::standard()
+{
+    Environment env;
+    env.calendarAppId = [] { return platform::defaultApplication(kCalendarMimeType); };
+    env.applicationDirs = [] { return platform::applicationDirs(); };
+    env.preferences = &Prefs::standard();
+    return env;
+}
+
+void open(Instant day)
+{
+    open(day, Environment::standard());
+}
+
+void open()
+{
+    open(Environment::standard());
+}
+
+void open(Instant day, const Environment& env)
+{
+    const std::optional<CivilDate> date = CivilCalendar::current().dateOf(day);
+    if (!date)
+        return;
+    const QString commandTemplate =
+        env.preferences ? env.preferences->stringValue(PrefKey::calendarDayCommand, QString()) : QString();
+    const QByteArray timeLocale = timeLocaleName();
+    QThreadPool::globalInstance()->start(
+        [env, date = *date, commandTemplate, timeLocale] { showDay(env, date, commandTemplate, timeLocale); });
+}
+
+void open(const Environment& env)
+{
+    QThreadPool::globalInstance()->start([env] { launchPlain(env); });
+}
+
+std::optional<DesktopEntry> calendarApp(const Environment& env)
+{
+    if (!env.calendarAppId || !env.applicationDirs)
+        return std::nullopt;
+    const std::optional<QString> id = env.calendarAppId();
+    if (!id)
+        return std::nullopt;
+    const QString path = platform::findDesktopFile(*id, env.applicationDirs());
+    if (path.isEmpty())
+        return std::nullopt;
+    return DesktopEntry::load(path, *id);
+}
+
+std::optional<QStringList> userDayCommand(const QString& commandTemplate, CivilDate date)
+{
+    const std::optional<QStringList> arguments = platform::splitArguments(commandTemplate);
+    if (!arguments || arguments->isEmpty())
+        return std::nullopt;
+    const QString isoDate = QStringLiteral("%1-%2-%3")
+                                .arg(date.year, 4, 10, QLatin1Char('0'))
+                                .arg(twoDigits(date.month), twoDigits(date.day));
+    const QStringList command = expandPlaceholders(*arguments,
+                                                   {
+                                                       {QStringLiteral("{date}"), isoDate},
+                                                       {QStringLiteral("{year}"), QString::number(date.year)},
+                                                       {QStringLiteral("{month}"), QString::number(date.month)},
+                                                       {QStringLiteral("{day}"), QString::number(date.day)},
+                                                   });
+    if (command.first().isEmpty())
+        return std::nullopt;
+    return command;
+}
+
+QStringList expandPlaceholders(const QStringList& arguments, const QList<std::pair<QString, QString>>& values)
+{
+    QStringList out;
+    out.reserve(arguments.size());
+    for (const QString& arg : arguments) {
+        QString expanded;
+        qsizetype i = 0;
+        while (i < arg.size()) {
+            bool replaced = false;
+            for (const auto& [name, value] : values) {
+                if (QStringView(arg).mid(i).startsWith(name)) {
+                    expanded += value;
+                    i += name.size();
+                    replaced = true;
+                    break;
+                }
+            }
+            if (!replaced)
+                expanded += arg[i++];
+        }
+        out += expanded;
+    }
+    return out;
+}
+
+std::optional<QStringList> appDayCommand(const DesktopEntry& app, CivilDate date, const QByteArray& timeLocale)
+{
+    switch (knownApp(app)) {
+    case KnownApp::gnomeCalendar: {
+        // GNOME Calendar reads --date with GLib's g_date_set_parse, which follows the locale's date order
+        // and rejects ISO dates.
+        const std::optional<QString> text = localeDateText(date, timeLocale);
+        if (!text)
+            return std::nullopt;
+        return app.commandWithOptions({QStringLiteral("--date"), *text});
+    }
+    case KnownApp::evolution: {
+        const QString uri = QStringLiteral("calendar:///?startdate=%1%2%3")
+                                .arg(date.year, 4, 10, QLatin1Char('0'))
+                                .arg(twoDigits(date.month), twoDigits(date.day));
+        return app.command({uri});
+    }
+    case KnownApp::other:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> localeDateText(CivilDate date, const QByteArray& timeLocale)
+{
+    if (date.year < 100 || !QDate::isValid(date.year, date.month, date.day))
+        return std::nullopt;
+    locale_t loc = ::newlocale(LC_TIME_MASK, timeLocale.constData(), locale_t{});
+    if (!loc)
+        loc = ::newlocale(LC_TIME_MASK, "C", locale_t{});
+    if (!loc)
+        return std::nullopt;
+    QByteArray format = ::nl_langinfo_l(D_FMT, loc);
+    format.replace("%D", "%m/%d/%Y");
+    format.replace("%y", "%Y");
+    const QDate qdate(date.year, date.month, date.day);
+    std::tm tm{};
+    tm.tm_year = date.year - 1900;
+    tm.tm_mon = date.month - 1;
+    tm.tm_mday = date.day;
+    tm.tm_wday = qdate.dayOfWeek() % 7;
+    tm.tm_yday = qdate.dayOfYear() - 1;
+    tm.tm_isdst = -1;
+    char buffer[128];
+    const size_t length = ::strftime_l(buffer, sizeof buffer, format.constData(), &tm, loc);
+    ::freelocale(loc);
+    if (length == 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(length));
+}
+
+QByteArray timeLocaleName()
+{
+    for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty())
+            return value;
+    }
+    return QByteArrayLiteral("C");
+}
+
+} // namespace kalvix::CalendarAppLauncher

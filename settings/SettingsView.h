@@ -1,0 +1,27 @@
+#pragma once
+// The settings window's content, 480 by 560 points. Until the settings sections exist it shows which
+// section was asked for, following the shared SettingsState.
+#include <QWidget>
+
+class QLabel;
+
+namespace kalvix {
+
+class SettingsState;
+
+class SettingsView final : public QWidget {
+    Q_OBJECT
+public:
+    // `state` must outlive the view.
+    explicit SettingsView(SettingsState& state, QWidget* parent = nullptr);
+
+    static constexpr int kWidth = 480;
+    static constexpr int kHeight = 560;
+
+    QString sectionTitle() const;
+
+private:
+    QLabel* m_section = nullptr;
+};
+
+} // namespace kalvix

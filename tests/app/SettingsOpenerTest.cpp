@@ -1,0 +1,76 @@
+#include "app/SettingsOpener.h"
+#include "app/SettingsState.h"
+#include "settings/SettingsView.h"
+#include "tests/support/QtPrinters.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using namespace kalvix;
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "settings_opener_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+// The window is process-wide, so the opener's whole life is one test in this executable.
+TEST(SettingsOpener, makesOneWindowAndShowsItWhereTheUserLeftIt)
+{
+    app();
+    EXPECT_EQ(SettingsOpener::window(), nullptr);
+    QSignalSpy tabs(&SettingsState::shared(), &SettingsState::tabChanged);
+
+    SettingsOpener::open(SettingsTab::countdowns);
+    QWidget* window = SettingsOpener::window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(SettingsState::shared().tab(), SettingsTab::countdowns);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Kalvix Settings"));
+    EXPECT_EQ(window->size(), QSize(480, 560));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // not resizable
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(window->testAttribute(Qt::WA_DeleteOnClose));
+    EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
+    // Its content centred on the screen when made.
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((window->geometry().center() - screen.center()).manhattanLength(), 1);
+    const auto* view = window->findChild<SettingsView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->sectionTitle(), QStringLiteral("Countdowns"));
+
+    SettingsOpener::open(SettingsTab::countdowns);
+    EXPECT_EQ(SettingsOpener::window(), window);
+    int settingsWindows = 0;
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        settingsWindows += w->windowTitle() == QStringLiteral("Kalvix Settings") ? 1 : 0;
+    EXPECT_EQ(settingsWindows, 1);
+    EXPECT_EQ(tabs.count(), 2); // the same section asked again is announced again, to scroll to it
+
+    window->move(37, 41);
+    const QPoint left = window->pos();
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+
+    SettingsOpener::open(SettingsTab::worldClocks);
+    EXPECT_EQ(SettingsOpener::window(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->pos(), left);
+    EXPECT_EQ(view->sectionTitle(), QStringLiteral("World Clocks"));
+
+    window->showMinimized();
+    SettingsOpener::open(SettingsTab::general);
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(view->sectionTitle(), QStringLiteral("General"));
+}
+
+} // namespace
