@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
 #include "app/Prefs.h"
+#include "app/SettingsOpener.h"
+#include "app/SettingsState.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
@@ -95,7 +97,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppDelegate* delegate = nullptr;
-    const auto openSettings = [] {};
+    const auto openSettings = [] { SettingsOpener::open(SettingsTab::general); };
     InstanceBus instance({[&] {
                               if (delegate)
                                   delegate->togglePopover();

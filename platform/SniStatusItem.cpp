@@ -116,12 +116,19 @@ void SniStatusItem::registerWithWatcher()
 void SniStatusItem::setTitle(const QString& title, const QFont& font, qreal)
 {
     m_title = title;
-    m_icons.clear();
-    for (int height : kIconHeights)
-        m_icons << toWire(platform::renderTitleImage(title, font, height));
+    m_font = font;
+    m_icons.clear(); // drawn when a host asks for them, not for every title
     Q_EMIT m_itemAdaptor->XAyatanaNewLabel(m_title, labelGuide());
     Q_EMIT m_itemAdaptor->NewIcon();
     Q_EMIT m_itemAdaptor->NewToolTip();
+}
+
+const dbus::IconPixmapList& SniStatusItem::icons() const
+{
+    if (m_icons.isEmpty() && !m_title.isEmpty())
+        for (int height : kIconHeights)
+            m_icons << toWire(platform::renderTitleImage(m_title, m_font, height));
+    return m_icons;
 }
 
 QString SniStatusItem::labelGuide() const

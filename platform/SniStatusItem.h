@@ -36,7 +36,7 @@ public:
     // What the bus sees; read by the adaptors.
     const QString& label() const { return m_title; }
     QString labelGuide() const;
-    const dbus::IconPixmapList& icons() const { return m_icons; }
+    const dbus::IconPixmapList& icons() const;
     dbus::ToolTip toolTip() const;
 
     // Calls from the bus.
@@ -53,7 +53,8 @@ private:
     QDBusConnection m_bus;
     QString m_serviceName;
     QString m_title;
-    dbus::IconPixmapList m_icons;
+    QFont m_font;
+    mutable dbus::IconPixmapList m_icons;
     bool m_registered = false;
     QObject* m_itemObject = nullptr;
     QObject* m_menuObject = nullptr;

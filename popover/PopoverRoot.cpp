@@ -27,7 +27,18 @@ PopoverRoot::PopoverRoot(ClockModel& clock, QWidget* parent)
         m_time->setText(platform::formatSkeleton(now, QStringLiteral("EEEEdMMMMyyyyjmmss")));
     };
     show(clock.now());
-    connect(&clock, &ClockModel::nowChanged, this, show);
+    // A closed popover costs nothing per tick: it catches up when shown.
+    connect(&clock, &ClockModel::nowChanged, this, [this, show](Instant now) {
+        if (isVisible())
+            show(now);
+    });
+    m_refresh = [show, &clock] { show(clock.now()); };
+}
+
+void PopoverRoot::showEvent(QShowEvent* event)
+{
+    m_refresh();
+    QWidget::showEvent(event);
 }
 
 } // namespace kalvix

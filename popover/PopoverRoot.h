@@ -2,6 +2,8 @@
 // The popover's content: for now the live date and time and a note that the calendar views follow.
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 
 namespace kalvix {
@@ -13,8 +15,12 @@ class PopoverRoot final : public QWidget {
 public:
     explicit PopoverRoot(ClockModel& clock, QWidget* parent = nullptr);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QLabel* m_time = nullptr;
+    std::function<void()> m_refresh;
 };
 
 } // namespace kalvix
