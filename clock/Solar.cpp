@@ -18,8 +18,7 @@ constexpr double kCosZenith = -0.01453808050249674;
 
 } // namespace
 
-SunTimes sunTimes(Instant date, const City& city)
-{
+SunTimes sunTimes(Instant date, const City& city) {
     const CivilCalendar calendar(platform::zoneOrSystem(city.timeZoneID.toUtf8()));
     // One conversion gives both the local date and its day of year. When it fails the day of year
     // would be 1, but the day origin cannot be formed either, so the answer is absent regardless.
@@ -34,8 +33,7 @@ SunTimes sunTimes(Instant date, const City& city)
                                0.002697 * std::cos(3 * gamma) + 0.00148 * std::sin(3 * gamma);
 
     const double phi = city.latitude * kPi / 180;
-    const double c =
-        kCosZenith / (std::cos(phi) * std::cos(declination)) - std::tan(phi) * std::tan(declination);
+    const double c = kCosZenith / (std::cos(phi) * std::cos(declination)) - std::tan(phi) * std::tan(declination);
     if (std::isnan(c) || std::fabs(c) > 1)
         return {};
     const double hourAngle = std::acos(c) * 180 / kPi;

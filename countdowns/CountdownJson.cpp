@@ -11,20 +11,33 @@
 namespace kalvix::CountdownJson {
 namespace {
 
-void appendString(QByteArray& out, const QString& text)
-{
+void appendString(QByteArray& out, const QString& text) {
     static constexpr char hex[] = "0123456789abcdef";
     out += '"';
     for (const char c : text.toUtf8()) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default:
             if (byte < 0x20) {
                 out += "\\u00";
@@ -40,18 +53,16 @@ void appendString(QByteArray& out, const QString& text)
 
 // The shortest text that reads back as the same double: plain decimals in the usual range, exponent
 // form for the extremes (both are JSON numbers).
-void appendNumber(QByteArray& out, double value)
-{
+void appendNumber(QByteArray& out, double value) {
     char buf[128];
     const double magnitude = std::fabs(value);
     const auto format = (magnitude == 0.0 || (magnitude >= 1e-6 && magnitude < 1e16)) ? std::chars_format::fixed
-                                                                                       : std::chars_format::scientific;
+                                                                                      : std::chars_format::scientific;
     const auto result = std::to_chars(buf, buf + sizeof(buf), value, format);
     out.append(buf, result.ptr - buf);
 }
 
-bool isCanonicalUuidText(const QString& text)
-{
+bool isCanonicalUuidText(const QString& text) {
     if (text.size() != 36)
         return false;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -66,8 +77,7 @@ bool isCanonicalUuidText(const QString& text)
     return true;
 }
 
-std::optional<Countdown> decodeOne(const QJsonValue& value)
-{
+std::optional<Countdown> decodeOne(const QJsonValue& value) {
     if (!value.isObject())
         return std::nullopt;
     const QJsonObject object = value.toObject();
@@ -88,8 +98,7 @@ std::optional<Countdown> decodeOne(const QJsonValue& value)
 
 } // namespace
 
-std::optional<QByteArray> encode(const QList<Countdown>& items)
-{
+std::optional<QByteArray> encode(const QList<Countdown>& items) {
     QByteArray out;
     out.reserve(items.size() * 96 + 2);
     out += '[';
@@ -112,8 +121,7 @@ std::optional<QByteArray> encode(const QList<Countdown>& items)
     return out;
 }
 
-std::optional<QList<Countdown>> decode(const QByteArray& json)
-{
+std::optional<QList<Countdown>> decode(const QByteArray& json) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())

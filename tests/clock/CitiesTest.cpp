@@ -16,8 +16,7 @@ using namespace kalvix;
 
 namespace {
 
-QString u8(const char* text)
-{
+QString u8(const char* text) {
     return QString::fromUtf8(text);
 }
 
@@ -33,8 +32,7 @@ class CatalogEntries : public ::testing::TestWithParam<EntryRow> {};
 
 } // namespace
 
-TEST(Cities, catalogHas46UniqueNamesInPickerOrder)
-{
+TEST(Cities, catalogHas46UniqueNamesInPickerOrder) {
     const auto& all = Cities::all();
     ASSERT_EQ(all.size(), 46);
     QSet<QString> names;
@@ -49,8 +47,7 @@ TEST(Cities, catalogHas46UniqueNamesInPickerOrder)
         EXPECT_LT(collator.compare(all[i - 1].name, all[i].name), 0) << all[i - 1].name.toStdString();
 }
 
-TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth)
-{
+TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth) {
     for (const City& city : Cities::all()) {
         EXPECT_TRUE(QTimeZone(city.timeZoneID.toUtf8()).isValid()) << city.timeZoneID.toStdString();
         EXPECT_LE(std::abs(city.latitude), 90.0);
@@ -58,43 +55,40 @@ TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth)
     }
 }
 
-TEST(Cities, saoPauloIsPrecomposed)
-{
+TEST(Cities, saoPauloIsPrecomposed) {
     const City& city = Cities::all().at(36);
     EXPECT_EQ(city.name.toUtf8(), QByteArray("S\xC3\xA3o Paulo"));
     EXPECT_EQ(Cities::all().at(35).name, u8("San Francisco"));
     EXPECT_EQ(Cities::all().at(37).name, u8("Seoul"));
 }
 
-TEST_P(CatalogEntries, entryIsExactlyAsListed)
-{
+TEST_P(CatalogEntries, entryIsExactlyAsListed) {
     const EntryRow& r = GetParam();
     const City& city = Cities::all().at(r.index);
     EXPECT_EQ(city, (City{u8(r.name), u8(r.zone), r.latitude, r.longitude}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Extremes,
-    CatalogEntries,
-    ::testing::Values(EntryRow{"Amsterdam", 0, "Europe/Amsterdam", 52.37, 4.9},
-                      EntryRow{"Auckland", 1, "Pacific/Auckland", -36.85, 174.76},
-                      EntryRow{"Buenos Aires", 5, "America/Argentina/Buenos_Aires", -34.6, -58.38},
-                      EntryRow{"Cape Town", 7, "Africa/Johannesburg", -33.92, 18.42},
-                      EntryRow{"Edinburgh", 13, "Europe/London", 55.95, -3.19},
-                      EntryRow{"Honolulu", 15, "Pacific/Honolulu", 21.31, -157.86},
-                      EntryRow{"London", 23, "Europe/London", 51.51, -0.13},
-                      EntryRow{"Nairobi", 30, "Africa/Nairobi", -1.29, 36.82},
-                      EntryRow{"S\xC3\xA3o Paulo", 36, "America/Sao_Paulo", -23.55, -46.63},
-                      EntryRow{"Stockholm", 40, "Europe/Stockholm", 59.33, 18.07},
-                      EntryRow{"Tel Aviv", 42, "Asia/Jerusalem", 32.09, 34.78},
-                      EntryRow{"Zurich", 45, "Europe/Zurich", 47.37, 8.54}),
-    [](const auto& row) {
-        std::string name = row.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Extremes,
+                         CatalogEntries,
+                         ::testing::Values(EntryRow{"Amsterdam", 0, "Europe/Amsterdam", 52.37, 4.9},
+                                           EntryRow{"Auckland", 1, "Pacific/Auckland", -36.85, 174.76},
+                                           EntryRow{"Buenos Aires", 5, "America/Argentina/Buenos_Aires", -34.6, -58.38},
+                                           EntryRow{"Cape Town", 7, "Africa/Johannesburg", -33.92, 18.42},
+                                           EntryRow{"Edinburgh", 13, "Europe/London", 55.95, -3.19},
+                                           EntryRow{"Honolulu", 15, "Pacific/Honolulu", 21.31, -157.86},
+                                           EntryRow{"London", 23, "Europe/London", 51.51, -0.13},
+                                           EntryRow{"Nairobi", 30, "Africa/Nairobi", -1.29, 36.82},
+                                           EntryRow{"S\xC3\xA3o Paulo", 36, "America/Sao_Paulo", -23.55, -46.63},
+                                           EntryRow{"Stockholm", 40, "Europe/Stockholm", 59.33, 18.07},
+                                           EntryRow{"Tel Aviv", 42, "Asia/Jerusalem", 32.09, 34.78},
+                                           EntryRow{"Zurich", 45, "Europe/Zurich", 47.37, 8.54}),
+                         [](const auto& row) {
+                             std::string name = row.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 struct LookupRow {
     const char* name;
@@ -104,8 +98,7 @@ struct LookupRow {
 
 class CityLookup : public ::testing::TestWithParam<LookupRow> {};
 
-TEST_P(CityLookup, findsOnlyTheEquivalentName)
-{
+TEST_P(CityLookup, findsOnlyTheEquivalentName) {
     const LookupRow& r = GetParam();
     const std::optional<City> found = Cities::named(u8(r.query));
     if (r.expectedIndex < 0) {
@@ -130,8 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Names,
                                            LookupRow{"last_entry", "Zurich", 45}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(City, equalityAndHashTakeAllFourFields)
-{
+TEST(City, equalityAndHashTakeAllFourFields) {
     const City london = Cities::all().at(23);
     City moved = london;
     moved.longitude = -0.12;

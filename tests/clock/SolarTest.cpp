@@ -1,19 +1,18 @@
-#include "clock/Cities.h"
 #include "clock/Solar.h"
+#include "clock/Cities.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <iomanip>
-#include <ostream>
 #include <limits>
+#include <ostream>
 
 using namespace kalvix;
 
 namespace kalvix {
-void PrintTo(Instant t, std::ostream* os)
-{
+void PrintTo(Instant t, std::ostream* os) {
     *os << std::fixed << t.seconds;
 }
 } // namespace kalvix
@@ -22,8 +21,7 @@ using kalvix::test::utcSeconds;
 
 namespace {
 
-City city(const char* name)
-{
+City city(const char* name) {
     return *Cities::named(QString::fromUtf8(name));
 }
 
@@ -44,8 +42,7 @@ class PublishedSunTimes : public ::testing::TestWithParam<SunRow> {};
 
 } // namespace
 
-TEST_P(PublishedSunTimes, withinASecond)
-{
+TEST_P(PublishedSunTimes, withinASecond) {
     const SunRow& r = GetParam();
     const SunTimes sun = Solar::sunTimes(Instant{r.at.seconds()}, city(r.city));
     ASSERT_TRUE(sun.sunrise && sun.sunset);
@@ -57,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cities,
     PublishedSunTimes,
     ::testing::Values(
-        SunRow{"london_midsummer", "London", {2024, 6, 21, 12, 0, 0}, {2024, 6, 21, 3, 42, 52}, {2024, 6, 21, 20, 21, 29}},
+        SunRow{
+            "london_midsummer", "London", {2024, 6, 21, 12, 0, 0}, {2024, 6, 21, 3, 42, 52}, {2024, 6, 21, 20, 21, 29}},
         // Far east: the sunrise minutes are negative, so it lies on the previous UTC date.
         SunRow{"sydney_midsummer_local_date",
                "Sydney",
@@ -65,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                {2024, 12, 20, 18, 41, 28},
                {2024, 12, 21, 9, 5, 54}},
         // N = 61 in a leap year, still over 365.
-        SunRow{"tokyo_leap_year_march", "Tokyo", {2024, 3, 1, 3, 0, 0}, {2024, 2, 29, 21, 10, 51}, {2024, 3, 1, 8, 36, 53}},
+        SunRow{"tokyo_leap_year_march",
+               "Tokyo",
+               {2024, 3, 1, 3, 0, 0},
+               {2024, 2, 29, 21, 10, 51},
+               {2024, 3, 1, 8, 36, 53}},
         // 23:30 UTC on 29 February is already 08:30 on 1 March in Tokyo.
         SunRow{"tokyo_already_next_day",
                "Tokyo",
@@ -84,8 +86,7 @@ struct SameDayRow {
 
 class LocalDay : public ::testing::TestWithParam<SameDayRow> {};
 
-TEST_P(LocalDay, onlyTheCitysCalendarDayMatters)
-{
+TEST_P(LocalDay, onlyTheCitysCalendarDayMatters) {
     const SameDayRow& r = GetParam();
     const SunTimes a = Solar::sunTimes(Instant{r.a.seconds()}, city(r.city));
     const SunTimes b = Solar::sunTimes(Instant{r.b.seconds()}, city(r.city));
@@ -101,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
     LocalDay,
     ::testing::Values(
         // +12:00 in winter: 12:30 UTC on 20 June is 00:30 on 21 June.
-        SameDayRow{"auckland_past_local_midnight", "Auckland", {2024, 6, 20, 11, 30, 0}, {2024, 6, 20, 12, 30, 0}, false},
+        SameDayRow{
+            "auckland_past_local_midnight", "Auckland", {2024, 6, 20, 11, 30, 0}, {2024, 6, 20, 12, 30, 0}, false},
         SameDayRow{"auckland_same_local_day", "Auckland", {2024, 6, 20, 12, 30, 0}, {2024, 6, 21, 11, 30, 0}, true},
         // -10:00: 09:00 UTC on 21 June is still 20 June in Honolulu.
         SameDayRow{"honolulu_still_previous_day", "Honolulu", {2024, 6, 20, 22, 0, 0}, {2024, 6, 21, 9, 0, 0}, true},
@@ -120,8 +122,7 @@ struct PolarRow {
 
 class NoSunriseOrSunset : public ::testing::TestWithParam<PolarRow> {};
 
-TEST_P(NoSunriseOrSunset, bothAbsent)
-{
+TEST_P(NoSunriseOrSunset, bothAbsent) {
     const PolarRow& r = GetParam();
     const City polar{QStringLiteral("Polar"), QStringLiteral("Europe/Oslo"), r.latitude, 25.0};
     const SunTimes sun = Solar::sunTimes(Instant{r.at.seconds()}, polar);
@@ -137,8 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Latitudes,
                                            PolarRow{"north_pole", 90.0, {2024, 3, 1, 12, 0, 0}}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices)
-{
+TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices) {
     for (const Utc at : {Utc{2024, 6, 21, 12, 0, 0}, Utc{2024, 12, 21, 12, 0, 0}}) {
         for (const City& c : Cities::all()) {
             const SunTimes sun = Solar::sunTimes(Instant{at.seconds()}, c);
@@ -150,8 +150,7 @@ TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices)
     }
 }
 
-TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates)
-{
+TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates) {
     City lost = city("London");
     lost.timeZoneID = QStringLiteral("Mars/Olympus_Mons");
     // 23:30 UTC on 20 June: still 20 June in New York, already 21 June in Tokyo.
@@ -174,10 +173,9 @@ TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates)
     }
 }
 
-TEST(Solar, instantsOutsideTheCalendarGiveNoTimes)
-{
-    for (const double bad : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
-                             std::numeric_limits<double>::infinity()}) {
+TEST(Solar, instantsOutsideTheCalendarGiveNoTimes) {
+    for (const double bad :
+         {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         const SunTimes sun = Solar::sunTimes(Instant{bad}, city("London"));
         EXPECT_FALSE(sun.sunrise.has_value()) << bad;
         EXPECT_FALSE(sun.sunset.has_value()) << bad;

@@ -1,6 +1,6 @@
+#include "clock/WorldClockStore.h"
 #include "app/Prefs.h"
 #include "clock/Cities.h"
-#include "clock/WorldClockStore.h"
 #include "tests/support/MemoryPreferencesStore.h"
 
 #include <QSignalSpy>
@@ -14,16 +14,14 @@ using kalvix::test::MemoryPreferencesStore;
 
 namespace {
 
-QStringList names(std::initializer_list<const char*> items)
-{
+QStringList names(std::initializer_list<const char*> items) {
     QStringList out;
     for (const char* item : items)
         out << QString::fromUtf8(item);
     return out;
 }
 
-QStringList namesOf(const QList<City>& cities)
-{
+QStringList namesOf(const QList<City>& cities) {
     QStringList out;
     for (const City& city : cities)
         out << city.name;
@@ -41,8 +39,7 @@ class WorldClockLoading : public ::testing::TestWithParam<LoadRow> {};
 
 } // namespace
 
-TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing)
-{
+TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing) {
     const LoadRow& r = GetParam();
     MemoryPreferencesStore prefs;
     if (r.stored)
@@ -61,17 +58,27 @@ INSTANTIATE_TEST_SUITE_P(
     StoredValues,
     WorldClockLoading,
     ::testing::Values(
-        LoadRow{"absent_gives_default", std::nullopt, names({"London", "New York", "Dubai", "Tokyo"}),
+        LoadRow{"absent_gives_default",
+                std::nullopt,
+                names({"London", "New York", "Dubai", "Tokyo"}),
                 names({"London", "New York", "Dubai", "Tokyo"})},
-        LoadRow{"unreadable_gives_default", "\"London", names({"London", "New York", "Dubai", "Tokyo"}),
+        LoadRow{"unreadable_gives_default",
+                "\"London",
+                names({"London", "New York", "Dubai", "Tokyo"}),
                 names({"London", "New York", "Dubai", "Tokyo"})},
         LoadRow{"empty_list_stays_empty", "", {}, {}},
-        LoadRow{"unknown_name_kept_but_not_drawn", "\"Tokyo\", \"Atlantis\", \"Paris\"",
-                names({"Tokyo", "Atlantis", "Paris"}), names({"Tokyo", "Paris"})},
+        LoadRow{"unknown_name_kept_but_not_drawn",
+                "\"Tokyo\", \"Atlantis\", \"Paris\"",
+                names({"Tokyo", "Atlantis", "Paris"}),
+                names({"Tokyo", "Paris"})},
         LoadRow{"wrong_case_not_drawn", "\"london\", \"Rome\"", names({"london", "Rome"}), names({"Rome"})},
-        LoadRow{"duplicate_drawn_twice", "\"Rome\", \"Lagos\", \"Rome\"", names({"Rome", "Lagos", "Rome"}),
+        LoadRow{"duplicate_drawn_twice",
+                "\"Rome\", \"Lagos\", \"Rome\"",
+                names({"Rome", "Lagos", "Rome"}),
                 names({"Rome", "Lagos", "Rome"})},
-        LoadRow{"decomposed_name_resolves", "\"Sa\xCC\x83o Paulo\"", names({"Sa\xCC\x83o Paulo"}),
+        LoadRow{"decomposed_name_resolves",
+                "\"Sa\xCC\x83o Paulo\"",
+                names({"Sa\xCC\x83o Paulo"}),
                 names({"S\xC3\xA3o Paulo"})},
         LoadRow{"eight_names_not_capped",
                 "\"Amsterdam\", \"Auckland\", \"Bangkok\", \"Beijing\", \"Berlin\", \"Cairo\", \"Delhi\", \"Dubai\"",
@@ -79,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                 names({"Amsterdam", "Auckland", "Bangkok", "Beijing", "Berlin", "Cairo", "Delhi", "Dubai"})}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries)
-{
+TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries) {
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     const QList<City> cities = store.cities();
@@ -89,14 +95,14 @@ TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries)
     EXPECT_EQ(cities[3].timeZoneID, QStringLiteral("Asia/Tokyo"));
 }
 
-TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
-{
+TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList) {
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
     std::optional<QStringList> storedWhenAnnounced;
-    QObject::connect(&store, &WorldClockStore::cityNamesChanged, &store,
-                     [&] { storedWhenAnnounced = prefs.stringListValue(PrefKey::worldClockCities); });
+    QObject::connect(&store, &WorldClockStore::cityNamesChanged, &store, [&] {
+        storedWhenAnnounced = prefs.stringListValue(PrefKey::worldClockCities);
+    });
 
     const QStringList added = names({"London", "New York", "Dubai", "Tokyo", "S\xC3\xA3o Paulo"});
     EXPECT_TRUE(store.setCityNames(added));
@@ -119,16 +125,14 @@ TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
     EXPECT_TRUE(reloaded.cityNames().isEmpty());
 }
 
-TEST(WorldClockStore, namesThatNeedQuotingSurviveAReload)
-{
+TEST(WorldClockStore, namesThatNeedQuotingSurviveAReload) {
     MemoryPreferencesStore prefs;
     const QStringList odd = names({"Tokyo", "A, \"quoted\" place", " padded ", "back\\slash", ""});
     WorldClockStore(prefs).setCityNames(odd);
     EXPECT_EQ(WorldClockStore(prefs).cityNames(), odd);
 }
 
-TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges)
-{
+TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges) {
     MemoryPreferencesStore prefs;
     prefs.setFailWrites(true);
     WorldClockStore store(prefs);
@@ -138,8 +142,7 @@ TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST(WorldClockStore, laterOutsideEditsAreNotReRead)
-{
+TEST(WorldClockStore, laterOutsideEditsAreNotReRead) {
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\"")}});

@@ -1,6 +1,6 @@
+#include "countdowns/CountdownStore.h"
 #include "app/Prefs.h"
 #include "countdowns/CountdownJson.h"
-#include "countdowns/CountdownStore.h"
 #include "platform/IniPreferencesStore.h"
 #include "tests/support/MemoryPreferencesStore.h"
 
@@ -17,20 +17,18 @@ using kalvix::test::MemoryPreferencesStore;
 
 namespace {
 
-const QByteArray kTwoCountdowns(
-    R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)"
-    R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","title":"Birthday","date":741000000.5}])");
+const QByteArray
+    kTwoCountdowns(R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)"
+                   R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","title":"Birthday","date":741000000.5}])");
 
 // Stores the bytes as the preferences file would hold them.
-void storeBytes(MemoryPreferencesStore& prefs, const QByteArray& bytes)
-{
+void storeBytes(MemoryPreferencesStore& prefs, const QByteArray& bytes) {
     MemoryPreferencesStore writer;
     writer.setData(PrefKey::countdowns, bytes);
     prefs.simulateExternalEdit(writer.stored());
 }
 
-QStringList titles(const QList<Countdown>& items)
-{
+QStringList titles(const QList<Countdown>& items) {
     QStringList out;
     for (const Countdown& item : items)
         out << item.title;
@@ -44,13 +42,11 @@ struct BadValueRow {
 
 class UnreadableCountdowns : public ::testing::TestWithParam<BadValueRow> {};
 
-QByteArray hugeGarbage()
-{
+QByteArray hugeGarbage() {
     return QByteArray(8 * 1024 * 1024, 'x');
 }
 
-QByteArray hugeArrayWithOneBadElement()
-{
+QByteArray hugeArrayWithOneBadElement() {
     QByteArray out = "[";
     for (int i = 0; i < 50000; ++i)
         out += R"({"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)";
@@ -60,8 +56,7 @@ QByteArray hugeArrayWithOneBadElement()
 
 } // namespace
 
-TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing)
-{
+TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing) {
     MemoryPreferencesStore prefs;
     CountdownStore store(prefs);
     EXPECT_TRUE(store.items().isEmpty());
@@ -69,8 +64,7 @@ TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing)
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST(CountdownStore, loadsTheStoredListInOrder)
-{
+TEST(CountdownStore, loadsTheStoredListInOrder) {
     MemoryPreferencesStore prefs;
     storeBytes(prefs, kTwoCountdowns);
     CountdownStore store(prefs);
@@ -79,8 +73,7 @@ TEST(CountdownStore, loadsTheStoredListInOrder)
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave)
-{
+TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave) {
     MemoryPreferencesStore prefs;
     storeBytes(prefs, GetParam().bytes);
     const auto before = prefs.rawValue(PrefKey::countdowns);
@@ -98,19 +91,18 @@ TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave)
 INSTANTIATE_TEST_SUITE_P(
     StoredValues,
     UnreadableCountdowns,
-    ::testing::Values(
-        BadValueRow{"one_object_lacks_title",
-                    R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)"
-                    R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","date":741000000}])"},
-        BadValueRow{"not_json", "this is not json"},
-        BadValueRow{"binary_bytes", QByteArray("\x00\xff\xfe[\n", 5)},
-        BadValueRow{"date_beyond_double", R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"x","date":-1e999}])"},
-        BadValueRow{"huge_garbage", hugeGarbage()},
-        BadValueRow{"huge_array_bad_at_the_end", hugeArrayWithOneBadElement()}),
+    ::testing::Values(BadValueRow{"one_object_lacks_title",
+                                  R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)"
+                                  R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","date":741000000}])"},
+                      BadValueRow{"not_json", "this is not json"},
+                      BadValueRow{"binary_bytes", QByteArray("\x00\xff\xfe[\n", 5)},
+                      BadValueRow{"date_beyond_double",
+                                  R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"x","date":-1e999}])"},
+                      BadValueRow{"huge_garbage", hugeGarbage()},
+                      BadValueRow{"huge_array_bad_at_the_end", hugeArrayWithOneBadElement()}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave)
-{
+TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave) {
     MemoryPreferencesStore prefs;
     storeBytes(prefs, R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Far","date":1e300}])");
     CountdownStore store(prefs);
@@ -122,14 +114,14 @@ TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave)
     EXPECT_EQ(CountdownStore(prefs).items(), items);
 }
 
-TEST(CountdownStore, everyWriteAnnouncesThenStores)
-{
+TEST(CountdownStore, everyWriteAnnouncesThenStores) {
     MemoryPreferencesStore prefs;
     CountdownStore store(prefs);
     QSignalSpy spy(&store, &CountdownStore::itemsChanged);
     bool storedWhenAnnounced = true;
-    QObject::connect(&store, &CountdownStore::itemsChanged, &store,
-                     [&] { storedWhenAnnounced = prefs.contains(PrefKey::countdowns); });
+    QObject::connect(&store, &CountdownStore::itemsChanged, &store, [&] {
+        storedWhenAnnounced = prefs.contains(PrefKey::countdowns);
+    });
 
     QList<Countdown> items{Countdown::create(QStringLiteral("New countdown"), Instant{1.7e9})};
     EXPECT_TRUE(store.setItems(items));
@@ -149,8 +141,7 @@ TEST(CountdownStore, everyWriteAnnouncesThenStores)
     EXPECT_EQ(prefs.persistCount(), 3);
 }
 
-TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue)
-{
+TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue) {
     MemoryPreferencesStore prefs;
     storeBytes(prefs, kTwoCountdowns);
     CountdownStore store(prefs);
@@ -163,8 +154,7 @@ TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue)
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST(CountdownStore, failedPersistenceIsReported)
-{
+TEST(CountdownStore, failedPersistenceIsReported) {
     MemoryPreferencesStore prefs;
     prefs.setFailWrites(true);
     CountdownStore store(prefs);
@@ -172,8 +162,7 @@ TEST(CountdownStore, failedPersistenceIsReported)
     EXPECT_EQ(store.items().size(), 1);
 }
 
-TEST(CountdownStore, roundTripThroughThePreferencesFile)
-{
+TEST(CountdownStore, roundTripThroughThePreferencesFile) {
     int argc = 1;
     char arg0[] = "countdown_store_test";
     char* argv[] = {arg0, nullptr};

@@ -28,8 +28,7 @@ class DaysUntil : public ::testing::TestWithParam<LabelRow> {};
 
 } // namespace
 
-TEST_P(DaysUntil, countsCalendarDaysInTheSystemZone)
-{
+TEST_P(DaysUntil, countsCalendarDaysInTheSystemZone) {
     const LabelRow& r = GetParam();
     ScopedEnv tz("TZ", r.zone);
     EXPECT_EQ(daysUntilLabel(r.date.instant(), r.now.instant()), QString::fromUtf8(r.label));
@@ -42,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Winter in London: local time is UTC.
         LabelRow{"late_today_from_early_today", "Europe/London", {2024, 1, 10, 0, 1}, {2024, 1, 10, 23, 59}, "Today"},
         LabelRow{"earlier_today", "Europe/London", {2024, 1, 10, 18, 0}, {2024, 1, 10, 9, 0}, "Today"},
-        LabelRow{"just_after_midnight_tomorrow", "Europe/London", {2024, 1, 10, 23, 59}, {2024, 1, 11, 0, 1}, "Tomorrow"},
+        LabelRow{
+            "just_after_midnight_tomorrow", "Europe/London", {2024, 1, 10, 23, 59}, {2024, 1, 11, 0, 1}, "Tomorrow"},
         LabelRow{"two_days_ahead", "Europe/London", {2024, 1, 10, 12, 0}, {2024, 1, 12, 1, 0}, "in 2 days"},
         LabelRow{"twelve_days_ahead", "Europe/London", {2024, 1, 10, 12, 0}, {2024, 1, 22, 12, 0}, "in 12 days"},
         LabelRow{"one_day_back", "Europe/London", {2024, 1, 10, 0, 0}, {2024, 1, 9, 23, 59}, "yesterday"},
@@ -55,9 +55,13 @@ INSTANTIATE_TEST_SUITE_P(
         // 00:05 BST to 23:55 GMT on 27 October: 24 h 50 min, still the same calendar day.
         LabelRow{"london_fall_back", "Europe/London", {2024, 10, 26, 23, 5}, {2024, 10, 27, 23, 55}, "Today"},
         // A week across the change is 7 days although it is 1 h 20 min short of 7 × 24 h.
-        LabelRow{"london_week_across_spring_forward", "Europe/London", {2024, 3, 25, 0, 30}, {2024, 3, 31, 23, 10},
+        LabelRow{"london_week_across_spring_forward",
+                 "Europe/London",
+                 {2024, 3, 25, 0, 30},
+                 {2024, 3, 31, 23, 10},
                  "in 7 days"},
-        LabelRow{"new_york_fall_back_back", "America/New_York", {2024, 11, 4, 5, 30}, {2024, 11, 3, 4, 30}, "yesterday"},
+        LabelRow{
+            "new_york_fall_back_back", "America/New_York", {2024, 11, 4, 5, 30}, {2024, 11, 3, 4, 30}, "yesterday"},
         // The same instants on either side of midnight in New York but not in London.
         LabelRow{"new_york_evening", "America/New_York", {2024, 6, 1, 3, 0}, {2024, 6, 1, 5, 0}, "Tomorrow"},
         LabelRow{"london_same_instants", "Europe/London", {2024, 6, 1, 3, 0}, {2024, 6, 1, 5, 0}, "Today"},
@@ -66,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         LabelRow{"kathmandu", "Asia/Kathmandu", {2024, 6, 1, 18, 0}, {2024, 6, 1, 18, 20}, "Tomorrow"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount)
-{
+TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount) {
     const Instant now{utcSeconds(2024, 1, 10, 12)};
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
@@ -78,8 +81,7 @@ TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount)
     EXPECT_EQ(daysUntilLabel(now, Instant{nan}), QStringLiteral("Today"));
 }
 
-TEST(DaysUntilLabel, farButCivilDatesStillCount)
-{
+TEST(DaysUntilLabel, farButCivilDatesStillCount) {
     // 1 January 9999 from 1 January 2000.
     EXPECT_EQ(daysUntilLabel(Instant{utcSeconds(9999, 1, 1, 12)}, Instant{utcSeconds(2000, 1, 1, 12)}),
               QStringLiteral("in 2921575 days"));
