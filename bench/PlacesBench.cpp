@@ -20,7 +20,8 @@ namespace {
 // 2026-07-05 13:05:09 UTC.
 constexpr double kNow = 1783256709.0;
 
-QList<Countdown> countdowns(int n) {
+QList<Countdown> countdowns(int n)
+{
     QList<Countdown> items;
     for (int i = 0; i < n; ++i)
         items.append(Countdown::create(QStringLiteral("Countdown number %1").arg(i), Instant{kNow + i * 86400.0}));
@@ -29,7 +30,8 @@ QList<Countdown> countdowns(int n) {
 
 } // namespace
 
-static void BM_SunTimes(benchmark::State& state) {
+static void BM_SunTimes(benchmark::State& state)
+{
     const City city = *Cities::named(QStringLiteral("London"));
     double t = kNow;
     for (auto _ : state) {
@@ -39,7 +41,8 @@ static void BM_SunTimes(benchmark::State& state) {
 }
 BENCHMARK(BM_SunTimes);
 
-static void BM_SunTimesUnknownZone(benchmark::State& state) {
+static void BM_SunTimesUnknownZone(benchmark::State& state)
+{
     City city = *Cities::named(QStringLiteral("Tokyo"));
     city.timeZoneID = QStringLiteral("Mars/Olympus_Mons");
     double t = kNow;
@@ -50,7 +53,8 @@ static void BM_SunTimesUnknownZone(benchmark::State& state) {
 }
 BENCHMARK(BM_SunTimesUnknownZone);
 
-static void BM_DaysUntilLabel(benchmark::State& state) {
+static void BM_DaysUntilLabel(benchmark::State& state)
+{
     const Instant date{kNow + 12 * 86400.0};
     double t = kNow;
     for (auto _ : state) {
@@ -60,7 +64,8 @@ static void BM_DaysUntilLabel(benchmark::State& state) {
 }
 BENCHMARK(BM_DaysUntilLabel);
 
-static void BM_DaysUntilLabelGivenCalendar(benchmark::State& state) {
+static void BM_DaysUntilLabelGivenCalendar(benchmark::State& state)
+{
     const Instant date{kNow + 12 * 86400.0};
     const CivilCalendar calendar = CivilCalendar::current();
     double t = kNow;
@@ -71,7 +76,8 @@ static void BM_DaysUntilLabelGivenCalendar(benchmark::State& state) {
 }
 BENCHMARK(BM_DaysUntilLabelGivenCalendar);
 
-static void BM_WorldClockCitiesOfSix(benchmark::State& state) {
+static void BM_WorldClockCitiesOfSix(benchmark::State& state)
+{
     test::MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     store.setCityNames({QStringLiteral("London"),
@@ -85,14 +91,16 @@ static void BM_WorldClockCitiesOfSix(benchmark::State& state) {
 }
 BENCHMARK(BM_WorldClockCitiesOfSix);
 
-static void BM_EncodeCountdowns(benchmark::State& state) {
+static void BM_EncodeCountdowns(benchmark::State& state)
+{
     const QList<Countdown> items = countdowns(static_cast<int>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(CountdownJson::encode(items));
 }
 BENCHMARK(BM_EncodeCountdowns)->Arg(20);
 
-static void BM_DecodeCountdowns(benchmark::State& state) {
+static void BM_DecodeCountdowns(benchmark::State& state)
+{
     const QByteArray bytes = *CountdownJson::encode(countdowns(static_cast<int>(state.range(0))));
     for (auto _ : state)
         benchmark::DoNotOptimize(CountdownJson::decode(bytes));
@@ -100,7 +108,8 @@ static void BM_DecodeCountdowns(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeCountdowns)->Arg(20)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     ::setenv("TZ", "Europe/London", 1);
     ::setenv("LC_ALL", "en_GB.UTF-8", 1);
     benchmark::Initialize(&argc, argv);

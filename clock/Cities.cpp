@@ -2,7 +2,8 @@
 
 namespace kalvix::Cities {
 
-const QList<City>& all() {
+const QList<City>& all()
+{
     // Names are in NFC; "São Paulo" is spelled with the precomposed U+00E3.
     static const QList<City> catalog{
         {QStringLiteral("Amsterdam"), QStringLiteral("Europe/Amsterdam"), 52.37, 4.9},
@@ -57,7 +58,8 @@ const QList<City>& all() {
 
 namespace {
 
-std::optional<City> firstEqual(const QString& name) {
+std::optional<City> firstEqual(const QString& name)
+{
     for (const City& city : all())
         if (city.name == name)
             return city;
@@ -66,7 +68,8 @@ std::optional<City> firstEqual(const QString& name) {
 
 } // namespace
 
-std::optional<City> named(const QString& name) {
+std::optional<City> named(const QString& name)
+{
     // Catalog names are unique and in NFC, so no two entries are canonically equivalent: a literal
     // match is the only equivalent one, and normalising is needed only when that fails.
     if (auto city = firstEqual(name))

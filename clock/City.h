@@ -20,7 +20,8 @@ struct City {
     friend bool operator==(const City&, const City&) = default;
 };
 
-inline size_t qHash(const City& city, size_t seed = 0) noexcept {
+inline size_t qHash(const City& city, size_t seed = 0) noexcept
+{
     return qHashMulti(seed, city.name, city.timeZoneID, city.latitude, city.longitude);
 }
 

@@ -18,7 +18,8 @@ constexpr double kCosZenith = -0.01453808050249674;
 
 } // namespace
 
-SunTimes sunTimes(Instant date, const City& city) {
+SunTimes sunTimes(Instant date, const City& city)
+{
     const CivilCalendar calendar(platform::zoneOrSystem(city.timeZoneID.toUtf8()));
     // One conversion gives both the local date and its day of year. When it fails the day of year
     // would be 1, but the day origin cannot be formed either, so the answer is absent regardless.

@@ -7,29 +7,36 @@
 namespace kalvix {
 
 WorldClockStore::WorldClockStore(PreferencesStore& prefs, QObject* parent)
-    : QObject(parent), m_prefs(prefs),
-      m_cityNames(prefs.stringListValue(PrefKey::worldClockCities).value_or(defaultCityNames())) {}
+    : QObject(parent)
+    , m_prefs(prefs)
+    , m_cityNames(prefs.stringListValue(PrefKey::worldClockCities).value_or(defaultCityNames()))
+{
+}
 
 WorldClockStore::~WorldClockStore() = default;
 
-WorldClockStore& WorldClockStore::shared() {
+WorldClockStore& WorldClockStore::shared()
+{
     static WorldClockStore* store = new WorldClockStore(Prefs::standard());
     return *store;
 }
 
-const QStringList& WorldClockStore::defaultCityNames() {
+const QStringList& WorldClockStore::defaultCityNames()
+{
     static const QStringList names{
         QStringLiteral("London"), QStringLiteral("New York"), QStringLiteral("Dubai"), QStringLiteral("Tokyo")};
     return names;
 }
 
-bool WorldClockStore::setCityNames(const QStringList& names) {
+bool WorldClockStore::setCityNames(const QStringList& names)
+{
     m_cityNames = names;
     Q_EMIT cityNamesChanged(m_cityNames);
     return m_prefs.setStringList(PrefKey::worldClockCities, m_cityNames);
 }
 
-QList<City> WorldClockStore::cities() const {
+QList<City> WorldClockStore::cities() const
+{
     QList<City> result;
     result.reserve(m_cityNames.size());
     for (const QString& name : m_cityNames)

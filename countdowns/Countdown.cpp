@@ -2,7 +2,8 @@
 
 namespace kalvix {
 
-Countdown Countdown::create(const QString& title, Instant date) {
+Countdown Countdown::create(const QString& title, Instant date)
+{
     return Countdown{QUuid::createUuid(), title, date};
 }
 

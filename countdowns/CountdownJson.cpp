@@ -11,7 +11,8 @@
 namespace kalvix::CountdownJson {
 namespace {
 
-void appendString(QByteArray& out, const QString& text) {
+void appendString(QByteArray& out, const QString& text)
+{
     static constexpr char hex[] = "0123456789abcdef";
     out += '"';
     for (const char c : text.toUtf8()) {
@@ -53,7 +54,8 @@ void appendString(QByteArray& out, const QString& text) {
 
 // The shortest text that reads back as the same double: plain decimals in the usual range, exponent
 // form for the extremes (both are JSON numbers).
-void appendNumber(QByteArray& out, double value) {
+void appendNumber(QByteArray& out, double value)
+{
     char buf[128];
     const double magnitude = std::fabs(value);
     const auto format = (magnitude == 0.0 || (magnitude >= 1e-6 && magnitude < 1e16)) ? std::chars_format::fixed
@@ -62,7 +64,8 @@ void appendNumber(QByteArray& out, double value) {
     out.append(buf, result.ptr - buf);
 }
 
-bool isCanonicalUuidText(const QString& text) {
+bool isCanonicalUuidText(const QString& text)
+{
     if (text.size() != 36)
         return false;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -77,7 +80,8 @@ bool isCanonicalUuidText(const QString& text) {
     return true;
 }
 
-std::optional<Countdown> decodeOne(const QJsonValue& value) {
+std::optional<Countdown> decodeOne(const QJsonValue& value)
+{
     if (!value.isObject())
         return std::nullopt;
     const QJsonObject object = value.toObject();
@@ -98,7 +102,8 @@ std::optional<Countdown> decodeOne(const QJsonValue& value) {
 
 } // namespace
 
-std::optional<QByteArray> encode(const QList<Countdown>& items) {
+std::optional<QByteArray> encode(const QList<Countdown>& items)
+{
     QByteArray out;
     out.reserve(items.size() * 96 + 2);
     out += '[';
@@ -121,7 +126,8 @@ std::optional<QByteArray> encode(const QList<Countdown>& items) {
     return out;
 }
 
-std::optional<QList<Countdown>> decode(const QByteArray& json) {
+std::optional<QList<Countdown>> decode(const QByteArray& json)
+{
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())

@@ -6,7 +6,10 @@
 
 namespace kalvix {
 
-CountdownStore::CountdownStore(PreferencesStore& prefs, QObject* parent) : QObject(parent), m_prefs(prefs) {
+CountdownStore::CountdownStore(PreferencesStore& prefs, QObject* parent)
+    : QObject(parent)
+    , m_prefs(prefs)
+{
     if (auto bytes = m_prefs.dataValue(PrefKey::countdowns))
         if (auto items = CountdownJson::decode(*bytes))
             m_items = std::move(*items);
@@ -14,18 +17,21 @@ CountdownStore::CountdownStore(PreferencesStore& prefs, QObject* parent) : QObje
 
 CountdownStore::~CountdownStore() = default;
 
-CountdownStore& CountdownStore::shared() {
+CountdownStore& CountdownStore::shared()
+{
     static CountdownStore* store = new CountdownStore(Prefs::standard());
     return *store;
 }
 
-bool CountdownStore::setItems(const QList<Countdown>& items) {
+bool CountdownStore::setItems(const QList<Countdown>& items)
+{
     m_items = items;
     Q_EMIT itemsChanged();
     return save();
 }
 
-bool CountdownStore::save() {
+bool CountdownStore::save()
+{
     const std::optional<QByteArray> bytes = CountdownJson::encode(m_items);
     if (!bytes)
         return false;

@@ -4,11 +4,13 @@
 
 namespace kalvix {
 
-QString daysUntilLabel(Instant date, Instant now) {
+QString daysUntilLabel(Instant date, Instant now)
+{
     return daysUntilLabel(date, now, CivilCalendar::current());
 }
 
-QString daysUntilLabel(Instant date, Instant now, const CivilCalendar& calendar) {
+QString daysUntilLabel(Instant date, Instant now, const CivilCalendar& calendar)
+{
     const int days = calendar.daysBetween(now, date).value_or(0);
     switch (days) {
     case 0:

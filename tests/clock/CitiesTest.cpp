@@ -16,7 +16,8 @@ using namespace kalvix;
 
 namespace {
 
-QString u8(const char* text) {
+QString u8(const char* text)
+{
     return QString::fromUtf8(text);
 }
 
@@ -32,7 +33,8 @@ class CatalogEntries : public ::testing::TestWithParam<EntryRow> {};
 
 } // namespace
 
-TEST(Cities, catalogHas46UniqueNamesInPickerOrder) {
+TEST(Cities, catalogHas46UniqueNamesInPickerOrder)
+{
     const auto& all = Cities::all();
     ASSERT_EQ(all.size(), 46);
     QSet<QString> names;
@@ -47,7 +49,8 @@ TEST(Cities, catalogHas46UniqueNamesInPickerOrder) {
         EXPECT_LT(collator.compare(all[i - 1].name, all[i].name), 0) << all[i - 1].name.toStdString();
 }
 
-TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth) {
+TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth)
+{
     for (const City& city : Cities::all()) {
         EXPECT_TRUE(QTimeZone(city.timeZoneID.toUtf8()).isValid()) << city.timeZoneID.toStdString();
         EXPECT_LE(std::abs(city.latitude), 90.0);
@@ -55,14 +58,16 @@ TEST(Cities, everyZoneIsKnownToTheTzDatabaseAndCoordinatesAreOnEarth) {
     }
 }
 
-TEST(Cities, saoPauloIsPrecomposed) {
+TEST(Cities, saoPauloIsPrecomposed)
+{
     const City& city = Cities::all().at(36);
     EXPECT_EQ(city.name.toUtf8(), QByteArray("S\xC3\xA3o Paulo"));
     EXPECT_EQ(Cities::all().at(35).name, u8("San Francisco"));
     EXPECT_EQ(Cities::all().at(37).name, u8("Seoul"));
 }
 
-TEST_P(CatalogEntries, entryIsExactlyAsListed) {
+TEST_P(CatalogEntries, entryIsExactlyAsListed)
+{
     const EntryRow& r = GetParam();
     const City& city = Cities::all().at(r.index);
     EXPECT_EQ(city, (City{u8(r.name), u8(r.zone), r.latitude, r.longitude}));
@@ -98,7 +103,8 @@ struct LookupRow {
 
 class CityLookup : public ::testing::TestWithParam<LookupRow> {};
 
-TEST_P(CityLookup, findsOnlyTheEquivalentName) {
+TEST_P(CityLookup, findsOnlyTheEquivalentName)
+{
     const LookupRow& r = GetParam();
     const std::optional<City> found = Cities::named(u8(r.query));
     if (r.expectedIndex < 0) {
@@ -123,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Names,
                                            LookupRow{"last_entry", "Zurich", 45}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(City, equalityAndHashTakeAllFourFields) {
+TEST(City, equalityAndHashTakeAllFourFields)
+{
     const City london = Cities::all().at(23);
     City moved = london;
     moved.longitude = -0.12;

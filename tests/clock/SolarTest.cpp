@@ -12,7 +12,8 @@
 using namespace kalvix;
 
 namespace kalvix {
-void PrintTo(Instant t, std::ostream* os) {
+void PrintTo(Instant t, std::ostream* os)
+{
     *os << std::fixed << t.seconds;
 }
 } // namespace kalvix
@@ -21,7 +22,8 @@ using kalvix::test::utcSeconds;
 
 namespace {
 
-City city(const char* name) {
+City city(const char* name)
+{
     return *Cities::named(QString::fromUtf8(name));
 }
 
@@ -42,7 +44,8 @@ class PublishedSunTimes : public ::testing::TestWithParam<SunRow> {};
 
 } // namespace
 
-TEST_P(PublishedSunTimes, withinASecond) {
+TEST_P(PublishedSunTimes, withinASecond)
+{
     const SunRow& r = GetParam();
     const SunTimes sun = Solar::sunTimes(Instant{r.at.seconds()}, city(r.city));
     ASSERT_TRUE(sun.sunrise && sun.sunset);
@@ -86,7 +89,8 @@ struct SameDayRow {
 
 class LocalDay : public ::testing::TestWithParam<SameDayRow> {};
 
-TEST_P(LocalDay, onlyTheCitysCalendarDayMatters) {
+TEST_P(LocalDay, onlyTheCitysCalendarDayMatters)
+{
     const SameDayRow& r = GetParam();
     const SunTimes a = Solar::sunTimes(Instant{r.a.seconds()}, city(r.city));
     const SunTimes b = Solar::sunTimes(Instant{r.b.seconds()}, city(r.city));
@@ -122,7 +126,8 @@ struct PolarRow {
 
 class NoSunriseOrSunset : public ::testing::TestWithParam<PolarRow> {};
 
-TEST_P(NoSunriseOrSunset, bothAbsent) {
+TEST_P(NoSunriseOrSunset, bothAbsent)
+{
     const PolarRow& r = GetParam();
     const City polar{QStringLiteral("Polar"), QStringLiteral("Europe/Oslo"), r.latitude, 25.0};
     const SunTimes sun = Solar::sunTimes(Instant{r.at.seconds()}, polar);
@@ -138,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Latitudes,
                                            PolarRow{"north_pole", 90.0, {2024, 3, 1, 12, 0, 0}}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices) {
+TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices)
+{
     for (const Utc at : {Utc{2024, 6, 21, 12, 0, 0}, Utc{2024, 12, 21, 12, 0, 0}}) {
         for (const City& c : Cities::all()) {
             const SunTimes sun = Solar::sunTimes(Instant{at.seconds()}, c);
@@ -150,7 +156,8 @@ TEST(Solar, everyCatalogCityHasASunriseBeforeItsSunsetAtBothSolstices) {
     }
 }
 
-TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates) {
+TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates)
+{
     City lost = city("London");
     lost.timeZoneID = QStringLiteral("Mars/Olympus_Mons");
     // 23:30 UTC on 20 June: still 20 June in New York, already 21 June in Tokyo.
@@ -173,7 +180,8 @@ TEST(Solar, unknownZoneUsesTheSystemZoneForTheDateButItsOwnCoordinates) {
     }
 }
 
-TEST(Solar, instantsOutsideTheCalendarGiveNoTimes) {
+TEST(Solar, instantsOutsideTheCalendarGiveNoTimes)
+{
     for (const double bad :
          {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         const SunTimes sun = Solar::sunTimes(Instant{bad}, city("London"));

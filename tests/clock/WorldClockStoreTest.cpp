@@ -14,14 +14,16 @@ using kalvix::test::MemoryPreferencesStore;
 
 namespace {
 
-QStringList names(std::initializer_list<const char*> items) {
+QStringList names(std::initializer_list<const char*> items)
+{
     QStringList out;
     for (const char* item : items)
         out << QString::fromUtf8(item);
     return out;
 }
 
-QStringList namesOf(const QList<City>& cities) {
+QStringList namesOf(const QList<City>& cities)
+{
     QStringList out;
     for (const City& city : cities)
         out << city.name;
@@ -39,7 +41,8 @@ class WorldClockLoading : public ::testing::TestWithParam<LoadRow> {};
 
 } // namespace
 
-TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing) {
+TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing)
+{
     const LoadRow& r = GetParam();
     MemoryPreferencesStore prefs;
     if (r.stored)
@@ -86,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                 names({"Amsterdam", "Auckland", "Bangkok", "Beijing", "Berlin", "Cairo", "Delhi", "Dubai"})}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries) {
+TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries)
+{
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     const QList<City> cities = store.cities();
@@ -95,7 +99,8 @@ TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries) {
     EXPECT_EQ(cities[3].timeZoneID, QStringLiteral("Asia/Tokyo"));
 }
 
-TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList) {
+TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
+{
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
@@ -125,14 +130,16 @@ TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList) {
     EXPECT_TRUE(reloaded.cityNames().isEmpty());
 }
 
-TEST(WorldClockStore, namesThatNeedQuotingSurviveAReload) {
+TEST(WorldClockStore, namesThatNeedQuotingSurviveAReload)
+{
     MemoryPreferencesStore prefs;
     const QStringList odd = names({"Tokyo", "A, \"quoted\" place", " padded ", "back\\slash", ""});
     WorldClockStore(prefs).setCityNames(odd);
     EXPECT_EQ(WorldClockStore(prefs).cityNames(), odd);
 }
 
-TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges) {
+TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges)
+{
     MemoryPreferencesStore prefs;
     prefs.setFailWrites(true);
     WorldClockStore store(prefs);
@@ -142,7 +149,8 @@ TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges) {
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST(WorldClockStore, laterOutsideEditsAreNotReRead) {
+TEST(WorldClockStore, laterOutsideEditsAreNotReRead)
+{
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\"")}});

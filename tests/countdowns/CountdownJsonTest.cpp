@@ -10,7 +10,8 @@
 using namespace kalvix;
 
 namespace kalvix {
-void PrintTo(const Countdown& c, std::ostream* os) {
+void PrintTo(const Countdown& c, std::ostream* os)
+{
     *os << '{' << c.id.toString().toStdString() << ", \"" << c.title.toStdString() << "\", " << std::fixed
         << c.date.seconds << '}';
 }
@@ -22,13 +23,15 @@ const QUuid kLaunchId = QUuid::fromString(u"6f1c2a9e-0b7d-4c3e-9a51-d2e4f8b7c601
 const QUuid kBirthdayId = QUuid::fromString(u"0a2b4c6d-8e0f-4a1b-8c3d-5e7f9a1b3c5d");
 constexpr double kRef = CountdownJson::kReferenceDateOffset;
 
-QList<Countdown> decoded(const char* json) {
+QList<Countdown> decoded(const char* json)
+{
     return CountdownJson::decode(QByteArray(json)).value_or(QList<Countdown>{{QUuid(), QStringLiteral("<none>"), {}}});
 }
 
 } // namespace
 
-TEST(CountdownJson, writerUsesMemberOrderUpperCaseIdsAndNoWhitespace) {
+TEST(CountdownJson, writerUsesMemberOrderUpperCaseIdsAndNoWhitespace)
+{
     const QList<Countdown> items{
         {kLaunchId, QStringLiteral("Launch \"day\"\n\\ / \u00E9"), Instant{kRef + 740000000.5}},
         {kBirthdayId, QString(), Instant{kRef - 86400.0}},
@@ -40,7 +43,8 @@ TEST(CountdownJson, writerUsesMemberOrderUpperCaseIdsAndNoWhitespace) {
     EXPECT_EQ(CountdownJson::encode({}), QByteArray("[]"));
 }
 
-TEST(CountdownJson, roundTripKeepsEveryFieldAndTheOrder) {
+TEST(CountdownJson, roundTripKeepsEveryFieldAndTheOrder)
+{
     const QList<Countdown> items{
         {kLaunchId, QStringLiteral("Launch"), Instant{1718971200.25}},
         Countdown::create(QStringLiteral("Tab\there, bell\a, nul\u0001 and \U0001F389"), Instant{1893456000.0}),
@@ -53,7 +57,8 @@ TEST(CountdownJson, roundTripKeepsEveryFieldAndTheOrder) {
     EXPECT_EQ(CountdownJson::decode(*bytes), items);
 }
 
-TEST(CountdownJson, freshIdsAreRandomVersion4) {
+TEST(CountdownJson, freshIdsAreRandomVersion4)
+{
     const Countdown a = Countdown::create(QStringLiteral("New countdown"), Instant{0});
     const Countdown b = Countdown::create(QStringLiteral("New countdown"), Instant{0});
     EXPECT_EQ(a.id.version(), QUuid::Random);
@@ -61,7 +66,8 @@ TEST(CountdownJson, freshIdsAreRandomVersion4) {
     EXPECT_NE(a, b);
 }
 
-TEST(CountdownJson, datesThatJsonCannotHoldFailTheEncoding) {
+TEST(CountdownJson, datesThatJsonCannotHoldFailTheEncoding)
+{
     for (const double bad : {std::numeric_limits<double>::quiet_NaN(),
                              std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity()}) {
@@ -77,7 +83,8 @@ struct AcceptRow {
 
 class ReaderAccepts : public ::testing::TestWithParam<AcceptRow> {};
 
-TEST_P(ReaderAccepts, theSameCountdown) {
+TEST_P(ReaderAccepts, theSameCountdown)
+{
     const QList<Countdown> expected{{kLaunchId, QStringLiteral("Launch"), Instant{kRef + 740000000.0}}};
     EXPECT_EQ(decoded(GetParam().json), expected);
 }
@@ -111,7 +118,8 @@ struct RejectRow {
 
 class ReaderRejects : public ::testing::TestWithParam<RejectRow> {};
 
-TEST_P(ReaderRejects, theWholeArray) {
+TEST_P(ReaderRejects, theWholeArray)
+{
     EXPECT_FALSE(CountdownJson::decode(QByteArray(GetParam().json)).has_value());
 }
 
@@ -146,11 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
         RejectRow{"empty", ""}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CountdownJson, emptyArrayIsAnEmptyList) {
+TEST(CountdownJson, emptyArrayIsAnEmptyList)
+{
     EXPECT_EQ(CountdownJson::decode(" [ ] "), QList<Countdown>{});
 }
 
-TEST(CountdownJson, finiteDatesOutsideTheCalendarAreKept) {
+TEST(CountdownJson, finiteDatesOutsideTheCalendarAreKept)
+{
     const auto items =
         CountdownJson::decode(R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"x","date":1e300},)"
                               R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","title":"y","date":-1.7e308}])");
@@ -161,7 +171,8 @@ TEST(CountdownJson, finiteDatesOutsideTheCalendarAreKept) {
     EXPECT_EQ(CountdownJson::decode(*CountdownJson::encode(*items)), items);
 }
 
-TEST(CountdownJson, deepNestingIsRejectedNotRecursedInto) {
+TEST(CountdownJson, deepNestingIsRejectedNotRecursedInto)
+{
     const QByteArray deep = QByteArray(200000, '[') + QByteArray(200000, ']');
     EXPECT_FALSE(CountdownJson::decode(deep).has_value());
 }

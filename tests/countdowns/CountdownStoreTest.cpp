@@ -22,13 +22,15 @@ const QByteArray
                    R"({"id":"0A2B4C6D-8E0F-4A1B-8C3D-5E7F9A1B3C5D","title":"Birthday","date":741000000.5}])");
 
 // Stores the bytes as the preferences file would hold them.
-void storeBytes(MemoryPreferencesStore& prefs, const QByteArray& bytes) {
+void storeBytes(MemoryPreferencesStore& prefs, const QByteArray& bytes)
+{
     MemoryPreferencesStore writer;
     writer.setData(PrefKey::countdowns, bytes);
     prefs.simulateExternalEdit(writer.stored());
 }
 
-QStringList titles(const QList<Countdown>& items) {
+QStringList titles(const QList<Countdown>& items)
+{
     QStringList out;
     for (const Countdown& item : items)
         out << item.title;
@@ -42,11 +44,13 @@ struct BadValueRow {
 
 class UnreadableCountdowns : public ::testing::TestWithParam<BadValueRow> {};
 
-QByteArray hugeGarbage() {
+QByteArray hugeGarbage()
+{
     return QByteArray(8 * 1024 * 1024, 'x');
 }
 
-QByteArray hugeArrayWithOneBadElement() {
+QByteArray hugeArrayWithOneBadElement()
+{
     QByteArray out = "[";
     for (int i = 0; i < 50000; ++i)
         out += R"({"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Launch","date":740000000},)";
@@ -56,7 +60,8 @@ QByteArray hugeArrayWithOneBadElement() {
 
 } // namespace
 
-TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing) {
+TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing)
+{
     MemoryPreferencesStore prefs;
     CountdownStore store(prefs);
     EXPECT_TRUE(store.items().isEmpty());
@@ -64,7 +69,8 @@ TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing) {
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST(CountdownStore, loadsTheStoredListInOrder) {
+TEST(CountdownStore, loadsTheStoredListInOrder)
+{
     MemoryPreferencesStore prefs;
     storeBytes(prefs, kTwoCountdowns);
     CountdownStore store(prefs);
@@ -73,7 +79,8 @@ TEST(CountdownStore, loadsTheStoredListInOrder) {
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave) {
+TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave)
+{
     MemoryPreferencesStore prefs;
     storeBytes(prefs, GetParam().bytes);
     const auto before = prefs.rawValue(PrefKey::countdowns);
@@ -102,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadValueRow{"huge_array_bad_at_the_end", hugeArrayWithOneBadElement()}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave) {
+TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave)
+{
     MemoryPreferencesStore prefs;
     storeBytes(prefs, R"([{"id":"6F1C2A9E-0B7D-4C3E-9A51-D2E4F8B7C601","title":"Far","date":1e300}])");
     CountdownStore store(prefs);
@@ -114,7 +122,8 @@ TEST(CountdownStore, datesOutsideTheCalendarAreKeptAndSurviveTheNextSave) {
     EXPECT_EQ(CountdownStore(prefs).items(), items);
 }
 
-TEST(CountdownStore, everyWriteAnnouncesThenStores) {
+TEST(CountdownStore, everyWriteAnnouncesThenStores)
+{
     MemoryPreferencesStore prefs;
     CountdownStore store(prefs);
     QSignalSpy spy(&store, &CountdownStore::itemsChanged);
@@ -141,7 +150,8 @@ TEST(CountdownStore, everyWriteAnnouncesThenStores) {
     EXPECT_EQ(prefs.persistCount(), 3);
 }
 
-TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue) {
+TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue)
+{
     MemoryPreferencesStore prefs;
     storeBytes(prefs, kTwoCountdowns);
     CountdownStore store(prefs);
@@ -154,7 +164,8 @@ TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue) {
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
-TEST(CountdownStore, failedPersistenceIsReported) {
+TEST(CountdownStore, failedPersistenceIsReported)
+{
     MemoryPreferencesStore prefs;
     prefs.setFailWrites(true);
     CountdownStore store(prefs);
@@ -162,7 +173,8 @@ TEST(CountdownStore, failedPersistenceIsReported) {
     EXPECT_EQ(store.items().size(), 1);
 }
 
-TEST(CountdownStore, roundTripThroughThePreferencesFile) {
+TEST(CountdownStore, roundTripThroughThePreferencesFile)
+{
     int argc = 1;
     char arg0[] = "countdown_store_test";
     char* argv[] = {arg0, nullptr};

@@ -28,7 +28,8 @@ class DaysUntil : public ::testing::TestWithParam<LabelRow> {};
 
 } // namespace
 
-TEST_P(DaysUntil, countsCalendarDaysInTheSystemZone) {
+TEST_P(DaysUntil, countsCalendarDaysInTheSystemZone)
+{
     const LabelRow& r = GetParam();
     ScopedEnv tz("TZ", r.zone);
     EXPECT_EQ(daysUntilLabel(r.date.instant(), r.now.instant()), QString::fromUtf8(r.label));
@@ -70,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         LabelRow{"kathmandu", "Asia/Kathmandu", {2024, 6, 1, 18, 0}, {2024, 6, 1, 18, 20}, "Tomorrow"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount) {
+TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount)
+{
     const Instant now{utcSeconds(2024, 1, 10, 12)};
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
@@ -81,7 +83,8 @@ TEST(DaysUntilLabel, instantsOutsideTheCalendarHaveNoDayCount) {
     EXPECT_EQ(daysUntilLabel(now, Instant{nan}), QStringLiteral("Today"));
 }
 
-TEST(DaysUntilLabel, farButCivilDatesStillCount) {
+TEST(DaysUntilLabel, farButCivilDatesStillCount)
+{
     // 1 January 9999 from 1 January 2000.
     EXPECT_EQ(daysUntilLabel(Instant{utcSeconds(9999, 1, 1, 12)}, Instant{utcSeconds(2000, 1, 1, 12)}),
               QStringLiteral("in 2921575 days"));
