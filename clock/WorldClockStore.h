@@ -1,0 +1,48 @@
+#pragma once
+// The user's world clocks: an ordered list of city names, and the catalog cities they resolve to.
+//
+// cityNames may hold names outside the catalog, duplicates and more than six entries; they are kept as
+// stored and only dropped when resolving cities(). The list is read from the preferences once, at
+// construction (absent or not a string list: London, New York, Dubai, Tokyo, not written back); later
+// outside edits of the key are not re-read. Every write announces cityNamesChanged and then stores the
+// whole list under worldClockCities. Main thread only.
+#include "clock/City.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+namespace kalvix {
+
+class PreferencesStore;
+
+class WorldClockStore final : public QObject {
+    Q_OBJECT
+public:
+    explicit WorldClockStore(PreferencesStore& prefs, QObject* parent = nullptr);
+    ~WorldClockStore() override;
+
+    // The process's store over Prefs::standard(), made on first use and never destroyed.
+    static WorldClockStore& shared();
+
+    // Used when nothing usable is stored.
+    static const QStringList& defaultCityNames();
+
+    const QStringList& cityNames() const { return m_cityNames; }
+    // Replaces the whole list, also with an equal one. Returns whether the list reached persistent
+    // storage; the in-memory list and the announcement do not depend on it.
+    bool setCityNames(const QStringList& names);
+
+    // The catalog entry for each name, in cityNames order; unknown names are skipped and repeated names
+    // repeat. Computed at every call.
+    QList<City> cities() const;
+
+Q_SIGNALS:
+    void cityNamesChanged(const QStringList& names);
+
+private:
+    PreferencesStore& m_prefs;
+    QStringList m_cityNames;
+};
+
+} // namespace kalvix

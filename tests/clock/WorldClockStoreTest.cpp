@@ -1,0 +1,158 @@
+#include "clock/WorldClockStore.h"
+#include "app/Prefs.h"
+#include "clock/Cities.h"
+#include "tests/support/MemoryPreferencesStore.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace kalvix;
+using kalvix::test::MemoryPreferencesStore;
+
+namespace {
+
+QStringList names(std::initializer_list<const char*> items)
+{
+    QStringList out;
+    for (const char* item : items)
+        out << QString::fromUtf8(item);
+    return out;
+}
+
+QStringList namesOf(const QList<City>& cities)
+{
+    QStringList out;
+    for (const City& city : cities)
+        out << city.name;
+    return out;
+}
+
+struct LoadRow {
+    const char* name;
+    std::optional<const char*> stored; // the text in the preferences file; nullopt: key absent
+    QStringList cityNames;
+    QStringList cities;
+};
+
+class WorldClockLoading : public ::testing::TestWithParam<LoadRow> {};
+
+} // namespace
+
+TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing)
+{
+    const LoadRow& r = GetParam();
+    MemoryPreferencesStore prefs;
+    if (r.stored)
+        prefs.simulateExternalEdit({{PrefKey::worldClockCities, QString::fromUtf8(*r.stored)}});
+    const auto before = prefs.stored();
+
+    WorldClockStore store(prefs);
+
+    EXPECT_EQ(store.cityNames(), r.cityNames);
+    EXPECT_EQ(namesOf(store.cities()), r.cities);
+    EXPECT_EQ(prefs.persistCount(), 0);
+    EXPECT_EQ(prefs.stored(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues,
+    WorldClockLoading,
+    ::testing::Values(
+        LoadRow{"absent_gives_default",
+                std::nullopt,
+                names({"London", "New York", "Dubai", "Tokyo"}),
+                names({"London", "New York", "Dubai", "Tokyo"})},
+        LoadRow{"unreadable_gives_default",
+                "\"London",
+                names({"London", "New York", "Dubai", "Tokyo"}),
+                names({"London", "New York", "Dubai", "Tokyo"})},
+        LoadRow{"empty_list_stays_empty", "", {}, {}},
+        LoadRow{"unknown_name_kept_but_not_drawn",
+                "\"Tokyo\", \"Atlantis\", \"Paris\"",
+                names({"Tokyo", "Atlantis", "Paris"}),
+                names({"Tokyo", "Paris"})},
+        LoadRow{"wrong_case_not_drawn", "\"london\", \"Rome\"", names({"london", "Rome"}), names({"Rome"})},
+        LoadRow{"duplicate_drawn_twice",
+                "\"Rome\", \"Lagos\", \"Rome\"",
+                names({"Rome", "Lagos", "Rome"}),
+                names({"Rome", "Lagos", "Rome"})},
+        LoadRow{"decomposed_name_resolves",
+                "\"Sa\xCC\x83o Paulo\"",
+                names({"Sa\xCC\x83o Paulo"}),
+                names({"S\xC3\xA3o Paulo"})},
+        LoadRow{"eight_names_not_capped",
+                "\"Amsterdam\", \"Auckland\", \"Bangkok\", \"Beijing\", \"Berlin\", \"Cairo\", \"Delhi\", \"Dubai\"",
+                names({"Amsterdam", "Auckland", "Bangkok", "Beijing", "Berlin", "Cairo", "Delhi", "Dubai"}),
+                names({"Amsterdam", "Auckland", "Bangkok", "Beijing", "Berlin", "Cairo", "Delhi", "Dubai"})}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries)
+{
+    MemoryPreferencesStore prefs;
+    WorldClockStore store(prefs);
+    const QList<City> cities = store.cities();
+    ASSERT_EQ(cities.size(), 4);
+    EXPECT_EQ(cities[0], Cities::all().at(23));
+    EXPECT_EQ(cities[3].timeZoneID, QStringLiteral("Asia/Tokyo"));
+}
+
+TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
+{
+    MemoryPreferencesStore prefs;
+    WorldClockStore store(prefs);
+    QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
+    std::optional<QStringList> storedWhenAnnounced;
+    QObject::connect(&store, &WorldClockStore::cityNamesChanged, &store, [&] {
+        storedWhenAnnounced = prefs.stringListValue(PrefKey::worldClockCities);
+    });
+
+    const QStringList added = names({"London", "New York", "Dubai", "Tokyo", "S\xC3\xA3o Paulo"});
+    EXPECT_TRUE(store.setCityNames(added));
+
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toStringList(), added);
+    EXPECT_FALSE(storedWhenAnnounced.has_value()); // observers hear of it before it is stored
+    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), added);
+    EXPECT_EQ(prefs.persistCount(), 1);
+
+    // Writing the same list again still announces and stores.
+    EXPECT_TRUE(store.setCityNames(added));
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(prefs.persistCount(), 2);
+
+    // Removing every occurrence leaves an empty list stored, not the default.
+    store.setCityNames({});
+    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), QStringList{});
+    WorldClockStore reloaded(prefs);
+    EXPECT_TRUE(reloaded.cityNames().isEmpty());
+}
+
+TEST(WorldClockStore, namesThatNeedQuotingSurviveAReload)
+{
+    MemoryPreferencesStore prefs;
+    const QStringList odd = names({"Tokyo", "A, \"quoted\" place", " padded ", "back\\slash", ""});
+    WorldClockStore(prefs).setCityNames(odd);
+    EXPECT_EQ(WorldClockStore(prefs).cityNames(), odd);
+}
+
+TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges)
+{
+    MemoryPreferencesStore prefs;
+    prefs.setFailWrites(true);
+    WorldClockStore store(prefs);
+    QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
+    EXPECT_FALSE(store.setCityNames(names({"Rome"})));
+    EXPECT_EQ(store.cityNames(), names({"Rome"}));
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(WorldClockStore, laterOutsideEditsAreNotReRead)
+{
+    MemoryPreferencesStore prefs;
+    WorldClockStore store(prefs);
+    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\"")}});
+    EXPECT_EQ(store.cityNames(), WorldClockStore::defaultCityNames());
+}
