@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -65,8 +66,10 @@ public:
         const int pad = 6;
         const int width = static_cast<int>(std::ceil(platform::tabularTextWidth(title, font))) + 2 * pad;
         const int height = std::max(22, QFontMetrics(font).height() + 4);
-        if (size() != QSize(width, height))
-            setFixedSize(width, height);
+        if (size() != QSize(width, height) || m_wanted != QSize(width, height)) {
+            m_wanted = QSize(width, height);
+            setFixedSize(m_wanted);
+        }
         setToolTip(title);
         update();
     }
@@ -82,8 +85,11 @@ protected:
         platform::paintTabularText(p, 6, baseline, m_title, m_font);
     }
 
-    void mousePressEvent(QMouseEvent* event) override
+    // On release, like a button: a popup opened on the press would see the release as a click outside.
+    void mouseReleaseEvent(QMouseEvent* event) override
     {
+        if (!rect().contains(event->position().toPoint()))
+            return;
         if (event->button() == Qt::RightButton)
             m_item->showContextMenu(event->globalPosition().toPoint());
         else if (event->button() == Qt::LeftButton)
@@ -93,6 +99,7 @@ protected:
 private:
     XEmbedStatusItem* m_item;
     QString m_title;
+    QSize m_wanted;
     QFont m_font;
     qreal m_baselineOffset = 0;
 };
@@ -101,7 +108,8 @@ XEmbedStatusItem::XEmbedStatusItem(QObject* parent)
     : StatusItem(parent)
     , m_widget(new TrayTextWidget(this))
 {
-    m_docked = dock();
+    // The tray sizes the slot from the window's size when it docks it, so docking waits for the
+    // first title (setTitle).
 }
 
 XEmbedStatusItem::~XEmbedStatusItem()
@@ -126,6 +134,8 @@ bool XEmbedStatusItem::dock()
         return false;
     const auto window = static_cast<xcb_window_t>(m_widget->winId());
 
+    writeSizeHints();
+
     // XEmbed version 0, flags XEMBED_MAPPED: the tray maps the window once it is embedded.
     const quint32 info[2] = {0, 1};
     const xcb_atom_t embedInfo = atom(c, "_XEMBED_INFO");
@@ -148,6 +158,32 @@ bool XEmbedStatusItem::dock()
 void XEmbedStatusItem::setTitle(const QString& title, const QFont& font, qreal baselineOffset)
 {
     m_widget->setTitle(title, font, baselineOffset);
+    if (!m_docked) {
+        m_docked = dock();
+        if (m_docked) {
+            m_widget->show();
+            for (int ms : {250, 1000})
+                QTimer::singleShot(ms, m_widget, [this] { writeSizeHints(); });
+        }
+    }
+}
+
+// WORKAROUND: trays size the slot from WM_NORMAL_HINTS, read when the dock request arrives and again
+// whenever the property changes; Qt may not have sent them by then, and the slot is one pixel wide.
+// Writing them before the request and once more after the tray has taken the window settles it.
+void XEmbedStatusItem::writeSizeHints()
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c)
+        return;
+    const QSize size = m_widget->size();
+    quint32 hints[18] = {};
+    hints[0] = (1u << 3) | (1u << 4) | (1u << 5); // PSize | PMinSize | PMaxSize
+    hints[3] = hints[5] = hints[7] = static_cast<quint32>(size.width());
+    hints[4] = hints[6] = hints[8] = static_cast<quint32>(size.height());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(m_widget->winId()),
+                        XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    xcb_flush(c);
 }
 
 void XEmbedStatusItem::showContextMenu(const QPoint& at)

@@ -29,6 +29,7 @@ public:
 
 private:
     bool dock();
+    void writeSizeHints();
 
     TrayTextWidget* m_widget = nullptr;
     QPointer<QMenu> m_menu;
