@@ -23,10 +23,10 @@ QByteArray idFromZoneinfoPath(const QByteArray& path)
     return id;
 }
 
-QByteArray localtimeZoneId()
+QByteArray localtimeZoneId(const char* localtimePath)
 {
     char buf[512];
-    const ssize_t n = ::readlink("/etc/localtime", buf, sizeof(buf) - 1);
+    const ssize_t n = ::readlink(localtimePath, buf, sizeof(buf) - 1);
     if (n > 0) {
         const QByteArray id = idFromZoneinfoPath(QByteArray(buf, n));
         if (!id.isEmpty())
@@ -73,6 +73,11 @@ QByteArray envZoneId(bool* set)
 
 QTimeZone systemZone()
 {
+    return systemZone("/etc/localtime");
+}
+
+QTimeZone systemZone(const char* localtimePath)
+{
     bool set = false;
     const QByteArray id = envZoneId(&set);
     if (set && !id.isEmpty()) {
@@ -82,7 +87,7 @@ QTimeZone systemZone()
     } else if (set && qgetenv("TZ").isEmpty()) {
         return QTimeZone::utc(); // an empty TZ means UTC to the C library too
     }
-    QTimeZone zone = resolve(localtimeZoneId());
+    QTimeZone zone = resolve(localtimeZoneId(localtimePath));
     return zone.isValid() ? zone : QTimeZone::utc();
 }
 

@@ -13,6 +13,9 @@ namespace kalvix::platform {
 // else /etc/timezone, else UTC. A $TZ that names no known zone falls back to /etc/localtime.
 QTimeZone systemZone();
 
+// As systemZone(), with the machine's zone read from `localtimePath` (a link into a zoneinfo tree).
+QTimeZone systemZone(const char* localtimePath);
+
 // The named tz-database zone, or systemZone() when the name is unknown (never ICU's "Etc/Unknown").
 QTimeZone zoneOrSystem(const QByteArray& ianaId);
 

@@ -1,6 +1,8 @@
 #include "platform/TitleImage.h"
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -63,10 +65,13 @@ void paintTabularText(QPainter& painter, qreal x, qreal baselineY, const QString
             x += cell;
         }
     });
+    // A halo in the opposite lightness keeps the text legible whatever the panel's colour.
+    const QColor ink = painter.pen().color();
+    const QColor halo = ink.lightness() > 128 ? QColor(0, 0, 0, 150) : QColor(255, 255, 255, 170);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.strokePath(path, QPen(QColor(0, 0, 0, 120), std::max<qreal>(1.0, fm.height() / 9.0)));
-    painter.fillPath(path, painter.pen().color());
+    painter.strokePath(path, QPen(halo, std::max<qreal>(1.0, fm.height() / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(path, ink);
     painter.restore();
 }
 
@@ -80,7 +85,9 @@ QImage renderTitleImage(const QString& text, const QFont& font, int height)
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    painter.setPen(QColor(255, 255, 255));
+    // Panels usually follow the desktop theme: dark text on a light theme, light text on a dark one.
+    const bool lightTheme = QGuiApplication::palette().color(QPalette::Window).lightness() > 128;
+    painter.setPen(lightTheme ? QColor(20, 20, 20) : QColor(255, 255, 255));
     const qreal baseline = (height - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
     paintTabularText(painter, pad, baseline, text, f);
     painter.end();

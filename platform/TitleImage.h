@@ -13,12 +13,12 @@ namespace kalvix::platform {
 // Width in pixels that `text` takes in `font` with tabular digits.
 qreal tabularTextWidth(const QString& text, const QFont& font);
 
-// Paints `text` with tabular digits, its baseline `baselineOffset` pixels above the vertical centre's
-// natural baseline, starting at x.
+// Paints `text` with tabular digits in the painter's pen colour, on the baseline at `baselineY`,
+// starting at x, with a thin halo of the opposite lightness.
 void paintTabularText(class QPainter& painter, qreal x, qreal baselineY, const QString& text, const QFont& font);
 
-// A transparent ARGB32 image `height` pixels high holding the text at a size that fits that height,
-// light text with a dark halo so it stays readable on light and dark panels alike.
+// A transparent ARGB32 image `height` pixels high holding the text at a size that fits that height, in
+// the desktop theme's text lightness with a contrasting halo, readable on light and dark panels alike.
 QImage renderTitleImage(const QString& text, const QFont& font, int height);
 
 } // namespace kalvix::platform

@@ -2,7 +2,10 @@
 #include "platform/SystemZone.h"
 #include "tests/support/TestEnv.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace kalvix;
 using kalvix::test::ScopedEnv;
@@ -118,6 +121,21 @@ TEST(SystemZone, followsTzAtEveryCallAndFallsBackForUnknownNames)
     ScopedEnv tz("TZ", "Europe/London");
     EXPECT_EQ(platform::zoneOrSystem("Not/AZone").id(), QByteArray("Europe/London"));
     EXPECT_EQ(platform::zoneOrSystem("Asia/Kolkata").id(), QByteArray("Asia/Kolkata"));
+}
+
+TEST(SystemZone, aChangedLocaltimeLinkShowsAtTheNextCall)
+{
+    ScopedEnv tz("TZ", nullptr);
+    QTemporaryDir dir;
+    const QByteArray link = (dir.path() + QStringLiteral("/localtime")).toLocal8Bit();
+    ASSERT_EQ(::symlink("/usr/share/zoneinfo/Asia/Tokyo", link.constData()), 0);
+    EXPECT_EQ(platform::systemZone(link.constData()).id(), QByteArray("Asia/Tokyo"));
+    ::unlink(link.constData());
+    ASSERT_EQ(::symlink("/usr/share/zoneinfo/America/Sao_Paulo", link.constData()), 0);
+    EXPECT_EQ(platform::systemZone(link.constData()).id(), QByteArray("America/Sao_Paulo"));
+    ::unlink(link.constData());
+    ASSERT_EQ(::symlink("../usr/share/zoneinfo/posix/Europe/Berlin", link.constData()), 0);
+    EXPECT_EQ(platform::systemZone(link.constData()).id(), QByteArray("Europe/Berlin"));
 }
 
 TEST(SystemZone, localeComesFromLcAllThenLcTimeThenLang)
