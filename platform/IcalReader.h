@@ -27,7 +27,7 @@
 namespace kalvix::ical {
 
 inline constexpr int kMaxOccurrencesPerRule = 50000;
-inline constexpr int kMaxIterationsPerRule = 400000;
+inline constexpr int kMaxIterationsPerRule = 100000;
 
 struct EventInfo {
     std::optional<QString> title;
