@@ -28,9 +28,8 @@ struct MonthDots {
     static std::optional<Interval> window(Instant month, const CivilCalendar& calendar);
     // Nothing when the calendar cannot give the month: the published map then stays as it is.
     static std::optional<MonthDotMap> compute(const CalendarStore& store, Instant month, const CivilCalendar& calendar);
-    static MonthDotMap fromOccurrences(const std::vector<CalendarOccurrence>& occurrences,
-                                       Interval window,
-                                       const CivilCalendar& calendar);
+    static MonthDotMap
+    fromOccurrences(const std::vector<CalendarOccurrence>& occurrences, Interval window, const CivilCalendar& calendar);
 };
 
 } // namespace kalvix

@@ -8,8 +8,7 @@
 
 namespace kalvix {
 
-UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar)
-{
+UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar) {
     // A clock outside any calendar still gets a window of 14 whole days rather than none.
     const Instant windowEnd = calendar.addDays(now, kWindowDays).value_or(now + kWindowDays * 86400.0);
     return fromOccurrences(store.occurrences(now, windowEnd), now, calendar);
@@ -17,10 +16,10 @@ UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, 
 
 UpcomingEvents UpcomingEvents::fromOccurrences(std::vector<CalendarOccurrence> occurrences,
                                                Instant now,
-                                               const CivilCalendar& calendar)
-{
+                                               const CivilCalendar& calendar) {
     std::erase_if(occurrences, [now](const CalendarOccurrence& o) { return !(o.end > now); });
-    std::stable_sort(occurrences.begin(), occurrences.end(),
+    std::stable_sort(occurrences.begin(),
+                     occurrences.end(),
                      [](const CalendarOccurrence& a, const CalendarOccurrence& b) { return a.start < b.start; });
 
     // Only the first 30 are ever used, so only they are converted (a conversion formats the id).

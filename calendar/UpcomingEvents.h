@@ -27,9 +27,8 @@ struct UpcomingEvents {
     // Queries the store once for [now, now + 14 calendar days).
     static UpcomingEvents compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar);
     // The same from occurrences already queried (taken by value: they are filtered and sorted in place).
-    static UpcomingEvents fromOccurrences(std::vector<CalendarOccurrence> occurrences,
-                                          Instant now,
-                                          const CivilCalendar& calendar);
+    static UpcomingEvents
+    fromOccurrences(std::vector<CalendarOccurrence> occurrences, Instant now, const CivilCalendar& calendar);
 };
 
 } // namespace kalvix

@@ -69,10 +69,7 @@ Q_SIGNALS:
     void changed();
 
 protected:
-    explicit CalendarStore(QObject* parent = nullptr)
-        : QObject(parent)
-    {
-    }
+    explicit CalendarStore(QObject* parent = nullptr) : QObject(parent) {}
 };
 
 } // namespace kalvix

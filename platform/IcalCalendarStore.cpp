@@ -28,12 +28,17 @@ constexpr qsizetype kChunkedFileBytes = 512 * 1024;
 
 // Fixed palette for calendars that name no colour of their own.
 constexpr CalendarColor kPalette[] = {
-    {0x1e, 0x88, 0xe5, 255}, {0xe5, 0x39, 0x35, 255}, {0x43, 0xa0, 0x47, 255}, {0xfb, 0x8c, 0x00, 255},
-    {0x8e, 0x24, 0xaa, 0xff}, {0x00, 0xac, 0xc1, 255}, {0xd8, 0x1b, 0x60, 255}, {0x6d, 0x4c, 0x41, 255},
+    {0x1e, 0x88, 0xe5, 255},
+    {0xe5, 0x39, 0x35, 255},
+    {0x43, 0xa0, 0x47, 255},
+    {0xfb, 0x8c, 0x00, 255},
+    {0x8e, 0x24, 0xaa, 0xff},
+    {0x00, 0xac, 0xc1, 255},
+    {0xd8, 0x1b, 0x60, 255},
+    {0x6d, 0x4c, 0x41, 255},
 };
 
-CalendarColor paletteColor(const QString& path)
-{
+CalendarColor paletteColor(const QString& path) {
     std::uint32_t h = 2166136261u; // FNV-1a: stable across runs, unlike qHash
     for (QChar c : path) {
         h ^= c.unicode();
@@ -49,9 +54,8 @@ struct FileKey {
     friend bool operator==(const FileKey&, const FileKey&) = default;
 };
 
-std::optional<FileKey> regularFileKey(const QString& path)
-{
-    struct stat st{};
+std::optional<FileKey> regularFileKey(const QString& path) {
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return FileKey{qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size), qint64(st.st_ino)};
@@ -80,9 +84,7 @@ struct IndexEntry {
     std::uint32_t pos;
 };
 
-template <typename F>
-void parallelFor(std::size_t count, F&& work)
-{
+template <typename F> void parallelFor(std::size_t count, F&& work) {
     const std::size_t threads = std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
     std::atomic<std::size_t> next{0};
     auto run = [&] {
@@ -97,16 +99,14 @@ void parallelFor(std::size_t count, F&& work)
         t.join();
 }
 
-QString readSmallText(const QString& path)
-{
+QString readSmallText(const QString& path) {
     QFile f(path);
     if (!regularFileKey(path) || !f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.read(4096)).trimmed();
 }
 
-void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calendars, QStringList& folders)
-{
+void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calendars, QStringList& folders) {
     folders.append(dir);
     const QDir d(dir);
     CalendarEntry entry;
@@ -132,8 +132,7 @@ void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calen
 }
 
 // Reads one file; a file that changes while it is read is read again (a few times at most).
-std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions& options)
-{
+std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions& options) {
     auto data = std::make_shared<FileData>();
     data->path = path;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -189,10 +188,10 @@ struct IcalCalendarStore::Snapshot {
 
     const ical::Occurrence& at(const IndexEntry& e) const { return files[e.file]->parsed.occurrences[e.pos]; }
 
-    CalendarOccurrence toOccurrence(std::uint32_t file, const ical::Occurrence& o) const
-    {
+    CalendarOccurrence toOccurrence(std::uint32_t file, const ical::Occurrence& o) const {
         const ical::EventInfo& info = files[file]->parsed.events[o.event];
-        return CalendarOccurrence{Instant{o.start}, Instant{o.end}, info.isAllDay, info.title, info.uid, fileColors[file]};
+        return CalendarOccurrence{
+            Instant{o.start}, Instant{o.end}, info.isAllDay, info.title, info.uid, fileColors[file]};
     }
 };
 
@@ -200,27 +199,25 @@ namespace {
 
 using Snapshot = IcalCalendarStore::Snapshot;
 
-bool overlaps(double start, double end, Interval range)
-{
-    return start < range.end.seconds
-        && (end > range.start.seconds || (start == end && start >= range.start.seconds));
+bool overlaps(double start, double end, Interval range) {
+    return start < range.end.seconds && (end > range.start.seconds || (start == end && start >= range.start.seconds));
 }
 
 std::shared_ptr<Snapshot> buildSnapshot(const QStringList& sources,
                                         const Snapshot* previous,
                                         Instant now,
                                         const IcalCalendarStore::Options& options,
-                                        const QTimeZone& floating)
-{
+                                        const QTimeZone& floating) {
     auto snap = std::make_shared<Snapshot>();
     snap->floating = floating;
     // Keep the expansion window while now stays well inside it; files read for another window or
     // zone are read again.
-    const bool keepWindow = previous && previous->floating.id() == floating.id()
-        && now.seconds > previous->window.start.seconds + options.windowPastDays * 86400.0 / 2
-        && now.seconds < previous->window.end.seconds - options.windowFutureDays * 86400.0 / 2;
-    snap->window = keepWindow ? previous->window
-                              : Interval{now - options.windowPastDays * 86400.0, now + options.windowFutureDays * 86400.0};
+    const bool keepWindow = previous && previous->floating.id() == floating.id() &&
+                            now.seconds > previous->window.start.seconds + options.windowPastDays * 86400.0 / 2 &&
+                            now.seconds < previous->window.end.seconds - options.windowFutureDays * 86400.0 / 2;
+    snap->window = keepWindow
+                       ? previous->window
+                       : Interval{now - options.windowPastDays * 86400.0, now + options.windowFutureDays * 86400.0};
 
     std::vector<CalendarEntry> calendars;
     QStringList folders;
@@ -353,15 +350,15 @@ std::shared_ptr<Snapshot> buildSnapshot(const QStringList& sources,
             }
         }
     }
-    std::sort(snap->shortIndex.begin(), snap->shortIndex.end(),
-              [](const IndexEntry& a, const IndexEntry& b) { return a.start < b.start; });
+    std::sort(snap->shortIndex.begin(), snap->shortIndex.end(), [](const IndexEntry& a, const IndexEntry& b) {
+        return a.start < b.start;
+    });
     snap->shortIndex.shrink_to_fit();
     return snap;
 }
 
 // What the user would notice: files, their content and the calendars' colours and names.
-bool sameContent(const Snapshot& a, const Snapshot& b)
-{
+bool sameContent(const Snapshot& a, const Snapshot& b) {
     if (a.files.size() != b.files.size() || a.calendars.size() != b.calendars.size())
         return false;
     for (std::size_t i = 0; i < a.files.size(); ++i) {
@@ -390,16 +387,10 @@ struct IcalCalendarStore::State {
 };
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, QObject* parent)
-    : IcalCalendarStore(std::move(sources), Options{}, parent)
-{
-}
+    : IcalCalendarStore(std::move(sources), Options{}, parent) {}
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObject* parent)
-    : CalendarStore(parent)
-    , m_sources(std::move(sources))
-    , m_options(options)
-    , m_state(std::make_unique<State>())
-{
+    : CalendarStore(parent), m_sources(std::move(sources)), m_options(options), m_state(std::make_unique<State>()) {
     ical::initialise();
     if (!m_options.time)
         m_options.time = &TimeSource::system();
@@ -412,24 +403,20 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObje
     connect(m_state->settle, &QTimer::timeout, this, &IcalCalendarStore::startLoad);
 }
 
-IcalCalendarStore::~IcalCalendarStore()
-{
+IcalCalendarStore::~IcalCalendarStore() {
     if (m_state->loader.joinable())
         m_state->loader.join();
 }
 
-CalendarAccess IcalCalendarStore::accessStatus() const
-{
+CalendarAccess IcalCalendarStore::accessStatus() const {
     return m_state->access;
 }
 
-bool IcalCalendarStore::isLoaded() const
-{
+bool IcalCalendarStore::isLoaded() const {
     return m_state->snapshot != nullptr;
 }
 
-void IcalCalendarStore::requestFullAccess(AccessCallback done)
-{
+void IcalCalendarStore::requestFullAccess(AccessCallback done) {
     if (m_state->access != CalendarAccess::notDetermined) {
         done(m_state->access == CalendarAccess::fullAccess);
         return;
@@ -439,8 +426,7 @@ void IcalCalendarStore::requestFullAccess(AccessCallback done)
         startLoad();
 }
 
-void IcalCalendarStore::startLoad()
-{
+void IcalCalendarStore::startLoad() {
     if (m_state->loading) {
         m_state->reloadPending = true;
         return;
@@ -454,12 +440,12 @@ void IcalCalendarStore::startLoad()
     m_state->loader = std::thread([this, previous = m_state->snapshot, now, floating, sources = m_sources] {
         std::shared_ptr<const Snapshot> snap = buildSnapshot(sources, previous.get(), now, m_options, floating);
         // Queued to this object: dropped if the store is gone (its destructor joins this thread first).
-        QMetaObject::invokeMethod(this, [this, snap] { finishLoad(snap); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, snap] { finishLoad(snap); }, Qt::QueuedConnection);
     });
 }
 
-void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
-{
+void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot) {
     m_state->loading = false;
     const bool first = !m_state->snapshot;
     const bool changedContent = !first && !sameContent(*m_state->snapshot, *snapshot);
@@ -467,7 +453,8 @@ void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
     watch(*m_state->snapshot);
     if (m_state->access == CalendarAccess::notDetermined) {
         const auto& s = *m_state->snapshot;
-        m_state->access = s.anySourceExists && !s.anySourceReadable ? CalendarAccess::denied : CalendarAccess::fullAccess;
+        m_state->access =
+            s.anySourceExists && !s.anySourceReadable ? CalendarAccess::denied : CalendarAccess::fullAccess;
         for (auto& done : std::exchange(m_state->waiting, {}))
             done(m_state->access == CalendarAccess::fullAccess);
     }
@@ -480,21 +467,20 @@ void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
     }
 }
 
-void IcalCalendarStore::loadNow()
-{
+void IcalCalendarStore::loadNow() {
     if (m_state->loader.joinable())
         m_state->loader.join();
-    auto snap = buildSnapshot(m_sources, m_state->snapshot.get(), m_options.time->now(), m_options,
-                              platform::systemZone());
+    auto snap =
+        buildSnapshot(m_sources, m_state->snapshot.get(), m_options.time->now(), m_options, platform::systemZone());
     m_state->snapshot = std::move(snap);
     if (m_state->access == CalendarAccess::notDetermined) {
         const auto& s = *m_state->snapshot;
-        m_state->access = s.anySourceExists && !s.anySourceReadable ? CalendarAccess::denied : CalendarAccess::fullAccess;
+        m_state->access =
+            s.anySourceExists && !s.anySourceReadable ? CalendarAccess::denied : CalendarAccess::fullAccess;
     }
 }
 
-void IcalCalendarStore::watch(const Snapshot& snapshot)
-{
+void IcalCalendarStore::watch(const Snapshot& snapshot) {
     QFileSystemWatcher* w = m_state->watcher;
     const QStringList wanted = snapshot.watchPaths;
     const QSet<QString> wantedSet(wanted.begin(), wanted.end());
@@ -515,8 +501,7 @@ void IcalCalendarStore::watch(const Snapshot& snapshot)
         w->addPaths(missing);
 }
 
-std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const
-{
+std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const {
     std::vector<CalendarOccurrence> result;
     const auto snap = m_state->snapshot;
     if (!snap || !(start < end) || !start.isCivil() || !end.isCivil())
@@ -524,13 +509,13 @@ std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, In
     // Floating times and dates were read in the zone of the load: a new system zone reads them anew.
     if (!m_state->zoneReloadAsked && platform::systemZone().id() != snap->floating.id()) {
         m_state->zoneReloadAsked = true;
-        QMetaObject::invokeMethod(const_cast<IcalCalendarStore*>(this), &IcalCalendarStore::startLoad,
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            const_cast<IcalCalendarStore*>(this), &IcalCalendarStore::startLoad, Qt::QueuedConnection);
     }
     const Interval range{start, end};
     const double from = start.seconds - snap->maxShortLength;
-    auto it = std::partition_point(snap->shortIndex.begin(), snap->shortIndex.end(),
-                                   [from](const IndexEntry& e) { return e.start < from; });
+    auto it = std::partition_point(
+        snap->shortIndex.begin(), snap->shortIndex.end(), [from](const IndexEntry& e) { return e.start < from; });
     for (; it != snap->shortIndex.end() && it->start < end.seconds; ++it) {
         const ical::Occurrence& o = snap->at(*it);
         if (overlaps(o.start, o.end, range))
@@ -566,13 +551,11 @@ std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, In
     return result;
 }
 
-QList<IcalCalendarStore::CalendarInfo> IcalCalendarStore::calendars() const
-{
+QList<IcalCalendarStore::CalendarInfo> IcalCalendarStore::calendars() const {
     return m_state->snapshot ? m_state->snapshot->calendars : QList<CalendarInfo>{};
 }
 
-QString IcalCalendarStore::unreadableSource() const
-{
+QString IcalCalendarStore::unreadableSource() const {
     return m_state->snapshot ? m_state->snapshot->unreadable : QString{};
 }
 

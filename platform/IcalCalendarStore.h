@@ -8,7 +8,7 @@
 // has one, else a fixed palette colour chosen by its path.
 //
 // Loading runs off the calling thread into an immutable index; interval queries read only the index.
-// Recurring events are expanded once over a window around the load time (about a year back and two
+// Recurring events are expanded once over a window around the load time (two months back, fourteen
 // ahead); a query outside it expands the rules for that query alone. The sources are watched: a burst
 // of changes settles for a moment, only changed files are read again, and one changed() follows.
 //
@@ -29,8 +29,9 @@ class IcalCalendarStore final : public CalendarStore {
 public:
     struct Options {
         int settleMs = 400;
-        int windowPastDays = 400;
-        int windowFutureDays = 800;
+        // Around the load time; the month grid's usual range. Queries beyond expand on demand.
+        int windowPastDays = 62;
+        int windowFutureDays = 430;
         const TimeSource* time = nullptr; // the system clock when null
     };
 

@@ -17,8 +17,7 @@ namespace {
 
 // ---- civil seconds -----------------------------------------------------------------------------
 
-qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
-{
+qint64 daysFromCivil(qint64 y, unsigned m, unsigned d) {
     y -= m <= 2;
     const qint64 era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -28,14 +27,12 @@ qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
 }
 
 // Wall-clock time written as if it were UTC: seconds since 1970-01-01 00:00 of the same wall clock.
-qint64 wallSeconds(const WallTime& w)
-{
-    return daysFromCivil(w.date.year, static_cast<unsigned>(w.date.month), static_cast<unsigned>(w.date.day)) * 86400
-        + w.time.hour * 3600 + w.time.minute * 60 + w.time.second;
+qint64 wallSeconds(const WallTime& w) {
+    return daysFromCivil(w.date.year, static_cast<unsigned>(w.date.month), static_cast<unsigned>(w.date.day)) * 86400 +
+           w.time.hour * 3600 + w.time.minute * 60 + w.time.second;
 }
 
-WallTime fromWallSeconds(qint64 s)
-{
+WallTime fromWallSeconds(qint64 s) {
     qint64 days = s / 86400;
     qint64 rest = s % 86400;
     if (rest < 0) {
@@ -43,12 +40,12 @@ WallTime fromWallSeconds(qint64 s)
         --days;
     }
     const QDate d = QDate(1970, 1, 1).addDays(days);
-    return WallTime{CivilDate{d.year(), d.month(), d.day()},
-                    CivilTime{static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)}};
+    return WallTime{
+        CivilDate{d.year(), d.month(), d.day()},
+        CivilTime{static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)}};
 }
 
-CivilDate addDays(CivilDate date, int days)
-{
+CivilDate addDays(CivilDate date, int days) {
     return fromWallSeconds(wallSeconds(WallTime{date, {}}) + qint64(days) * 86400).date;
 }
 
@@ -60,9 +57,7 @@ CivilDate addDays(CivilDate date, int days)
 // both are "the offset in force before the transition".
 class ZoneTable {
 public:
-    explicit ZoneTable(const QTimeZone& zone)
-        : m_zone(zone)
-    {
+    explicit ZoneTable(const QTimeZone& zone) : m_zone(zone) {
         const QDateTime from(QDate(1900, 1, 1), QTime(0, 0), QTimeZone::utc());
         const QDateTime to(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc());
         m_from = from.toSecsSinceEpoch();
@@ -80,26 +75,25 @@ public:
         m_final = before;
     }
 
-    double toInstant(qint64 wall) const
-    {
+    double toInstant(qint64 wall) const {
         if (wall < m_from + 2 * 86400 || wall > m_to - 2 * 86400) {
             const WallTime w = fromWallSeconds(wall);
             const auto t = CivilCalendar(m_zone).instantOf(w.date, w.time);
             return t ? t->seconds : static_cast<double>(wall);
         }
-        auto it = std::partition_point(m_transitions.begin(), m_transitions.end(),
-                                       [wall](const Transition& t) { return t.wallThreshold <= wall; });
+        auto it = std::partition_point(m_transitions.begin(), m_transitions.end(), [wall](const Transition& t) {
+            return t.wallThreshold <= wall;
+        });
         const int offset = it == m_transitions.end() ? m_final : it->before;
         return static_cast<double>(wall - offset);
     }
 
-    qint64 toWall(double instant) const
-    {
+    qint64 toWall(double instant) const {
         const auto s = static_cast<qint64>(std::floor(instant));
         if (s < m_from || s > m_to)
             return s + m_zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(s, QTimeZone::utc()));
-        auto it = std::partition_point(m_transitions.begin(), m_transitions.end(),
-                                       [s](const Transition& t) { return t.atUtc <= s; });
+        auto it = std::partition_point(
+            m_transitions.begin(), m_transitions.end(), [s](const Transition& t) { return t.atUtc <= s; });
         const int offset = it == m_transitions.begin() ? m_initial : (it - 1)->after;
         return s + offset;
     }
@@ -119,8 +113,7 @@ private:
     std::vector<Transition> m_transitions;
 };
 
-const ZoneTable& zoneTable(const QTimeZone& zone)
-{
+const ZoneTable& zoneTable(const QTimeZone& zone) {
     // Per thread: tables are immutable once built, but the cache itself is not shared.
     thread_local std::unordered_map<std::string, std::unique_ptr<ZoneTable>> cache;
     const std::string key = zone.id().toStdString();
@@ -130,8 +123,7 @@ const ZoneTable& zoneTable(const QTimeZone& zone)
     return *slot;
 }
 
-std::optional<QByteArray> systemZoneName(const QByteArray& tzid)
-{
+std::optional<QByteArray> systemZoneName(const QByteArray& tzid) {
     thread_local QHash<QByteArray, std::optional<QByteArray>> cache;
     auto it = cache.constFind(tzid);
     if (it != cache.constEnd())
@@ -166,13 +158,9 @@ struct ZoneDeleter {
 class ZoneContext {
 public:
     ZoneContext(const QHash<QByteArray, QByteArray>& zones, const QTimeZone& floating)
-        : m_zones(zones)
-        , m_floating(zoneTable(floating.isValid() ? floating : QTimeZone::utc()))
-    {
-    }
+        : m_zones(zones), m_floating(zoneTable(floating.isValid() ? floating : QTimeZone::utc())) {}
 
-    ZoneRef resolve(const char* tzid)
-    {
+    ZoneRef resolve(const char* tzid) {
         if (!tzid || !*tzid)
             return {};
         const QByteArray id(tzid);
@@ -183,8 +171,7 @@ public:
         return {}; // unknown: floating, read in the system zone
     }
 
-    double toInstant(const WallTime& w, const ZoneRef& zone)
-    {
+    double toInstant(const WallTime& w, const ZoneRef& zone) {
         switch (zone.kind) {
         case ZoneRef::Kind::utc:
             return static_cast<double>(wallSeconds(w));
@@ -208,8 +195,7 @@ public:
         return m_floating.toInstant(wallSeconds(w));
     }
 
-    WallTime toWall(double instant, const ZoneRef& zone)
-    {
+    WallTime toWall(double instant, const ZoneRef& zone) {
         switch (zone.kind) {
         case ZoneRef::Kind::utc:
             return fromWallSeconds(static_cast<qint64>(std::floor(instant)));
@@ -231,8 +217,7 @@ public:
     CivilDate floatingDate(double instant) { return fromWallSeconds(m_floating.toWall(instant)).date; }
 
 private:
-    const ZoneTable& table(const QByteArray& id)
-    {
+    const ZoneTable& table(const QByteArray& id) {
         auto it = m_named.find(id);
         if (it != m_named.end())
             return *it->second;
@@ -241,8 +226,7 @@ private:
         return t;
     }
 
-    icaltimezone* embedded(const QByteArray& tzid)
-    {
+    icaltimezone* embedded(const QByteArray& tzid) {
         auto it = m_embedded.find(tzid);
         if (it != m_embedded.end())
             return it->second.get();
@@ -273,8 +257,7 @@ private:
 
 // ---- reading properties ------------------------------------------------------------------------
 
-bool validWall(const icaltimetype& t)
-{
+bool validWall(const icaltimetype& t) {
     if (icaltime_is_null_time(t) || !QDate::isValid(t.year, t.month, t.day) || t.year < 1 || t.year > 9999)
         return false;
     if (t.is_date)
@@ -282,21 +265,18 @@ bool validWall(const icaltimetype& t)
     return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second <= 60;
 }
 
-WallTime wallOf(const icaltimetype& t)
-{
+WallTime wallOf(const icaltimetype& t) {
     if (t.is_date)
         return WallTime{{t.year, t.month, t.day}, {}};
     return WallTime{{t.year, t.month, t.day}, {t.hour, t.minute, std::min(t.second, 59)}};
 }
 
-const char* tzidOf(icalproperty* p)
-{
+const char* tzidOf(icalproperty* p) {
     icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
     return param ? icalparameter_get_tzid(param) : nullptr;
 }
 
-ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const ZoneRef& fallback)
-{
+ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const ZoneRef& fallback) {
     if (icaltime_is_utc(t))
         return ZoneRef{ZoneRef::Kind::utc, {}};
     if (const char* tzid = tzidOf(p))
@@ -304,8 +284,7 @@ ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const
     return fallback;
 }
 
-std::optional<QString> textOf(icalcomponent* event, icalproperty_kind kind)
-{
+std::optional<QString> textOf(icalcomponent* event, icalproperty_kind kind) {
     icalproperty* p = icalcomponent_get_first_property(event, kind);
     if (!p)
         return std::nullopt;
@@ -320,13 +299,11 @@ struct Reader {
     ZoneContext zones;
     ParsedCalendar out;
 
-    double instantOf(const WallTime& w, const ZoneRef& zone, bool isDate)
-    {
+    double instantOf(const WallTime& w, const ZoneRef& zone, bool isDate) {
         return isDate ? zones.dayStart(w.date) : zones.toInstant(w, zone);
     }
 
-    void readEvent(icalcomponent* event)
-    {
+    void readEvent(icalcomponent* event) {
         icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
         if (!dtstart) {
             ++out.skipped;
@@ -407,8 +384,7 @@ struct Reader {
         out.rules.push_back(std::move(rule));
     }
 
-    void readLength(icalcomponent* event, RecurringRule& rule, double startInstant)
-    {
+    void readLength(icalcomponent* event, RecurringRule& rule, double startInstant) {
         icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
         icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
         if (dtend) {
@@ -433,7 +409,8 @@ struct Reader {
                 const qint64 days = qint64(d.weeks) * 7 + d.days;
                 const qint64 seconds = qint64(d.hours) * 3600 + qint64(d.minutes) * 60 + d.seconds;
                 if (rule.isAllDay) {
-                    rule.durationDays = static_cast<int>(std::clamp<qint64>(days + (seconds + 86399) / 86400, 1, 36600));
+                    rule.durationDays =
+                        static_cast<int>(std::clamp<qint64>(days + (seconds + 86399) / 86400, 1, 36600));
                 } else {
                     // Days are nominal: the same wall-clock time that many days later.
                     WallTime endWall = rule.start;
@@ -448,20 +425,19 @@ struct Reader {
         rule.durationSeconds = 0;
     }
 
-    double endOf(const RecurringRule& rule, double start)
-    {
+    double endOf(const RecurringRule& rule, double start) {
         if (!rule.isAllDay)
             return start + rule.durationSeconds;
         return zones.dayStart(addDays(zones.floatingDate(start), rule.durationDays));
     }
 
-    static std::optional<std::vector<Occurrence>> expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range);
+    static std::optional<std::vector<Occurrence>>
+    expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range);
 };
 
 // ---- expansion ---------------------------------------------------------------------------------
 
-icaltimetype icalTime(const WallTime& w, bool isDate)
-{
+icaltimetype icalTime(const WallTime& w, bool isDate) {
     icaltimetype t = icaltime_null_time();
     t.year = w.date.year;
     t.month = w.date.month;
@@ -478,23 +454,22 @@ icaltimetype icalTime(const WallTime& w, bool isDate)
 
 struct RuleIterator {
     icalrecur_iterator* it = nullptr;
-    ~RuleIterator()
-    {
+    ~RuleIterator() {
         if (it)
             icalrecur_iterator_free(it);
     }
 };
 
-std::optional<std::vector<Occurrence>> Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range)
-{
+std::optional<std::vector<Occurrence>>
+Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range) {
     std::vector<Occurrence> out;
     const double length = rule.isAllDay ? rule.durationDays * 86400.0 + 7200.0 : rule.durationSeconds;
     auto endOf = [&](const WallTime& w, double start) {
         return rule.isAllDay ? zones.dayStart(addDays(w.date, rule.durationDays)) : start + rule.durationSeconds;
     };
     auto excluded = [&](const WallTime& w, double start) {
-        return std::find(rule.excludedStarts.begin(), rule.excludedStarts.end(), start) != rule.excludedStarts.end()
-            || std::find(rule.excludedDates.begin(), rule.excludedDates.end(), w.date) != rule.excludedDates.end();
+        return std::find(rule.excludedStarts.begin(), rule.excludedStarts.end(), start) != rule.excludedStarts.end() ||
+               std::find(rule.excludedDates.begin(), rule.excludedDates.end(), w.date) != rule.excludedDates.end();
     };
     // True while the occurrence does not start past the range.
     auto offer = [&](const WallTime& w) {
@@ -545,16 +520,15 @@ std::optional<std::vector<Occurrence>> Reader::expandWith(const RecurringRule& r
         }
     }
     std::sort(out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
-    out.erase(std::unique(out.begin(), out.end(),
-                          [](const Occurrence& a, const Occurrence& b) { return a.start == b.start; }),
+    out.erase(std::unique(
+                  out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return a.start == b.start; }),
               out.end());
     if (static_cast<int>(out.size()) > kMaxOccurrencesPerRule)
         return std::nullopt;
     return out;
 }
 
-void collectEvents(icalcomponent* comp, Reader& reader, int depth)
-{
+void collectEvents(icalcomponent* comp, Reader& reader, int depth) {
     if (!comp || depth > 2)
         return;
     if (icalcomponent_isa(comp) == ICAL_VEVENT_COMPONENT) {
@@ -568,13 +542,11 @@ void collectEvents(icalcomponent* comp, Reader& reader, int depth)
 
 // ---- splitting ---------------------------------------------------------------------------------
 
-bool startsWithNoCase(QByteArrayView line, QByteArrayView prefix)
-{
+bool startsWithNoCase(QByteArrayView line, QByteArrayView prefix) {
     return line.size() >= prefix.size() && line.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
-QString unescapeText(QByteArrayView value)
-{
+QString unescapeText(QByteArrayView value) {
     QByteArray out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -588,19 +560,18 @@ QString unescapeText(QByteArrayView value)
     return QString::fromUtf8(out);
 }
 
-std::optional<CalendarColor> colorFromText(QStringView text)
-{
+std::optional<CalendarColor> colorFromText(QStringView text) {
     if (auto c = CalendarColor::fromName(text))
         return c;
     // CSS colour names (RFC 7986 COLOR): the common ones.
     static const std::pair<const char*, CalendarColor> names[] = {
-        {"black", {0, 0, 0, 255}},       {"white", {255, 255, 255, 255}}, {"red", {255, 0, 0, 255}},
-        {"green", {0, 128, 0, 255}},     {"blue", {0, 0, 255, 255}},      {"yellow", {255, 255, 0, 255}},
-        {"orange", {255, 165, 0, 255}},  {"purple", {128, 0, 128, 255}},  {"gray", {128, 128, 128, 255}},
-        {"grey", {128, 128, 128, 255}},  {"pink", {255, 192, 203, 255}},  {"brown", {165, 42, 42, 255}},
-        {"teal", {0, 128, 128, 255}},    {"navy", {0, 0, 128, 255}},      {"olive", {128, 128, 0, 255}},
-        {"maroon", {128, 0, 0, 255}},    {"lime", {0, 255, 0, 255}},      {"aqua", {0, 255, 255, 255}},
-        {"cyan", {0, 255, 255, 255}},    {"fuchsia", {255, 0, 255, 255}}, {"magenta", {255, 0, 255, 255}},
+        {"black", {0, 0, 0, 255}},        {"white", {255, 255, 255, 255}},    {"red", {255, 0, 0, 255}},
+        {"green", {0, 128, 0, 255}},      {"blue", {0, 0, 255, 255}},         {"yellow", {255, 255, 0, 255}},
+        {"orange", {255, 165, 0, 255}},   {"purple", {128, 0, 128, 255}},     {"gray", {128, 128, 128, 255}},
+        {"grey", {128, 128, 128, 255}},   {"pink", {255, 192, 203, 255}},     {"brown", {165, 42, 42, 255}},
+        {"teal", {0, 128, 128, 255}},     {"navy", {0, 0, 128, 255}},         {"olive", {128, 128, 0, 255}},
+        {"maroon", {128, 0, 0, 255}},     {"lime", {0, 255, 0, 255}},         {"aqua", {0, 255, 255, 255}},
+        {"cyan", {0, 255, 255, 255}},     {"fuchsia", {255, 0, 255, 255}},    {"magenta", {255, 0, 255, 255}},
         {"silver", {192, 192, 192, 255}}, {"turquoise", {64, 224, 208, 255}}, {"violet", {238, 130, 238, 255}},
     };
     const QString lower = text.trimmed().toString().toLower();
@@ -611,8 +582,7 @@ std::optional<CalendarColor> colorFromText(QStringView text)
     return std::nullopt;
 }
 
-void readCalendarProperty(QByteArrayView line, CalendarText& out)
-{
+void readCalendarProperty(QByteArrayView line, CalendarText& out) {
     const qsizetype colon = line.indexOf(':');
     if (colon < 0)
         return;
@@ -622,15 +592,14 @@ void readCalendarProperty(QByteArrayView line, CalendarText& out)
     const QByteArrayView value = line.sliced(colon + 1);
     if (name.compare("X-WR-CALNAME", Qt::CaseInsensitive) == 0 && out.name.isEmpty()) {
         out.name = unescapeText(value).trimmed();
-    } else if (name.compare("COLOR", Qt::CaseInsensitive) == 0
-               || name.compare("X-APPLE-CALENDAR-COLOR", Qt::CaseInsensitive) == 0) {
+    } else if (name.compare("COLOR", Qt::CaseInsensitive) == 0 ||
+               name.compare("X-APPLE-CALENDAR-COLOR", Qt::CaseInsensitive) == 0) {
         if (!out.color)
             out.color = colorFromText(QString::fromUtf8(value));
     }
 }
 
-QByteArray zoneIdOf(QByteArrayView vtimezone)
-{
+QByteArray zoneIdOf(QByteArrayView vtimezone) {
     qsizetype at = 0;
     while (at < vtimezone.size()) {
         qsizetype end = vtimezone.indexOf('\n', at);
@@ -651,8 +620,7 @@ QByteArray zoneIdOf(QByteArrayView vtimezone)
 
 } // namespace
 
-void initialise()
-{
+void initialise() {
     static std::once_flag once;
     std::call_once(once, [] {
         icalerror_set_errors_are_fatal(0);
@@ -665,8 +633,7 @@ void initialise()
     });
 }
 
-CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk)
-{
+CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk) {
     static const QByteArray kHead = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Kalvix//EN\r\n";
     static const QByteArray kTail = "END:VCALENDAR\r\n";
     CalendarText out;
@@ -757,8 +724,8 @@ CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk)
     return out;
 }
 
-ParsedCalendar parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options)
-{
+ParsedCalendar
+parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options) {
     initialise();
     Reader reader{options, ZoneContext(zones, options.floating), {}};
     icalcomponent* root = icalparser_parse_string(chunk.constData());
@@ -769,11 +736,10 @@ ParsedCalendar parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByte
     return std::move(reader.out);
 }
 
-void append(ParsedCalendar& into, ParsedCalendar&& part)
-{
+void append(ParsedCalendar& into, ParsedCalendar&& part) {
     const auto offset = static_cast<std::uint32_t>(into.events.size());
-    into.events.insert(into.events.end(), std::make_move_iterator(part.events.begin()),
-                       std::make_move_iterator(part.events.end()));
+    into.events.insert(
+        into.events.end(), std::make_move_iterator(part.events.begin()), std::make_move_iterator(part.events.end()));
     into.occurrences.reserve(into.occurrences.size() + part.occurrences.size());
     for (Occurrence o : part.occurrences) {
         o.event += offset;
@@ -787,8 +753,7 @@ void append(ParsedCalendar& into, ParsedCalendar&& part)
     into.skipped += part.skipped;
 }
 
-void applyOverrides(ParsedCalendar& calendar)
-{
+void applyOverrides(ParsedCalendar& calendar) {
     if (calendar.overrides.empty())
         return;
     QHash<QString, std::vector<double>> byUid;
@@ -813,8 +778,7 @@ void applyOverrides(ParsedCalendar& calendar)
     }
 }
 
-ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, CalendarText* header)
-{
+ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, CalendarText* header) {
     CalendarText split = splitCalendarText(text, options.chunkEvents);
     ParsedCalendar all;
     all.skipped = split.truncated;
@@ -829,8 +793,7 @@ ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, 
 std::optional<std::vector<Occurrence>> expandRule(const RecurringRule& rule,
                                                   const QHash<QByteArray, QByteArray>& zones,
                                                   Interval range,
-                                                  const QTimeZone& floating)
-{
+                                                  const QTimeZone& floating) {
     initialise();
     ZoneContext context(zones, floating);
     return Reader::expandWith(rule, context, range);

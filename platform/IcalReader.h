@@ -83,19 +83,20 @@ struct ParsedCalendar {
     std::vector<Occurrence> occurrences; // within the window for rules; every single event
     std::vector<RecurringRule> rules;
     std::vector<std::pair<QString, double>> overrides; // UID and RECURRENCE-ID of each override
-    int skipped = 0;                                    // components dropped as bad
+    int skipped = 0;                                   // components dropped as bad
 };
 
 struct ReadOptions {
-    Interval window;      // recurring events are expanded over this interval
-    QTimeZone floating;   // zone of floating times and dates
+    Interval window;    // recurring events are expanded over this interval
+    QTimeZone floating; // zone of floating times and dates
     int chunkEvents = 400;
 };
 
 // Splits text into calendar properties, embedded zones and chunks of top-level components.
 CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk);
 // Reads one chunk made by splitCalendarText.
-ParsedCalendar parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options);
+ParsedCalendar
+parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options);
 // Appends `part`, shifting its event indices.
 // Drops the rule occurrences that an override replaces and records the overrides in the rules, so
 // later expansions honour them too.
