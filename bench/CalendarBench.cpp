@@ -1,0 +1,148 @@
+// Load time, memory and refresh cost of the iCalendar store on a generated corpus, against libical's
+// own parse of the same bytes. Run with --write-corpus DIR to only write the corpus (for khal).
+#include "bench/CalendarCorpus.h"
+#include "calendar/MonthDots.h"
+#include "calendar/UpcomingEvents.h"
+#include "platform/IcalCalendarStore.h"
+#include "platform/TimeSource.h"
+
+#include <benchmark/benchmark.h>
+#include <libical/ical.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+using namespace kalvix;
+
+namespace {
+
+// The corpus dates lie in 2024-2027; "now" is fixed inside them.
+class FixedTime final : public TimeSource {
+public:
+    Instant now() const override { return Instant{1741176000.0}; } // 2025-03-05 12:00 UTC
+};
+const FixedTime kTime;
+
+bench::CorpusPaths& corpus() {
+    static QTemporaryDir dir;
+    static bench::CorpusPaths paths = bench::writeCalendarCorpus(dir.path());
+    return paths;
+}
+
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
+    }
+    return 0;
+}
+
+std::unique_ptr<IcalCalendarStore> loaded(const QString& source) {
+    IcalCalendarStore::Options options;
+    options.time = &kTime;
+    auto store = std::make_unique<IcalCalendarStore>(QStringList{source}, options);
+    store->loadNow();
+    return store;
+}
+
+void BM_LibicalParseBigFile(benchmark::State& state) {
+    QFile f(corpus().bigFile);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray text = f.readAll();
+    for (auto _ : state) {
+        icalcomponent* root = icalparser_parse_string(text.constData());
+        benchmark::DoNotOptimize(root);
+        icalcomponent_free(root);
+    }
+    state.counters["MB"] = double(text.size()) / 1e6;
+}
+
+void BM_LoadBigFile(benchmark::State& state) {
+    for (auto _ : state) {
+        auto store = loaded(corpus().bigFile);
+        benchmark::DoNotOptimize(store.get());
+    }
+}
+
+void BM_LoadVdir(benchmark::State& state) {
+    for (auto _ : state) {
+        auto store = loaded(corpus().vdir);
+        benchmark::DoNotOptimize(store.get());
+    }
+}
+
+void BM_RefreshUpcoming(benchmark::State& state) {
+    static auto store = loaded(corpus().bigFile);
+    const CivilCalendar calendar(QTimeZone("Europe/London"));
+    std::size_t events = 0;
+    for (auto _ : state) {
+        auto lists = UpcomingEvents::compute(*store, kTime.now(), calendar);
+        events = std::size_t(lists.upNext.size());
+        benchmark::DoNotOptimize(lists);
+    }
+    state.counters["window_occurrences"] = double(store->occurrences(kTime.now(), kTime.now() + 14 * 86400.0).size());
+    state.counters["upNext"] = double(events);
+}
+
+void BM_RefreshMonthDots(benchmark::State& state) {
+    static auto store = loaded(corpus().bigFile);
+    const CivilCalendar calendar(QTimeZone("Europe/London"));
+    for (auto _ : state) {
+        auto dots = MonthDots::compute(*store, kTime.now(), calendar);
+        benchmark::DoNotOptimize(dots);
+    }
+    const auto w = MonthDots::window(kTime.now(), calendar);
+    state.counters["window_occurrences"] = double(store->occurrences(w->start, w->end).size());
+}
+
+void BM_RefreshMonthDotsFarAhead(benchmark::State& state) {
+    // Five years on, outside the load window: the rules are expanded for the query.
+    static auto store = loaded(corpus().bigFile);
+    const CivilCalendar calendar(QTimeZone("Europe/London"));
+    for (auto _ : state) {
+        auto dots = MonthDots::compute(*store, kTime.now() + 5 * 365 * 86400.0, calendar);
+        benchmark::DoNotOptimize(dots);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_LibicalParseBigFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadBigFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadVdir)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RefreshUpcoming)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshMonthDots)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshMonthDotsFarAhead)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    qputenv("TZ", "Europe/London");
+    if (argc == 3 && std::strcmp(argv[1], "--write-corpus") == 0) {
+        bench::writeCalendarCorpus(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
+        // In a process of its own: resident memory after loading one source, and the peak on the way.
+        auto store = loaded(QString::fromLocal8Bit(argv[2]));
+        std::printf("source %s: %lld events, rss %.1f MB, peak %.1f MB\n",
+                    argv[2],
+                    static_cast<long long>(store->calendars().value(0).events),
+                    double(statusKb("VmRSS:")) / 1024.0,
+                    double(statusKb("VmHWM:")) / 1024.0);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

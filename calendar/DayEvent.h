@@ -1,0 +1,30 @@
+#pragma once
+// One event occurrence as the views draw it: an immutable value identified by its id.
+//
+// The id is the store's identifier followed directly by the start in UTC as "yyyy-MM-dd HH:mm:ss +0000",
+// so the occurrences of one recurring event share the identifier and differ by start. An occurrence
+// without identifier gets a fresh random UUID in its place, hence a new id at every refresh.
+// Two DayEvents are equal exactly when their ids are equal.
+#include "platform/CalendarStore.h"
+#include "platform/Instant.h"
+
+#include <QString>
+
+namespace kalvix {
+
+struct DayEvent {
+    QString id;
+    QString title; // "Untitled" when the store gave none; an empty title stays empty
+    Instant start;
+    Instant end; // all-day: the start of the day after the last day
+    bool isAllDay = false;
+    CalendarColor color;
+
+    friend bool operator==(const DayEvent& a, const DayEvent& b) { return a.id == b.id; }
+
+    static DayEvent fromOccurrence(const CalendarOccurrence& occurrence);
+    // "2025-03-01 09:30:00 +0000" for 09:30:00 UTC on 1 March 2025 (fractions of a second dropped).
+    static QString utcStamp(Instant t);
+};
+
+} // namespace kalvix

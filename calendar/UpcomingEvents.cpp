@@ -1,0 +1,54 @@
+#include "calendar/UpcomingEvents.h"
+
+#include "platform/CalendarStore.h"
+#include "platform/CivilCalendar.h"
+
+#include <algorithm>
+#include <map>
+
+namespace kalvix {
+
+UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar) {
+    // A clock outside any calendar still gets a window of 14 whole days rather than none.
+    const Instant windowEnd = calendar.addDays(now, kWindowDays).value_or(now + kWindowDays * 86400.0);
+    return fromOccurrences(store.occurrences(now, windowEnd), now, calendar);
+}
+
+UpcomingEvents UpcomingEvents::fromOccurrences(std::vector<CalendarOccurrence> occurrences,
+                                               Instant now,
+                                               const CivilCalendar& calendar) {
+    std::erase_if(occurrences, [now](const CalendarOccurrence& o) { return !(o.end > now); });
+    std::stable_sort(occurrences.begin(),
+                     occurrences.end(),
+                     [](const CalendarOccurrence& a, const CalendarOccurrence& b) { return a.start < b.start; });
+
+    // Only the first 30 are ever used, so only they are converted (a conversion formats the id).
+    const auto used = std::min<std::size_t>(occurrences.size(), kAgendaEventLimit);
+    QList<DayEvent> events;
+    events.reserve(static_cast<qsizetype>(used));
+    for (std::size_t i = 0; i < used; ++i)
+        events.append(DayEvent::fromOccurrence(occurrences[i]));
+
+    UpcomingEvents result;
+    result.upNext = events.mid(0, kUpNextLimit);
+
+    std::map<Instant, QList<DayEvent>> groups;
+    for (const DayEvent& event : std::as_const(events)) {
+        const auto day = calendar.startOfDay(std::max(event.start, now));
+        if (day)
+            groups[*day].append(event);
+    }
+    for (auto& [day, dayEvents] : groups) {
+        if (result.agenda.size() == kAgendaDayLimit)
+            break;
+        std::stable_sort(dayEvents.begin(), dayEvents.end(), [](const DayEvent& a, const DayEvent& b) {
+            if (a.isAllDay != b.isAllDay)
+                return a.isAllDay;
+            return a.start < b.start;
+        });
+        result.agenda.append(AgendaDay{day, std::move(dayEvents)});
+    }
+    return result;
+}
+
+} // namespace kalvix

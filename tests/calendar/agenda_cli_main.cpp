@@ -1,0 +1,16 @@
+// `kalvix --agenda` without the rest of the application, for the end-to-end test under faketime.
+#include "app/Prefs.h"
+#include "calendar/AgendaCommand.h"
+#include "platform/TimeSource.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const bool json = app.arguments().contains(QStringLiteral("--json"));
+    QTextStream out(stdout);
+    return kalvix::runAgendaCommand(json, out, kalvix::Prefs::standard(), kalvix::TimeSource::system());
+}
