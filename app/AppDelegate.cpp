@@ -2,6 +2,7 @@
 
 #include "app/PopoverWindow.h"
 #include "app/Prefs.h"
+#include "calendar/SystemCalendar.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
@@ -36,6 +37,13 @@ ClockModel& AppDelegate::clock()
 {
     static ClockModel* clock = new ClockModel(Prefs::standard(), TimeSource::system());
     return *clock;
+}
+
+CalendarService& AppDelegate::calendarService()
+{
+    static CalendarService* service =
+        createSystemCalendarService(Prefs::standard(), TimeSource::system()).release();
+    return *service;
 }
 
 QFont AppDelegate::titleFont()
@@ -79,7 +87,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_titleSink = connect(&model, &ClockModel::menuBarTitleChanged, this, showTitle);
     showTitle(model.menuBarTitle()); // the current title at once, never an empty item
 
-    m_popover->setContent(new PopoverRoot(model));
+    m_popover->setContent(new PopoverRoot(model, calendarService()));
 
     handleSnapshotModeIfNeeded();
 
@@ -116,8 +124,10 @@ void AppDelegate::renderSnapshots(const QString& folder)
         const char* name;
         int width;
     } layouts[] = {{"standard.png", 640}, {"compact.png", 300}};
+    CalendarService& calendar = calendarService();
+    calendar.setDisplayedMonth(clock().now());
     for (const auto& layout : layouts) {
-        PopoverRoot content(clock());
+        PopoverRoot content(clock(), calendar);
         content.setFixedWidth(layout.width);
         content.adjustSize();
         QImage image(content.size() * 2, QImage::Format_ARGB32_Premultiplied);

@@ -15,6 +15,7 @@
 
 namespace kalvix {
 
+class CalendarService;
 class ClockModel;
 class LoginItems;
 class PopoverWindow;
@@ -43,6 +44,8 @@ public:
 
     // The one clock of the process.
     static ClockModel& clock();
+    // The one calendar service of the process, over the user's calendars; loading starts when it is made.
+    static CalendarService& calendarService();
     // The status item's font: the desktop's UI font at 14.5 pt, medium weight.
     static QFont titleFont();
     static constexpr qreal titleBaselineOffset = 0.5;

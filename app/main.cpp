@@ -5,6 +5,7 @@
 #include "app/Prefs.h"
 #include "app/SettingsOpener.h"
 #include "app/SettingsState.h"
+#include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
@@ -84,6 +85,12 @@ int main(int argc, char** argv)
     if (cl.version) {
         out() << "kalvix " << KALVIX_VERSION << Qt::endl;
         return 0;
+    }
+    if (cl.json && !cl.agenda)
+        err() << "kalvix: --json only applies to --agenda (ignored)" << Qt::endl;
+    if (cl.agenda) {
+        QCoreApplication app(argc, argv);
+        return runAgendaCommand(cl.json, out(), Prefs::standard(), TimeSource::system());
     }
     if (cl.printTitle || cl.follow)
         return printTitle(argc, argv, cl.follow);

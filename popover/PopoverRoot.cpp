@@ -8,10 +8,11 @@
 
 namespace kalvix {
 
-PopoverRoot::PopoverRoot(ClockModel& clock, QWidget* parent)
+PopoverRoot::PopoverRoot(ClockModel& clock, CalendarService& calendar, QWidget* parent)
     : QWidget(parent)
     , m_time(new QLabel(this))
 {
+    Q_UNUSED(calendar); // the month grid and event lists will read it
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     QFont big = m_time->font();

@@ -8,12 +8,13 @@ class QLabel;
 
 namespace kalvix {
 
+class CalendarService;
 class ClockModel;
 
 class PopoverRoot final : public QWidget {
     Q_OBJECT
 public:
-    explicit PopoverRoot(ClockModel& clock, QWidget* parent = nullptr);
+    PopoverRoot(ClockModel& clock, CalendarService& calendar, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
