@@ -7,7 +7,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QMenu>
 #include <QtEndian>
 
 namespace kalvix {
@@ -45,13 +44,13 @@ QVariantMap itemProperties(int id)
     case SniStatusItem::rootId:
         return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
     case SniStatusItem::showId:
-        return {{QStringLiteral("label"), QStringLiteral("Show Calendar")}};
+        return {{QStringLiteral("label"), StatusItem::showCalendarText()}};
     case SniStatusItem::separatorId:
         return {{QStringLiteral("type"), QStringLiteral("separator")}};
     case SniStatusItem::settingsId:
-        return {{QStringLiteral("label"), QStringLiteral("Settings\u2026")}};
+        return {{QStringLiteral("label"), StatusItem::settingsText()}};
     case SniStatusItem::quitId:
-        return {{QStringLiteral("label"), QStringLiteral("Quit Kalvix")}};
+        return {{QStringLiteral("label"), StatusItem::quitText()}};
     default:
         return {};
     }
@@ -154,14 +153,7 @@ void SniStatusItem::activate(int x, int y)
 void SniStatusItem::showContextMenu(int x, int y)
 {
     // Hosts that ignore the exported menu ask the item to show one itself.
-    if (!m_contextMenu) {
-        m_contextMenu = new QMenu;
-        m_contextMenu->addAction(QStringLiteral("Show Calendar"), this, [this] { Q_EMIT activated(QPoint()); });
-        m_contextMenu->addSeparator();
-        m_contextMenu->addAction(QStringLiteral("Settings\u2026"), this, &StatusItem::settingsRequested);
-        m_contextMenu->addAction(QStringLiteral("Quit Kalvix"), this, &StatusItem::quitRequested);
-    }
-    m_contextMenu->popup(QPoint(x, y));
+    popupMenu(QPoint(x, y));
 }
 
 void SniStatusItem::menuItemClicked(int id)

@@ -13,7 +13,6 @@
 #include <QPointer>
 
 class QDBusServiceWatcher;
-class QMenu;
 
 namespace kalvix {
 
@@ -61,7 +60,6 @@ private:
     SniItemAdaptor* m_itemAdaptor = nullptr;
     SniMenuAdaptor* m_menuAdaptor = nullptr;
     QDBusServiceWatcher* m_watcher = nullptr;
-    QPointer<QMenu> m_contextMenu;
 };
 
 // org.kde.StatusNotifierItem on /StatusNotifierItem.

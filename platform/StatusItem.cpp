@@ -4,8 +4,26 @@
 #include "platform/XEmbedStatusItem.h"
 
 #include <QDBusConnection>
+#include <QMenu>
 
 namespace kalvix {
+
+StatusItem::~StatusItem()
+{
+    delete m_menu;
+}
+
+void StatusItem::popupMenu(QPoint at)
+{
+    if (!m_menu) {
+        m_menu = new QMenu;
+        m_menu->addAction(showCalendarText(), this, [this] { Q_EMIT activated(QPoint()); });
+        m_menu->addSeparator();
+        m_menu->addAction(settingsText(), this, &StatusItem::settingsRequested);
+        m_menu->addAction(quitText(), this, &StatusItem::quitRequested);
+    }
+    m_menu->popup(at);
+}
 
 std::unique_ptr<StatusItem> StatusItem::create(QObject* parent)
 {

@@ -7,15 +7,25 @@
 #include <QFont>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
+
+class QMenu;
 
 namespace kalvix {
 
 class StatusItem : public QObject {
     Q_OBJECT
 public:
+    ~StatusItem() override;
+
+    // The item's menu entries, the same in every host.
+    static QString showCalendarText() { return QStringLiteral("Show Calendar"); }
+    static QString settingsText() { return QStringLiteral("Settings\u2026"); }
+    static QString quitText() { return QStringLiteral("Quit Kalvix"); }
+
     // Whether the item is shown somewhere: a title set while it is not still becomes visible later.
     virtual bool isAvailable() const = 0;
     // A short name of the host protocol in use ("StatusNotifierItem", "XEmbed"), for diagnostics.
@@ -36,6 +46,12 @@ Q_SIGNALS:
 
 protected:
     using QObject::QObject;
+
+    // Shows the item's menu as a popup at a global point, for hosts that leave the menu to the item.
+    void popupMenu(QPoint at);
+
+private:
+    QPointer<QMenu> m_menu;
 };
 
 } // namespace kalvix

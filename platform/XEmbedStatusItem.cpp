@@ -3,7 +3,6 @@
 #include "platform/TitleImage.h"
 
 #include <QGuiApplication>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -115,7 +114,6 @@ XEmbedStatusItem::XEmbedStatusItem(QObject* parent)
 XEmbedStatusItem::~XEmbedStatusItem()
 {
     delete m_widget;
-    delete m_menu;
 }
 
 bool XEmbedStatusItem::trayPresent()
@@ -188,14 +186,7 @@ void XEmbedStatusItem::writeSizeHints()
 
 void XEmbedStatusItem::showContextMenu(const QPoint& at)
 {
-    if (!m_menu) {
-        m_menu = new QMenu;
-        m_menu->addAction(QStringLiteral("Show Calendar"), this, [this] { Q_EMIT activated(QPoint()); });
-        m_menu->addSeparator();
-        m_menu->addAction(QStringLiteral("Settings\u2026"), this, &StatusItem::settingsRequested);
-        m_menu->addAction(QStringLiteral("Quit Kalvix"), this, &StatusItem::quitRequested);
-    }
-    m_menu->popup(at);
+    popupMenu(at);
 }
 
 } // namespace kalvix

@@ -4,9 +4,7 @@
 // and the tray gives it a slot of that width.
 #include "platform/StatusItem.h"
 
-#include <QPointer>
 
-class QMenu;
 
 namespace kalvix {
 
@@ -32,7 +30,6 @@ private:
     void writeSizeHints();
 
     TrayTextWidget* m_widget = nullptr;
-    QPointer<QMenu> m_menu;
     bool m_docked = false;
 };
 
