@@ -18,9 +18,11 @@ PopoverRoot::PopoverRoot(ClockModel& clock, CalendarService& calendar, QWidget* 
     QFont big = m_time->font();
     big.setPointSizeF(big.pointSizeF() * 2);
     m_time->setFont(big);
+    m_time->setWordWrap(true);
     layout->addWidget(m_time);
     auto* note = new QLabel(tr("The calendar, world clocks and countdowns will appear here."), this);
     note->setEnabled(false);
+    note->setWordWrap(true);
     layout->addWidget(note);
     setFixedWidth(640);
 
