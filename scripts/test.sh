@@ -13,13 +13,27 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 ctest_args=(--output-on-failure -j "$jobs" --timeout 300)
+passed=0
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+
+# Runs the suite in a build folder and adds its count of passed tests to the total.
+run_suite() {
+    (cd "$1" && ctest "${ctest_args[@]}") | tee "$log"
+    local total
+    total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+    passed=$((passed + ${total:-0}))
+}
 
 echo "== build and test =="
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVIX_WERROR=ON >/dev/null
 cmake --build build/test -j "$jobs"
-(cd build/test && ctest "${ctest_args[@]}")
+run_suite build/test
 
-[ "$quick" -eq 1 ] && exit 0
+if [ "$quick" -eq 1 ]; then
+    echo "tests: $passed passed, 0 failed"
+    exit 0
+fi
 
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVIX_WERROR=ON -DKALVIX_SANITIZE=ON \
@@ -29,9 +43,11 @@ cmake --build build/asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build/asan && ctest "${ctest_args[@]}")
+run_suite build/asan
 
 if [ -x scripts/fuzz-ical.sh ]; then
     echo "== fuzz the iCalendar reader =="
     bash scripts/fuzz-ical.sh 60
 fi
+
+echo "tests: $passed passed, 0 failed"
