@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 
 using namespace kalvix;
 
@@ -39,13 +38,3 @@ static void BM_TickWithFormatRebuild(benchmark::State& state)
     }
 }
 BENCHMARK(BM_TickWithFormatRebuild);
-
-int main(int argc, char** argv)
-{
-    ::setenv("TZ", "Europe/London", 1);
-    ::setenv("LC_ALL", "en_GB.UTF-8", 1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

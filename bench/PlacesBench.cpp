@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 
 using namespace kalvix;
 
@@ -107,13 +106,3 @@ static void BM_DecodeCountdowns(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 BENCHMARK(BM_DecodeCountdowns)->Arg(20)->Arg(100000)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv)
-{
-    ::setenv("TZ", "Europe/London", 1);
-    ::setenv("LC_ALL", "en_GB.UTF-8", 1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
