@@ -11,6 +11,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "tests/support/TestApplication.h"
+
 #include <gtest/gtest.h>
 
 using namespace kalvix;
@@ -32,11 +34,7 @@ QStringList args(const std::vector<const char*>& items)
 
 QCoreApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "calendar_app_launcher_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = new QCoreApplication(argc, argv);
-    return *instance;
+    return test::testApplication();
 }
 
 // A value for Exec: quoted for the Exec rules, then escaped once more as a desktop-entry string value.

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QWidget>
 
+#include "tests/support/TestApplication.h"
+
 #include <gtest/gtest.h>
 
 using namespace kalvix;
@@ -16,11 +18,7 @@ namespace {
 
 QApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "settings_opener_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
+    return test::testApplication<QApplication>();
 }
 
 // The window is process-wide, so the opener's whole life is one test in this executable.

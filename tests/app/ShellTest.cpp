@@ -6,6 +6,7 @@
 #include "platform/LoginItems.h"
 #include "platform/StatusItem.h"
 #include "tests/support/MemoryPreferencesStore.h"
+#include "tests/support/TestApplication.h"
 #include "tests/support/TestEnv.h"
 
 #include <QApplication>
@@ -51,11 +52,7 @@ public:
 
 QApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "shell_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
+    return test::testApplication<QApplication>();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the calendar tests: an application object for queued calls, local times in the
 // pinned zone, occurrences in one line, and files written into a temporary folder.
+#include "tests/support/TestApplication.h"
 #include "platform/CalendarStore.h"
 #include "platform/CivilCalendar.h"
 #include "platform/SystemZone.h"
@@ -16,12 +17,7 @@
 namespace kalvix::test {
 
 inline QCoreApplication& testApp() {
-    static int argc = 1;
-    static char name[] = "kalvix-calendar-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app =
-        QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
-    return *app;
+    return testApplication();
 }
 
 inline void processQueued() {

@@ -1,3 +1,4 @@
+#include "tests/support/TestApplication.h"
 #include "countdowns/CountdownStore.h"
 #include "app/Prefs.h"
 #include "countdowns/CountdownJson.h"
@@ -175,11 +176,7 @@ TEST(CountdownStore, failedPersistenceIsReported)
 
 TEST(CountdownStore, roundTripThroughThePreferencesFile)
 {
-    int argc = 1;
-    char arg0[] = "countdown_store_test";
-    char* argv[] = {arg0, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
+    test::testApplication(); // the argc that Qt keeps a reference to must outlive the test
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("kalvix.conf"));

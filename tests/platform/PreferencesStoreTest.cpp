@@ -1,5 +1,6 @@
 #include "platform/IniPreferencesStore.h"
 #include "tests/support/MemoryPreferencesStore.h"
+#include "tests/support/TestApplication.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,14 +30,7 @@ void writeAll(const QString& path, const QByteArray& text)
 }
 
 struct App {
-    App()
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
+    App() { test::testApplication(); }
 };
 
 } // namespace
