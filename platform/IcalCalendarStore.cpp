@@ -1,8 +1,10 @@
 #include "platform/IcalCalendarStore.h"
 
+#include "platform/CivilCalendar.h"
 #include "platform/IcalReader.h"
 #include "platform/SystemZone.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +17,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <span>
 #include <thread>
+#include <unordered_map>
 
 namespace kalvix {
 namespace {
@@ -25,6 +30,9 @@ constexpr double kLongOccurrence = 7 * 86400.0;
 constexpr int kMaxFolderDepth = 3;
 constexpr int kMaxWatchedFiles = 4000;
 constexpr qsizetype kChunkedFileBytes = 512 * 1024;
+// Rules whose occurrences may be longer than this are expanded for each query instead of by month:
+// with them the months to look back would be unbounded.
+constexpr double kLongRule = 28 * 86400.0;
 
 // Fixed palette for calendars that name no colour of their own.
 constexpr CalendarColor kPalette[] = {
@@ -38,7 +46,8 @@ constexpr CalendarColor kPalette[] = {
     {0x6d, 0x4c, 0x41, 255},
 };
 
-CalendarColor paletteColor(const QString& path) {
+CalendarColor paletteColor(const QString& path)
+{
     std::uint32_t h = 2166136261u; // FNV-1a: stable across runs, unlike qHash
     for (QChar c : path) {
         h ^= c.unicode();
@@ -54,7 +63,8 @@ struct FileKey {
     friend bool operator==(const FileKey&, const FileKey&) = default;
 };
 
-std::optional<FileKey> regularFileKey(const QString& path) {
+std::optional<FileKey> regularFileKey(const QString& path)
+{
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
@@ -84,7 +94,31 @@ struct IndexEntry {
     std::uint32_t pos;
 };
 
-template <typename F> void parallelFor(std::size_t count, F&& work) {
+// Months in UTC, counted from January 1970: the blocks in which recurring events are expanded.
+int monthOf(double seconds)
+{
+    const QDate d = QDate(1970, 1, 1).addDays(static_cast<qint64>(std::floor(seconds / 86400.0)));
+    return (d.year() - 1970) * 12 + d.month() - 1;
+}
+
+double monthStart(int month)
+{
+    const int year = 1970 + (month >= 0 ? month / 12 : (month - 11) / 12);
+    const int m = month - (year - 1970) * 12 + 1;
+    return static_cast<double>(QDate(1970, 1, 1).daysTo(QDate(year, m, 1))) * 86400.0;
+}
+
+// The current month of `zone` from `before` days ahead of its first day to `after` days past its end.
+Interval loadWindow(Instant now, const QTimeZone& zone, int before, int after)
+{
+    const auto month = CivilCalendar(zone).monthInterval(now);
+    const double from = (month ? month->start.seconds : now.seconds - 31 * 86400.0) - before * 86400.0;
+    const double to = (month ? month->end.seconds : now.seconds + 31 * 86400.0) + after * 86400.0;
+    return Interval{Instant{from}, Instant{to}};
+}
+
+template <typename F> void parallelFor(std::size_t count, F&& work)
+{
     const std::size_t threads = std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
     std::atomic<std::size_t> next{0};
     auto run = [&] {
@@ -99,14 +133,16 @@ template <typename F> void parallelFor(std::size_t count, F&& work) {
         t.join();
 }
 
-QString readSmallText(const QString& path) {
+QString readSmallText(const QString& path)
+{
     QFile f(path);
     if (!regularFileKey(path) || !f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.read(4096)).trimmed();
 }
 
-void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calendars, QStringList& folders) {
+void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calendars, QStringList& folders)
+{
     folders.append(dir);
     const QDir d(dir);
     CalendarEntry entry;
@@ -132,7 +168,8 @@ void scanFolder(const QString& dir, int depth, std::vector<CalendarEntry>& calen
 }
 
 // Reads one file; a file that changes while it is read is read again (a few times at most).
-std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions& options) {
+std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions& options)
+{
     auto data = std::make_shared<FileData>();
     data->path = path;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -159,6 +196,14 @@ std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions&
             for (std::size_t i = 0; i < parts.size(); ++i)
                 parse(i);
         }
+        std::size_t occurrences = 0;
+        std::size_t events = 0;
+        for (const auto& part : parts) {
+            occurrences += part.occurrences.size();
+            events += part.events.size();
+        }
+        data->parsed.occurrences.reserve(occurrences);
+        data->parsed.events.reserve(events);
         for (auto& part : parts)
             ical::append(data->parsed, std::move(part));
         ical::applyOverrides(data->parsed);
@@ -173,13 +218,41 @@ std::shared_ptr<FileData> readFile(const QString& path, const ical::ReadOptions&
 } // namespace
 
 struct IcalCalendarStore::Snapshot {
+    // The recurring events of one file, split by how far back their occurrences can reach.
+    struct FileRules {
+        std::uint32_t file = 0;
+        std::vector<std::uint32_t> shortRules; // expanded by month and kept
+        std::vector<std::uint32_t> longRules;  // expanded for each query
+        std::size_t firstShort = 0;            // where its short rules begin in shortLastStarts
+    };
+    struct BlockEntry {
+        ical::Occurrence occurrence;
+        std::uint32_t file = 0;
+    };
+    // The occurrences of the short rules that start in one month.
+    struct Block {
+        std::vector<BlockEntry> entries;
+        std::uint64_t lastUse = 0;
+    };
+
     std::vector<std::shared_ptr<const FileData>> files;
     std::vector<CalendarColor> fileColors;
     QList<IcalCalendarStore::CalendarInfo> calendars;
     std::vector<IndexEntry> shortIndex; // sorted by start
     std::vector<IndexEntry> longIndex;
     double maxShortLength = 0;
+    // Rule occurrences starting in the window are in the index; those starting elsewhere come from
+    // the month blocks (short rules) or a per-query expansion (long rules).
     Interval window;
+    std::vector<FileRules> rules;
+    double maxShortRuleLength = 0;
+    bool anyLongRule = false;
+    int cachedMonths = 0;
+    // Filled by queries on the main thread; a reload makes a new snapshot and so a new cache.
+    mutable std::unordered_map<int, Block> blocks;
+    mutable std::uint64_t uses = 0;
+    // The last start of each short rule as far as known, learned as months are expanded.
+    mutable std::vector<double> shortLastStarts;
     QTimeZone floating;
     QStringList watchPaths;
     QString unreadable;
@@ -188,7 +261,12 @@ struct IcalCalendarStore::Snapshot {
 
     const ical::Occurrence& at(const IndexEntry& e) const { return files[e.file]->parsed.occurrences[e.pos]; }
 
-    CalendarOccurrence toOccurrence(std::uint32_t file, const ical::Occurrence& o) const {
+    // Expands the months not yet kept (several at once in parallel) and marks all of them used.
+    void ensureBlocks(const std::vector<int>& months) const;
+    Block expandMonth(int month, std::vector<double>& lastStarts) const;
+
+    CalendarOccurrence toOccurrence(std::uint32_t file, const ical::Occurrence& o) const
+    {
         const ical::EventInfo& info = files[file]->parsed.events[o.event];
         return CalendarOccurrence{
             Instant{o.start}, Instant{o.end}, info.isAllDay, info.title, info.uid, fileColors[file]};
@@ -199,7 +277,8 @@ namespace {
 
 using Snapshot = IcalCalendarStore::Snapshot;
 
-bool overlaps(double start, double end, Interval range) {
+bool overlaps(double start, double end, Interval range)
+{
     return start < range.end.seconds && (end > range.start.seconds || (start == end && start >= range.start.seconds));
 }
 
@@ -207,17 +286,15 @@ std::shared_ptr<Snapshot> buildSnapshot(const QStringList& sources,
                                         const Snapshot* previous,
                                         Instant now,
                                         const IcalCalendarStore::Options& options,
-                                        const QTimeZone& floating) {
+                                        const QTimeZone& floating)
+{
     auto snap = std::make_shared<Snapshot>();
     snap->floating = floating;
-    // Keep the expansion window while now stays well inside it; files read for another window or
-    // zone are read again.
+    snap->window = loadWindow(now, floating, options.loadDaysBefore, options.loadDaysAfter);
+    snap->cachedMonths = std::max(options.cachedMonths, 1);
+    // Files read for the same window and zone are kept when unchanged; others are read again.
     const bool keepWindow = previous && previous->floating.id() == floating.id() &&
-                            now.seconds > previous->window.start.seconds + options.windowPastDays * 86400.0 / 2 &&
-                            now.seconds < previous->window.end.seconds - options.windowFutureDays * 86400.0 / 2;
-    snap->window = keepWindow
-                       ? previous->window
-                       : Interval{now - options.windowPastDays * 86400.0, now + options.windowFutureDays * 86400.0};
+                            previous->window.start == snap->window.start && previous->window.end == snap->window.end;
 
     std::vector<CalendarEntry> calendars;
     QStringList folders;
@@ -354,11 +431,33 @@ std::shared_ptr<Snapshot> buildSnapshot(const QStringList& sources,
         return a.start < b.start;
     });
     snap->shortIndex.shrink_to_fit();
+
+    for (std::size_t i = 0; i < snap->files.size(); ++i) {
+        const auto& rules = snap->files[i]->parsed.rules;
+        if (rules.empty())
+            continue;
+        Snapshot::FileRules entry;
+        entry.file = static_cast<std::uint32_t>(i);
+        entry.firstShort = snap->shortLastStarts.size();
+        for (std::size_t r = 0; r < rules.size(); ++r) {
+            const double length = ical::lengthBound(rules[r]);
+            if (length > kLongRule) {
+                entry.longRules.push_back(static_cast<std::uint32_t>(r));
+            } else {
+                entry.shortRules.push_back(static_cast<std::uint32_t>(r));
+                snap->shortLastStarts.push_back(rules[r].lastStart);
+                snap->maxShortRuleLength = std::max(snap->maxShortRuleLength, length);
+            }
+        }
+        snap->anyLongRule = snap->anyLongRule || !entry.longRules.empty();
+        snap->rules.push_back(std::move(entry));
+    }
     return snap;
 }
 
 // What the user would notice: files, their content and the calendars' colours and names.
-bool sameContent(const Snapshot& a, const Snapshot& b) {
+bool sameContent(const Snapshot& a, const Snapshot& b)
+{
     if (a.files.size() != b.files.size() || a.calendars.size() != b.calendars.size())
         return false;
     for (std::size_t i = 0; i < a.files.size(); ++i) {
@@ -387,10 +486,16 @@ struct IcalCalendarStore::State {
 };
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, QObject* parent)
-    : IcalCalendarStore(std::move(sources), Options{}, parent) {}
+    : IcalCalendarStore(std::move(sources), Options{}, parent)
+{
+}
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObject* parent)
-    : CalendarStore(parent), m_sources(std::move(sources)), m_options(options), m_state(std::make_unique<State>()) {
+    : CalendarStore(parent)
+    , m_sources(std::move(sources))
+    , m_options(options)
+    , m_state(std::make_unique<State>())
+{
     ical::initialise();
     if (!m_options.time)
         m_options.time = &TimeSource::system();
@@ -403,20 +508,24 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObje
     connect(m_state->settle, &QTimer::timeout, this, &IcalCalendarStore::startLoad);
 }
 
-IcalCalendarStore::~IcalCalendarStore() {
+IcalCalendarStore::~IcalCalendarStore()
+{
     if (m_state->loader.joinable())
         m_state->loader.join();
 }
 
-CalendarAccess IcalCalendarStore::accessStatus() const {
+CalendarAccess IcalCalendarStore::accessStatus() const
+{
     return m_state->access;
 }
 
-bool IcalCalendarStore::isLoaded() const {
+bool IcalCalendarStore::isLoaded() const
+{
     return m_state->snapshot != nullptr;
 }
 
-void IcalCalendarStore::requestFullAccess(AccessCallback done) {
+void IcalCalendarStore::requestFullAccess(AccessCallback done)
+{
     if (m_state->access != CalendarAccess::notDetermined) {
         done(m_state->access == CalendarAccess::fullAccess);
         return;
@@ -426,7 +535,8 @@ void IcalCalendarStore::requestFullAccess(AccessCallback done) {
         startLoad();
 }
 
-void IcalCalendarStore::startLoad() {
+void IcalCalendarStore::startLoad()
+{
     if (m_state->loading) {
         m_state->reloadPending = true;
         return;
@@ -445,7 +555,8 @@ void IcalCalendarStore::startLoad() {
     });
 }
 
-void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot) {
+void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
+{
     m_state->loading = false;
     const bool first = !m_state->snapshot;
     const bool changedContent = !first && !sameContent(*m_state->snapshot, *snapshot);
@@ -467,7 +578,8 @@ void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot) {
     }
 }
 
-void IcalCalendarStore::loadNow() {
+void IcalCalendarStore::loadNow()
+{
     if (m_state->loader.joinable())
         m_state->loader.join();
     auto snap =
@@ -480,7 +592,8 @@ void IcalCalendarStore::loadNow() {
     }
 }
 
-void IcalCalendarStore::watch(const Snapshot& snapshot) {
+void IcalCalendarStore::watch(const Snapshot& snapshot)
+{
     QFileSystemWatcher* w = m_state->watcher;
     const QStringList wanted = snapshot.watchPaths;
     const QSet<QString> wantedSet(wanted.begin(), wanted.end());
@@ -501,7 +614,8 @@ void IcalCalendarStore::watch(const Snapshot& snapshot) {
         w->addPaths(missing);
 }
 
-std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const {
+std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const
+{
     std::vector<CalendarOccurrence> result;
     const auto snap = m_state->snapshot;
     if (!snap || !(start < end) || !start.isCivil() || !end.isCivil())
@@ -526,36 +640,120 @@ std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, In
         if (overlaps(o.start, o.end, range))
             result.push_back(snap->toOccurrence(e.file, o));
     }
-    // Outside the expansion window the rules are expanded for this query alone. Occurrences that also
-    // touch the window are already in the index.
+    if (snap->rules.empty())
+        return result;
+    // Rule occurrences that start outside the window. Short rules: from the months that hold the
+    // starts that can reach the range; a query over more months than are kept expands them directly.
     const Interval window = snap->window;
-    std::vector<Interval> outside;
-    if (start < window.start)
-        outside.push_back({start, std::min(end, window.start)});
-    if (end > window.end)
-        outside.push_back({std::max(start, window.end), end});
-    for (const Interval& part : outside) {
-        for (std::uint32_t f = 0; f < snap->files.size(); ++f) {
-            const FileData& file = *snap->files[f];
-            for (const ical::RecurringRule& rule : file.parsed.rules) {
-                const auto expanded = ical::expandRule(rule, file.zones, part, snap->floating);
-                if (!expanded)
-                    continue;
-                for (const ical::Occurrence& o : *expanded) {
-                    if (!overlaps(o.start, o.end, window) && overlaps(o.start, o.end, range))
-                        result.push_back(snap->toOccurrence(f, o));
-                }
+    auto outsideWindow = [&](double s) { return s < window.start.seconds || s >= window.end.seconds; };
+    const int firstMonth = monthOf(start.seconds - snap->maxShortRuleLength);
+    int lastMonth = monthOf(end.seconds);
+    if (monthStart(lastMonth) >= end.seconds)
+        --lastMonth; // starts lie before `end`
+    std::vector<int> months;
+    for (int m = firstMonth; m <= lastMonth; ++m) {
+        if (monthStart(m) < window.start.seconds || monthStart(m + 1) > window.end.seconds)
+            months.push_back(m);
+    }
+    const bool direct = static_cast<int>(months.size()) > snap->cachedMonths;
+    if (!direct) {
+        snap->ensureBlocks(months);
+        for (int m : months) {
+            for (const Snapshot::BlockEntry& e : snap->blocks.at(m).entries) {
+                if (outsideWindow(e.occurrence.start) && overlaps(e.occurrence.start, e.occurrence.end, range))
+                    result.push_back(snap->toOccurrence(e.file, e.occurrence));
             }
+        }
+    }
+    if (!direct && !snap->anyLongRule)
+        return result;
+    std::vector<ical::Occurrence> expanded;
+    for (const Snapshot::FileRules& rules : snap->rules) {
+        const FileData& file = *snap->files[rules.file];
+        expanded.clear();
+        for (std::uint32_t r : rules.longRules) {
+            if (auto overlapping = ical::expandRule(file.parsed.rules[r], file.zones, range, snap->floating))
+                expanded.insert(expanded.end(), overlapping->begin(), overlapping->end());
+        }
+        if (direct) {
+            const Interval reach{Instant{start.seconds - snap->maxShortRuleLength}, end};
+            std::vector<double> lastStarts(snap->shortLastStarts.begin() + std::ptrdiff_t(rules.firstShort),
+                                           snap->shortLastStarts.begin() +
+                                               std::ptrdiff_t(rules.firstShort + rules.shortRules.size()));
+            ical::expandRulesStartingIn(
+                file.parsed.rules, rules.shortRules, lastStarts, file.zones, reach, snap->floating, expanded);
+        }
+        for (const ical::Occurrence& o : expanded) {
+            if (outsideWindow(o.start) && overlaps(o.start, o.end, range))
+                result.push_back(snap->toOccurrence(rules.file, o));
         }
     }
     return result;
 }
 
-QList<IcalCalendarStore::CalendarInfo> IcalCalendarStore::calendars() const {
+IcalCalendarStore::Snapshot::Block IcalCalendarStore::Snapshot::expandMonth(int month,
+                                                                            std::vector<double>& lastStarts) const
+{
+    Block block;
+    const Interval range{Instant{monthStart(month)}, Instant{monthStart(month + 1)}};
+    std::vector<ical::Occurrence> expanded;
+    for (const FileRules& r : rules) {
+        const FileData& file = *files[r.file];
+        expanded.clear();
+        ical::expandRulesStartingIn(file.parsed.rules,
+                                    r.shortRules,
+                                    std::span<double>(lastStarts).subspan(r.firstShort, r.shortRules.size()),
+                                    file.zones,
+                                    range,
+                                    floating,
+                                    expanded);
+        for (const ical::Occurrence& o : expanded)
+            block.entries.push_back(BlockEntry{o, r.file});
+    }
+    block.entries.shrink_to_fit();
+    return block;
+}
+
+void IcalCalendarStore::Snapshot::ensureBlocks(const std::vector<int>& months) const
+{
+    const std::uint64_t use = ++uses;
+    std::vector<int> missing;
+    for (int m : months) {
+        auto it = blocks.find(m);
+        if (it == blocks.end())
+            missing.push_back(m);
+        else
+            it->second.lastUse = use;
+    }
+    if (missing.empty())
+        return;
+    // Every month is the same whichever thread expands it; what one learns about where rules end is
+    // merged afterwards.
+    std::vector<Block> made(missing.size());
+    std::vector<std::vector<double>> learned(missing.size(), shortLastStarts);
+    parallelFor(missing.size(), [&](std::size_t k) { made[k] = expandMonth(missing[k], learned[k]); });
+    for (std::size_t k = 0; k < missing.size(); ++k) {
+        for (std::size_t i = 0; i < shortLastStarts.size(); ++i)
+            shortLastStarts[i] = std::min(shortLastStarts[i], learned[k][i]);
+        made[k].lastUse = use;
+        blocks.insert_or_assign(missing[k], std::move(made[k]));
+    }
+    // Keep the most recently used months, never one this query needs.
+    while (static_cast<int>(blocks.size()) > std::max(cachedMonths, static_cast<int>(months.size()))) {
+        auto oldest = std::min_element(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        });
+        blocks.erase(oldest);
+    }
+}
+
+QList<IcalCalendarStore::CalendarInfo> IcalCalendarStore::calendars() const
+{
     return m_state->snapshot ? m_state->snapshot->calendars : QList<CalendarInfo>{};
 }
 
-QString IcalCalendarStore::unreadableSource() const {
+QString IcalCalendarStore::unreadableSource() const
+{
     return m_state->snapshot ? m_state->snapshot->unreadable : QString{};
 }
 

@@ -7,10 +7,14 @@
 // colour is its vdir `color` file, else the COLOR or X-APPLE-CALENDAR-COLOR of its first file that
 // has one, else a fixed palette colour chosen by its path.
 //
-// Loading runs off the calling thread into an immutable index; interval queries read only the index.
-// Recurring events are expanded once over a window around the load time (two months back, fourteen
-// ahead); a query outside it expands the rules for that query alone. The sources are watched: a burst
-// of changes settles for a moment, only changed files are read again, and one changed() follows.
+// Loading runs off the calling thread into an immutable index. Recurring events are expanded at load
+// only over what the month grid and the upcoming list show at that time; a query elsewhere expands
+// the rules by whole months (in UTC) and keeps those months (a bounded number, the least recently used
+// go first) until the next load, so moving between months costs once per month. Each occurrence of a
+// rule belongs to where it starts, the load window or a month, so none is repeated or missed. Rules whose occurrences
+// can last longer than four weeks are expanded for each query instead, and so is a query longer than the months kept.
+// The sources are watched: a burst of changes settles for a moment, only changed files are read again, and one
+// changed() follows.
 //
 // Access: not determined until the first load ends (the access request is that load), then full
 // access, or denied when sources exist but none of them can be read. Main thread only, except that
@@ -29,9 +33,12 @@ class IcalCalendarStore final : public CalendarStore {
 public:
     struct Options {
         int settleMs = 400;
-        // Around the load time; the month grid's usual range. Queries beyond expand on demand.
-        int windowPastDays = 62;
-        int windowFutureDays = 430;
+        // The load expands the months holding the current month from this many days before its first
+        // day to this many after its last (the month grid's range). Other months expand on demand.
+        int loadDaysBefore = 7;
+        int loadDaysAfter = 14;
+        int cachedMonths = 36; // months expanded on demand and kept
+
         const TimeSource* time = nullptr; // the system clock when null
     };
 

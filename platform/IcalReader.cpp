@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,8 @@ namespace {
 
 // ---- civil seconds -----------------------------------------------------------------------------
 
-qint64 daysFromCivil(qint64 y, unsigned m, unsigned d) {
+qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
+{
     y -= m <= 2;
     const qint64 era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -27,12 +29,14 @@ qint64 daysFromCivil(qint64 y, unsigned m, unsigned d) {
 }
 
 // Wall-clock time written as if it were UTC: seconds since 1970-01-01 00:00 of the same wall clock.
-qint64 wallSeconds(const WallTime& w) {
+qint64 wallSeconds(const WallTime& w)
+{
     return daysFromCivil(w.date.year, static_cast<unsigned>(w.date.month), static_cast<unsigned>(w.date.day)) * 86400 +
            w.time.hour * 3600 + w.time.minute * 60 + w.time.second;
 }
 
-WallTime fromWallSeconds(qint64 s) {
+WallTime fromWallSeconds(qint64 s)
+{
     qint64 days = s / 86400;
     qint64 rest = s % 86400;
     if (rest < 0) {
@@ -45,7 +49,8 @@ WallTime fromWallSeconds(qint64 s) {
         CivilTime{static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)}};
 }
 
-CivilDate addDays(CivilDate date, int days) {
+CivilDate addDays(CivilDate date, int days)
+{
     return fromWallSeconds(wallSeconds(WallTime{date, {}}) + qint64(days) * 86400).date;
 }
 
@@ -57,7 +62,9 @@ CivilDate addDays(CivilDate date, int days) {
 // both are "the offset in force before the transition".
 class ZoneTable {
 public:
-    explicit ZoneTable(const QTimeZone& zone) : m_zone(zone) {
+    explicit ZoneTable(const QTimeZone& zone)
+        : m_zone(zone)
+    {
         const QDateTime from(QDate(1900, 1, 1), QTime(0, 0), QTimeZone::utc());
         const QDateTime to(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc());
         m_from = from.toSecsSinceEpoch();
@@ -75,7 +82,8 @@ public:
         m_final = before;
     }
 
-    double toInstant(qint64 wall) const {
+    double toInstant(qint64 wall) const
+    {
         if (wall < m_from + 2 * 86400 || wall > m_to - 2 * 86400) {
             const WallTime w = fromWallSeconds(wall);
             const auto t = CivilCalendar(m_zone).instantOf(w.date, w.time);
@@ -88,7 +96,8 @@ public:
         return static_cast<double>(wall - offset);
     }
 
-    qint64 toWall(double instant) const {
+    qint64 toWall(double instant) const
+    {
         const auto s = static_cast<qint64>(std::floor(instant));
         if (s < m_from || s > m_to)
             return s + m_zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(s, QTimeZone::utc()));
@@ -113,7 +122,8 @@ private:
     std::vector<Transition> m_transitions;
 };
 
-const ZoneTable& zoneTable(const QTimeZone& zone) {
+const ZoneTable& zoneTable(const QTimeZone& zone)
+{
     // Per thread: tables are immutable once built, but the cache itself is not shared.
     thread_local std::unordered_map<std::string, std::unique_ptr<ZoneTable>> cache;
     const std::string key = zone.id().toStdString();
@@ -123,7 +133,8 @@ const ZoneTable& zoneTable(const QTimeZone& zone) {
     return *slot;
 }
 
-std::optional<QByteArray> systemZoneName(const QByteArray& tzid) {
+std::optional<QByteArray> systemZoneName(const QByteArray& tzid)
+{
     thread_local QHash<QByteArray, std::optional<QByteArray>> cache;
     auto it = cache.constFind(tzid);
     if (it != cache.constEnd())
@@ -158,9 +169,13 @@ struct ZoneDeleter {
 class ZoneContext {
 public:
     ZoneContext(const QHash<QByteArray, QByteArray>& zones, const QTimeZone& floating)
-        : m_zones(zones), m_floating(zoneTable(floating.isValid() ? floating : QTimeZone::utc())) {}
+        : m_zones(zones)
+        , m_floating(zoneTable(floating.isValid() ? floating : QTimeZone::utc()))
+    {
+    }
 
-    ZoneRef resolve(const char* tzid) {
+    ZoneRef resolve(const char* tzid)
+    {
         if (!tzid || !*tzid)
             return {};
         const QByteArray id(tzid);
@@ -171,7 +186,8 @@ public:
         return {}; // unknown: floating, read in the system zone
     }
 
-    double toInstant(const WallTime& w, const ZoneRef& zone) {
+    double toInstant(const WallTime& w, const ZoneRef& zone)
+    {
         switch (zone.kind) {
         case ZoneRef::Kind::utc:
             return static_cast<double>(wallSeconds(w));
@@ -195,7 +211,8 @@ public:
         return m_floating.toInstant(wallSeconds(w));
     }
 
-    WallTime toWall(double instant, const ZoneRef& zone) {
+    WallTime toWall(double instant, const ZoneRef& zone)
+    {
         switch (zone.kind) {
         case ZoneRef::Kind::utc:
             return fromWallSeconds(static_cast<qint64>(std::floor(instant)));
@@ -217,7 +234,8 @@ public:
     CivilDate floatingDate(double instant) { return fromWallSeconds(m_floating.toWall(instant)).date; }
 
 private:
-    const ZoneTable& table(const QByteArray& id) {
+    const ZoneTable& table(const QByteArray& id)
+    {
         auto it = m_named.find(id);
         if (it != m_named.end())
             return *it->second;
@@ -226,7 +244,8 @@ private:
         return t;
     }
 
-    icaltimezone* embedded(const QByteArray& tzid) {
+    icaltimezone* embedded(const QByteArray& tzid)
+    {
         auto it = m_embedded.find(tzid);
         if (it != m_embedded.end())
             return it->second.get();
@@ -257,7 +276,8 @@ private:
 
 // ---- reading properties ------------------------------------------------------------------------
 
-bool validWall(const icaltimetype& t) {
+bool validWall(const icaltimetype& t)
+{
     if (icaltime_is_null_time(t) || !QDate::isValid(t.year, t.month, t.day) || t.year < 1 || t.year > 9999)
         return false;
     if (t.is_date)
@@ -265,18 +285,21 @@ bool validWall(const icaltimetype& t) {
     return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second <= 60;
 }
 
-WallTime wallOf(const icaltimetype& t) {
+WallTime wallOf(const icaltimetype& t)
+{
     if (t.is_date)
         return WallTime{{t.year, t.month, t.day}, {}};
     return WallTime{{t.year, t.month, t.day}, {t.hour, t.minute, std::min(t.second, 59)}};
 }
 
-const char* tzidOf(icalproperty* p) {
+const char* tzidOf(icalproperty* p)
+{
     icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
     return param ? icalparameter_get_tzid(param) : nullptr;
 }
 
-ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const ZoneRef& fallback) {
+ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const ZoneRef& fallback)
+{
     if (icaltime_is_utc(t))
         return ZoneRef{ZoneRef::Kind::utc, {}};
     if (const char* tzid = tzidOf(p))
@@ -284,7 +307,8 @@ ZoneRef zoneOf(icalproperty* p, const icaltimetype& t, ZoneContext& zones, const
     return fallback;
 }
 
-std::optional<QString> textOf(icalcomponent* event, icalproperty_kind kind) {
+std::optional<QString> textOf(icalcomponent* event, icalproperty_kind kind)
+{
     icalproperty* p = icalcomponent_get_first_property(event, kind);
     if (!p)
         return std::nullopt;
@@ -299,11 +323,13 @@ struct Reader {
     ZoneContext zones;
     ParsedCalendar out;
 
-    double instantOf(const WallTime& w, const ZoneRef& zone, bool isDate) {
+    double instantOf(const WallTime& w, const ZoneRef& zone, bool isDate)
+    {
         return isDate ? zones.dayStart(w.date) : zones.toInstant(w, zone);
     }
 
-    void readEvent(icalcomponent* event) {
+    void readEvent(icalcomponent* event)
+    {
         icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
         if (!dtstart) {
             ++out.skipped;
@@ -374,17 +400,28 @@ struct Reader {
                 rule.excludedStarts.push_back(
                     instantOf(wallOf(t), rule.isAllDay ? ZoneRef{} : zoneOf(p, t, zones, rule.zone), rule.isAllDay));
         }
-        auto expanded = expandWith(rule, zones, options.window);
+        double lastStart = kUnknownLastStart;
+        auto expanded = expandWith(rule, zones, options.window, &lastStart);
         if (!expanded) {
             ++out.skipped;
             return;
         }
+        rule.firstStart = startInstant;
+        for (double extra : rule.extraStarts)
+            rule.firstStart = std::min(rule.firstStart, extra);
+        rule.lastStart = lastStart;
         out.events.push_back(std::move(info));
-        out.occurrences.insert(out.occurrences.end(), expanded->begin(), expanded->end());
+        // Only those starting in the window: one that starts before belongs to an earlier stretch and is
+        // found when that stretch is expanded, so no occurrence is counted twice.
+        for (const Occurrence& o : *expanded) {
+            if (o.start >= options.window.start.seconds)
+                out.occurrences.push_back(o);
+        }
         out.rules.push_back(std::move(rule));
     }
 
-    void readLength(icalcomponent* event, RecurringRule& rule, double startInstant) {
+    void readLength(icalcomponent* event, RecurringRule& rule, double startInstant)
+    {
         icalproperty* dtend = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
         icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
         if (dtend) {
@@ -425,19 +462,21 @@ struct Reader {
         rule.durationSeconds = 0;
     }
 
-    double endOf(const RecurringRule& rule, double start) {
+    double endOf(const RecurringRule& rule, double start)
+    {
         if (!rule.isAllDay)
             return start + rule.durationSeconds;
         return zones.dayStart(addDays(zones.floatingDate(start), rule.durationDays));
     }
 
     static std::optional<std::vector<Occurrence>>
-    expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range);
+    expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range, double* lastStart = nullptr);
 };
 
 // ---- expansion ---------------------------------------------------------------------------------
 
-icaltimetype icalTime(const WallTime& w, bool isDate) {
+icaltimetype icalTime(const WallTime& w, bool isDate)
+{
     icaltimetype t = icaltime_null_time();
     t.year = w.date.year;
     t.month = w.date.month;
@@ -454,16 +493,22 @@ icaltimetype icalTime(const WallTime& w, bool isDate) {
 
 struct RuleIterator {
     icalrecur_iterator* it = nullptr;
-    ~RuleIterator() {
+    ~RuleIterator()
+    {
         if (it)
             icalrecur_iterator_free(it);
     }
 };
 
 std::optional<std::vector<Occurrence>>
-Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range) {
+Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range, double* lastStart)
+{
     std::vector<Occurrence> out;
-    const double length = rule.isAllDay ? rule.durationDays * 86400.0 + 7200.0 : rule.durationSeconds;
+    // The latest start met, or of which every later occurrence was skipped by starting late; it bounds
+    // the rule's starts when every RRULE ran to its end.
+    double latest = -std::numeric_limits<double>::infinity();
+    bool ranOut = true;
+    const double length = lengthBound(rule);
     auto endOf = [&](const WallTime& w, double start) {
         return rule.isAllDay ? zones.dayStart(addDays(w.date, rule.durationDays)) : start + rule.durationSeconds;
     };
@@ -474,6 +519,7 @@ Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range
     // True while the occurrence does not start past the range.
     auto offer = [&](const WallTime& w) {
         const double start = rule.isAllDay ? zones.dayStart(w.date) : zones.toInstant(w, rule.zone);
+        latest = std::max(latest, start);
         if (start >= range.end.seconds)
             return false;
         const double end = endOf(w, start);
@@ -507,18 +553,27 @@ Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range
         if (recur.count == 0) {
             // Without COUNT the iteration may begin near the range instead of at DTSTART.
             const WallTime from = zones.toWall(range.start.seconds - length - 2 * 86400.0, rule.zone);
-            if (wallSeconds(from) > wallSeconds(rule.start))
+            if (wallSeconds(from) > wallSeconds(rule.start)) {
                 icalrecur_iterator_set_start(iter.it, icalTime(from, rule.isAllDay));
+                latest = std::max(latest, range.start.seconds); // later than any start passed over
+            }
         }
         int steps = 0;
-        for (icaltimetype t = icalrecur_iterator_next(iter.it); !icaltime_is_null_time(t);
-             t = icalrecur_iterator_next(iter.it)) {
+        bool ended = false;
+        for (icaltimetype t = icalrecur_iterator_next(iter.it);; t = icalrecur_iterator_next(iter.it)) {
+            if (icaltime_is_null_time(t)) {
+                ended = true;
+                break;
+            }
             if (++steps > kMaxIterationsPerRule || static_cast<int>(out.size()) > kMaxOccurrencesPerRule)
                 return std::nullopt;
             if (!validWall(t) || !offer(wallOf(t)))
                 break;
         }
+        ranOut = ranOut && ended;
     }
+    if (lastStart)
+        *lastStart = ranOut ? latest : kUnknownLastStart;
     std::sort(out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
     out.erase(std::unique(
                   out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return a.start == b.start; }),
@@ -528,7 +583,8 @@ Reader::expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range
     return out;
 }
 
-void collectEvents(icalcomponent* comp, Reader& reader, int depth) {
+void collectEvents(icalcomponent* comp, Reader& reader, int depth)
+{
     if (!comp || depth > 2)
         return;
     if (icalcomponent_isa(comp) == ICAL_VEVENT_COMPONENT) {
@@ -542,11 +598,13 @@ void collectEvents(icalcomponent* comp, Reader& reader, int depth) {
 
 // ---- splitting ---------------------------------------------------------------------------------
 
-bool startsWithNoCase(QByteArrayView line, QByteArrayView prefix) {
+bool startsWithNoCase(QByteArrayView line, QByteArrayView prefix)
+{
     return line.size() >= prefix.size() && line.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
-QString unescapeText(QByteArrayView value) {
+QString unescapeText(QByteArrayView value)
+{
     QByteArray out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -560,7 +618,8 @@ QString unescapeText(QByteArrayView value) {
     return QString::fromUtf8(out);
 }
 
-std::optional<CalendarColor> colorFromText(QStringView text) {
+std::optional<CalendarColor> colorFromText(QStringView text)
+{
     if (auto c = CalendarColor::fromName(text))
         return c;
     // CSS colour names (RFC 7986 COLOR): the common ones.
@@ -582,7 +641,8 @@ std::optional<CalendarColor> colorFromText(QStringView text) {
     return std::nullopt;
 }
 
-void readCalendarProperty(QByteArrayView line, CalendarText& out) {
+void readCalendarProperty(QByteArrayView line, CalendarText& out)
+{
     const qsizetype colon = line.indexOf(':');
     if (colon < 0)
         return;
@@ -599,7 +659,8 @@ void readCalendarProperty(QByteArrayView line, CalendarText& out) {
     }
 }
 
-QByteArray zoneIdOf(QByteArrayView vtimezone) {
+QByteArray zoneIdOf(QByteArrayView vtimezone)
+{
     qsizetype at = 0;
     while (at < vtimezone.size()) {
         qsizetype end = vtimezone.indexOf('\n', at);
@@ -620,7 +681,8 @@ QByteArray zoneIdOf(QByteArrayView vtimezone) {
 
 } // namespace
 
-void initialise() {
+void initialise()
+{
     static std::once_flag once;
     std::call_once(once, [] {
         icalerror_set_errors_are_fatal(0);
@@ -633,7 +695,8 @@ void initialise() {
     });
 }
 
-CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk) {
+CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk)
+{
     static const QByteArray kHead = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Kalvix//EN\r\n";
     static const QByteArray kTail = "END:VCALENDAR\r\n";
     CalendarText out;
@@ -725,7 +788,8 @@ CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk) {
 }
 
 ParsedCalendar
-parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options) {
+parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, const ReadOptions& options)
+{
     initialise();
     Reader reader{options, ZoneContext(zones, options.floating), {}};
     icalcomponent* root = icalparser_parse_string(chunk.constData());
@@ -736,11 +800,11 @@ parseChunk(const QByteArray& chunk, const QHash<QByteArray, QByteArray>& zones, 
     return std::move(reader.out);
 }
 
-void append(ParsedCalendar& into, ParsedCalendar&& part) {
+void append(ParsedCalendar& into, ParsedCalendar&& part)
+{
     const auto offset = static_cast<std::uint32_t>(into.events.size());
     into.events.insert(
         into.events.end(), std::make_move_iterator(part.events.begin()), std::make_move_iterator(part.events.end()));
-    into.occurrences.reserve(into.occurrences.size() + part.occurrences.size());
     for (Occurrence o : part.occurrences) {
         o.event += offset;
         into.occurrences.push_back(o);
@@ -753,7 +817,8 @@ void append(ParsedCalendar& into, ParsedCalendar&& part) {
     into.skipped += part.skipped;
 }
 
-void applyOverrides(ParsedCalendar& calendar) {
+void applyOverrides(ParsedCalendar& calendar)
+{
     if (calendar.overrides.empty())
         return;
     QHash<QString, std::vector<double>> byUid;
@@ -778,7 +843,8 @@ void applyOverrides(ParsedCalendar& calendar) {
     }
 }
 
-ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, CalendarText* header) {
+ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, CalendarText* header)
+{
     CalendarText split = splitCalendarText(text, options.chunkEvents);
     ParsedCalendar all;
     all.skipped = split.truncated;
@@ -790,10 +856,44 @@ ParsedCalendar readCalendar(const QByteArray& text, const ReadOptions& options, 
     return all;
 }
 
+double lengthBound(const RecurringRule& rule)
+{
+    return rule.isAllDay ? rule.durationDays * 86400.0 + 7200.0 : rule.durationSeconds;
+}
+
+void expandRulesStartingIn(const std::vector<RecurringRule>& rules,
+                           const std::vector<std::uint32_t>& which,
+                           std::span<double> lastStarts,
+                           const QHash<QByteArray, QByteArray>& zones,
+                           Interval range,
+                           const QTimeZone& floating,
+                           std::vector<Occurrence>& out)
+{
+    initialise();
+    std::optional<ZoneContext> context; // built on first need: most rules of a far range are over
+    for (std::size_t k = 0; k < which.size(); ++k) {
+        const RecurringRule& rule = rules[which[k]];
+        if (rule.firstStart >= range.end.seconds || lastStarts[k] < range.start.seconds)
+            continue;
+        if (!context)
+            context.emplace(zones, floating);
+        double last = kUnknownLastStart;
+        const auto expanded = Reader::expandWith(rule, *context, range, &last);
+        if (!expanded)
+            continue;
+        lastStarts[k] = std::min(lastStarts[k], last);
+        for (const Occurrence& o : *expanded) {
+            if (o.start >= range.start.seconds)
+                out.push_back(o);
+        }
+    }
+}
+
 std::optional<std::vector<Occurrence>> expandRule(const RecurringRule& rule,
                                                   const QHash<QByteArray, QByteArray>& zones,
                                                   Interval range,
-                                                  const QTimeZone& floating) {
+                                                  const QTimeZone& floating)
+{
     initialise();
     ZoneContext context(zones, floating);
     return Reader::expandWith(rule, context, range);

@@ -21,13 +21,16 @@
 #include <QTimeZone>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace kalvix::ical {
 
 inline constexpr int kMaxOccurrencesPerRule = 50000;
 inline constexpr int kMaxIterationsPerRule = 100000;
+inline constexpr double kUnknownLastStart = std::numeric_limits<double>::infinity();
 
 struct EventInfo {
     std::optional<QString> title;
@@ -67,6 +70,10 @@ struct RecurringRule {
     std::vector<double> extraStarts;      // RDATE, as instants
     std::vector<double> excludedStarts;   // EXDATE and overridden RECURRENCE-IDs, as instants
     std::vector<CivilDate> excludedDates; // EXDATE given as dates on a timed event
+    // No occurrence starts before firstStart (DTSTART or an earlier RDATE) or after lastStart (known
+    // when the load ran every RRULE to its end, else kUnknownLastStart).
+    double firstStart = 0;
+    double lastStart = kUnknownLastStart;
 };
 
 struct CalendarText {
@@ -80,7 +87,7 @@ struct CalendarText {
 
 struct ParsedCalendar {
     std::vector<EventInfo> events;
-    std::vector<Occurrence> occurrences; // within the window for rules; every single event
+    std::vector<Occurrence> occurrences; // every single event; of the rules, those starting in the window
     std::vector<RecurringRule> rules;
     std::vector<std::pair<QString, double>> overrides; // UID and RECURRENCE-ID of each override
     int skipped = 0;                                   // components dropped as bad
@@ -110,6 +117,22 @@ std::optional<std::vector<Occurrence>> expandRule(const RecurringRule& rule,
                                                   const QHash<QByteArray, QByteArray>& zones,
                                                   Interval range,
                                                   const QTimeZone& floating);
+
+// The longest an occurrence of the rule can be, in seconds (all-day ones may gain an hour at a DST change).
+double lengthBound(const RecurringRule& rule);
+
+// Appends to `out` the occurrences that start within [range.start, range.end) of the rules `which`
+// (indices into `rules`, all of one file with its `zones`). Expanding adjacent ranges this way gives
+// every occurrence exactly once. Rules that cannot be expanded add nothing. `lastStarts` (one per
+// entry of `which`, at first each rule's lastStart) skips rules that are over before the range and
+// learns where a rule ends when an expansion runs it to its end.
+void expandRulesStartingIn(const std::vector<RecurringRule>& rules,
+                           const std::vector<std::uint32_t>& which,
+                           std::span<double> lastStarts,
+                           const QHash<QByteArray, QByteArray>& zones,
+                           Interval range,
+                           const QTimeZone& floating,
+                           std::vector<Occurrence>& out);
 
 // libical's global settings (errors not fatal); called before any other use, idempotent.
 void initialise();

@@ -17,15 +17,18 @@ namespace {
 // Wednesday 5 March 2025, 10:00 in London.
 const Instant kNow = local(2025, 3, 5, 10, 0);
 
-QByteArray calendar(const QByteArray& body, const QByteArray& header = {}) {
+QByteArray calendar(const QByteArray& body, const QByteArray& header = {})
+{
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n" + header + body + "END:VCALENDAR\r\n";
 }
 
-QByteArray vevent(const QByteArray& lines) {
+QByteArray vevent(const QByteArray& lines)
+{
     return "BEGIN:VEVENT\r\n" + lines + "END:VEVENT\r\n";
 }
 
-bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+bool waitFor(const std::function<bool()>& done, int ms = 10000)
+{
     QElapsedTimer t;
     t.start();
     while (!done() && t.elapsed() < ms) {
@@ -37,14 +40,16 @@ bool waitFor(const std::function<bool()>& done, int ms = 10000) {
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         testApp();
         ASSERT_TRUE(m_dir.isValid());
     }
 
     QString path(const QString& relative) const { return m_dir.filePath(relative); }
 
-    std::unique_ptr<IcalCalendarStore> load(QStringList sources, bool* granted = nullptr) {
+    std::unique_ptr<IcalCalendarStore> load(QStringList sources, bool* granted = nullptr)
+    {
         IcalCalendarStore::Options options;
         options.time = &m_time;
         options.settleMs = 100;
@@ -57,7 +62,8 @@ protected:
         return store;
     }
 
-    std::unique_ptr<IcalCalendarStore> loadOne(const QByteArray& text) {
+    std::unique_ptr<IcalCalendarStore> loadOne(const QByteArray& text)
+    {
         writeFile(path(u"cal.ics"_qs), text);
         return load({path(u"cal.ics"_qs)});
     }
@@ -66,12 +72,14 @@ protected:
     FakeTimeSource m_time{kNow};
 };
 
-std::vector<CalendarOccurrence> sorted(std::vector<CalendarOccurrence> v) {
+std::vector<CalendarOccurrence> sorted(std::vector<CalendarOccurrence> v)
+{
     std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
     return v;
 }
 
-std::vector<double> startsOf(const IcalCalendarStore& store, Instant from, Instant to) {
+std::vector<double> startsOf(const IcalCalendarStore& store, Instant from, Instant to)
+{
     std::vector<double> out;
     for (const auto& o : sorted(store.occurrences(from, to)))
         out.push_back(o.start.seconds);
@@ -91,7 +99,8 @@ struct DstRow {
 
 class WeeklyAcrossDst : public StoreTest, public ::testing::WithParamInterface<DstRow> {};
 
-TEST_P(WeeklyAcrossDst, keepsItsWallClockTime) {
+TEST_P(WeeklyAcrossDst, keepsItsWallClockTime)
+{
     const auto& r = GetParam();
     const QByteArray day = QByteArray::number(r.firstDay).rightJustified(2, '0');
     auto store = loadOne(calendar(vevent("UID:weekly\r\nSUMMARY:Sync\r\nDTSTART;TZID=" + QByteArray(r.tzid) +
@@ -119,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         DstRow{"windows_name_for_new_york", "Eastern Standard Time", "America/New_York", 2}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(StoreTest, embeddedTimezoneWithAnUnknownNameIsUsed) {
+TEST_F(StoreTest, embeddedTimezoneWithAnUnknownNameIsUsed)
+{
     const QByteArray zone = "BEGIN:VTIMEZONE\r\nTZID:Custom Eastern\r\n"
                             "BEGIN:STANDARD\r\nDTSTART:19701101T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\n"
                             "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
@@ -132,7 +142,8 @@ TEST_F(StoreTest, embeddedTimezoneWithAnUnknownNameIsUsed) {
               (std::vector<double>{utcSeconds(2025, 3, 3, 14), utcSeconds(2025, 3, 10, 13)}));
 }
 
-TEST_F(StoreTest, floatingUtcUnknownZoneAndDuration) {
+TEST_F(StoreTest, floatingUtcUnknownZoneAndDuration)
+{
     auto store = loadOne(calendar(vevent("UID:floating\r\nDTSTART:20250310T090000\r\nDTEND:20250310T100000\r\n") +
                                   vevent("UID:utc\r\nDTSTART:20250310T090000Z\r\nDURATION:PT45M\r\n") +
                                   vevent("UID:unknown\r\nDTSTART;TZID=Mars/Olympus:20250310T120000\r\n"
@@ -150,14 +161,16 @@ TEST_F(StoreTest, floatingUtcUnknownZoneAndDuration) {
     EXPECT_EQ(byUid[u"summer"_qs].end, byUid[u"summer"_qs].start) << "no DTEND and no DURATION: zero length";
 }
 
-TEST_F(StoreTest, untilInUtcIsComparedInTheEventsOwnZone) {
+TEST_F(StoreTest, untilInUtcIsComparedInTheEventsOwnZone)
+{
     // 09:00 New York is 14:00 UTC in winter; UNTIL at 14:00 UTC on the 6th includes that day and stops.
     auto store = loadOne(calendar(vevent("UID:u\r\nDTSTART;TZID=America/New_York:20250303T090000\r\n"
                                          "RRULE:FREQ=DAILY;UNTIL=20250306T140000Z\r\n")));
     EXPECT_EQ(startsOf(*store, local(2025, 3, 1), local(2025, 4, 1)).size(), 4u);
 }
 
-TEST_F(StoreTest, exdateRdateAndMovedOverride) {
+TEST_F(StoreTest, exdateRdateAndMovedOverride)
+{
     auto store = loadOne(
         calendar(vevent("UID:team\r\nSUMMARY:Team\r\nDTSTART;TZID=Europe/London:20250303T100000\r\nDURATION:PT1H\r\n"
                         "RRULE:FREQ=WEEKLY;COUNT=5\r\nEXDATE;TZID=Europe/London:20250310T100000\r\n"
@@ -178,7 +191,8 @@ TEST_F(StoreTest, exdateRdateAndMovedOverride) {
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(StoreTest, overrideInAnotherVdirItemOrderStillReplacesTheOriginal) {
+TEST_F(StoreTest, overrideInAnotherVdirItemOrderStillReplacesTheOriginal)
+{
     // The override comes first in the file and the master's RECURRENCE-ID is given in UTC.
     auto store = loadOne(calendar(
         vevent("UID:x\r\nRECURRENCE-ID:20250310T100000Z\r\nDTSTART:20250311T100000Z\r\nSUMMARY:moved\r\n") +
@@ -188,7 +202,8 @@ TEST_F(StoreTest, overrideInAnotherVdirItemOrderStillReplacesTheOriginal) {
                   local(2025, 3, 3, 10).seconds, local(2025, 3, 11, 10).seconds, local(2025, 3, 17, 10).seconds}));
 }
 
-TEST_F(StoreTest, allDayEventsUseDatesWithExclusiveEnd) {
+TEST_F(StoreTest, allDayEventsUseDatesWithExclusiveEnd)
+{
     auto store = loadOne(
         calendar(vevent("UID:three\r\nDTSTART;VALUE=DATE:20250310\r\nDTEND;VALUE=DATE:20250313\r\nSUMMARY:Trip\r\n") +
                  vevent("UID:one\r\nDTSTART;VALUE=DATE:20250330\r\nSUMMARY:Clocks change\r\n") +
@@ -212,7 +227,8 @@ TEST_F(StoreTest, allDayEventsUseDatesWithExclusiveEnd) {
     EXPECT_FALSE(service.monthDots().contains(local(2025, 3, 13)));
 }
 
-TEST_F(StoreTest, missingUidAndSummaryGiveFreshIdsAndUntitled) {
+TEST_F(StoreTest, missingUidAndSummaryGiveFreshIdsAndUntitled)
+{
     auto store = loadOne(calendar(vevent("DTSTART:20250305T140000\r\nDTEND:20250305T150000\r\n")));
     FakeTimeSource time(kNow);
     CalendarService service(*store, time);
@@ -225,7 +241,8 @@ TEST_F(StoreTest, missingUidAndSummaryGiveFreshIdsAndUntitled) {
     EXPECT_NE(service.upNext()[0].id, firstId);
 }
 
-TEST_F(StoreTest, queriesFarOutsideTheLoadWindowStillExpandRules) {
+TEST_F(StoreTest, queriesFarOutsideTheLoadWindowStillExpandRules)
+{
     auto store = loadOne(calendar(vevent("UID:w\r\nDTSTART;TZID=Europe/London:20250303T090000\r\n"
                                          "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n") +
                                   vevent("UID:c\r\nDTSTART:20250303T090000Z\r\nRRULE:FREQ=DAILY;COUNT=3000\r\n")));
@@ -239,7 +256,8 @@ TEST_F(StoreTest, queriesFarOutsideTheLoadWindowStillExpandRules) {
 
 // ---- calendars and sources ---------------------------------------------------------------------
 
-TEST_F(StoreTest, vdirColourAndNameThenCalendarPropertiesThenPalette) {
+TEST_F(StoreTest, vdirColourAndNameThenCalendarPropertiesThenPalette)
+{
     writeFile(path(u"cals/work/a.ics"_qs), calendar(vevent("UID:a\r\nDTSTART:20250310T090000Z\r\n")));
     writeFile(path(u"cals/work/b.ics"_qs), calendar(vevent("UID:b\r\nDTSTART:20250311T090000Z\r\n")));
     writeFile(path(u"cals/work/color"_qs), "#00ff00\n");
@@ -261,13 +279,15 @@ TEST_F(StoreTest, vdirColourAndNameThenCalendarPropertiesThenPalette) {
         EXPECT_EQ(o.color, (CalendarColor{0, 255, 0, 255}));
 }
 
-TEST_F(StoreTest, overlappingSourcesReadEachCalendarOnce) {
+TEST_F(StoreTest, overlappingSourcesReadEachCalendarOnce)
+{
     writeFile(path(u"cals/work/a.ics"_qs), calendar(vevent("UID:a\r\nDTSTART:20250310T090000Z\r\n")));
     auto store = load({path(u"cals"_qs), path(u"cals/work"_qs)});
     EXPECT_EQ(store->occurrences(local(2025, 3, 1), local(2025, 4, 1)).size(), 1u);
 }
 
-TEST_F(StoreTest, accessIsGrantedWithMissingSourcesAndTheStatusIsFinalAfterLoading) {
+TEST_F(StoreTest, accessIsGrantedWithMissingSourcesAndTheStatusIsFinalAfterLoading)
+{
     bool granted = false;
     auto store = load({path(u"nowhere"_qs)}, &granted);
     EXPECT_TRUE(granted);
@@ -275,7 +295,8 @@ TEST_F(StoreTest, accessIsGrantedWithMissingSourcesAndTheStatusIsFinalAfterLoadi
     EXPECT_TRUE(store->occurrences(local(2025, 1, 1), local(2026, 1, 1)).empty());
 }
 
-TEST_F(StoreTest, unreadableSourcesDenyAccess) {
+TEST_F(StoreTest, unreadableSourcesDenyAccess)
+{
     if (::geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind the superuser";
     writeFile(path(u"locked/a.ics"_qs), calendar(vevent("UID:a\r\nDTSTART:20250310T090000Z\r\n")));
@@ -290,7 +311,8 @@ TEST_F(StoreTest, unreadableSourcesDenyAccess) {
 
 // ---- bad input ---------------------------------------------------------------------------------
 
-TEST_F(StoreTest, badFilesAndEventsAreSkippedAndTheRestStillShows) {
+TEST_F(StoreTest, badFilesAndEventsAreSkippedAndTheRestStillShows)
+{
     const QByteArray good = calendar(vevent("UID:good\r\nSUMMARY:Good\r\nDTSTART:20250310T090000Z\r\n"));
     writeFile(path(u"src/good.ics"_qs), good);
     writeFile(path(u"src/truncated.ics"_qs),
@@ -329,7 +351,8 @@ TEST_F(StoreTest, badFilesAndEventsAreSkippedAndTheRestStillShows) {
     EXPECT_EQ(store->occurrences(local(2040, 3, 10), local(2040, 3, 11)).size(), 1u);
 }
 
-TEST_F(StoreTest, aSourceFolderThatDisappearsAndComesBackIsAnnouncedEachTime) {
+TEST_F(StoreTest, aSourceFolderThatDisappearsAndComesBackIsAnnouncedEachTime)
+{
     const QString folder = path(u"cals/work"_qs);
     writeFile(folder + u"/a.ics"_qs, calendar(vevent("UID:a\r\nDTSTART:20250310T090000Z\r\n")));
     auto store = load({folder});
@@ -349,7 +372,8 @@ TEST_F(StoreTest, aSourceFolderThatDisappearsAndComesBackIsAnnouncedEachTime) {
     EXPECT_GE(changed.count(), 2);
 }
 
-TEST_F(StoreTest, aBurstOfRewritesSettlesIntoOneChange) {
+TEST_F(StoreTest, aBurstOfRewritesSettlesIntoOneChange)
+{
     writeFile(path(u"cal.ics"_qs), calendar(vevent("UID:a\r\nSUMMARY:v0\r\nDTSTART:20250310T090000Z\r\n")));
     auto store = load({path(u"cal.ics"_qs)});
     QSignalSpy changed(store.get(), &CalendarStore::changed);
@@ -367,4 +391,231 @@ TEST_F(StoreTest, aBurstOfRewritesSettlesIntoOneChange) {
     const auto occ = store->occurrences(local(2025, 3, 10), local(2025, 3, 11));
     ASSERT_EQ(occ.size(), 1u);
     EXPECT_EQ(occ[0].title, std::optional<QString>(u"v5"_qs));
+}
+
+// ---- expansion outside the load window ---------------------------------------------------------
+
+namespace {
+
+// Recurring events that meet the edges of months (which the store expands on demand) in every way
+// that has gone wrong before: overrides moved across a month end, exclusions, DST, all-day and long
+// events, count-limited and ending rules, and an embedded zone.
+QByteArray monthEdgeCalendar()
+{
+    const QByteArray custom = "BEGIN:VTIMEZONE\r\nTZID:Custom Eastern\r\n"
+                              "BEGIN:STANDARD\r\nDTSTART:19701101T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\n"
+                              "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
+                              "BEGIN:DAYLIGHT\r\nDTSTART:19700308T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\n"
+                              "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+    return calendar(
+        // Midnight UTC on the 1st of every month is exactly where a month block begins.
+        vevent("UID:first-utc\r\nDTSTART:20240101T000000Z\r\nDURATION:PT30M\r\nRRULE:FREQ=MONTHLY\r\n") +
+            // 23:30 on the last day in London is the next UTC month in summer.
+            vevent("UID:last-day\r\nDTSTART;TZID=Europe/London:20240131T233000\r\nDURATION:PT2H\r\n"
+                   "RRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n") +
+            vevent("UID:weekly-ny\r\nDTSTART;TZID=America/New_York:20240105T180000\r\nDURATION:PT1H\r\n"
+                   "RRULE:FREQ=WEEKLY;BYDAY=FR,SU\r\nEXDATE;TZID=America/New_York:20271231T180000\r\n") +
+            // Moved from Sunday 30 May 2027 into June, and from 30 September 2028 into October.
+            vevent("UID:weekly-ny\r\nRECURRENCE-ID;TZID=America/New_York:20270530T180000\r\n"
+                   "DTSTART;TZID=America/New_York:20270602T090000\r\nDURATION:PT1H\r\nSUMMARY:moved\r\n") +
+            vevent("UID:daily\r\nDTSTART;TZID=Europe/London:20240301T083000\r\nDURATION:PT15M\r\n"
+                   "RRULE:FREQ=DAILY;UNTIL=20290101T000000Z\r\nEXDATE;TZID=Europe/London:20281031T083000\r\n"
+                   "EXDATE;TZID=Europe/London:20281101T083000\r\n") +
+            vevent("UID:daily\r\nRECURRENCE-ID;TZID=Europe/London:20280930T083000\r\n"
+                   "DTSTART;TZID=Europe/London:20281001T100000\r\nDURATION:PT15M\r\nSUMMARY:moved\r\n") +
+            vevent("UID:count\r\nDTSTART:20260720T120000Z\r\nDURATION:PT1H\r\nRRULE:FREQ=DAILY;COUNT=40\r\n") +
+            vevent("UID:trip\r\nDTSTART;VALUE=DATE:20240129\r\nDTEND;VALUE=DATE:20240204\r\n"
+                   "RRULE:FREQ=YEARLY\r\n") +
+            vevent("UID:season\r\nDTSTART;VALUE=DATE:20240315\r\nDURATION:P60D\r\nRRULE:FREQ=YEARLY\r\n") +
+            vevent("UID:custom\r\nDTSTART;TZID=Custom Eastern:20240102T230000\r\nDURATION:PT3H\r\n"
+                   "RRULE:FREQ=WEEKLY;INTERVAL=2\r\n") +
+            vevent("UID:extra\r\nDTSTART:20240110T120000Z\r\nRRULE:FREQ=YEARLY;COUNT=2\r\n"
+                   "RDATE:20281130T235959Z\r\n"),
+        custom);
+}
+
+using Seen = std::vector<std::tuple<double, double, QString, QString, bool>>;
+
+Seen seen(const IcalCalendarStore& store, Instant from, Instant to)
+{
+    Seen out;
+    for (const auto& o : store.occurrences(from, to))
+        out.emplace_back(
+            o.start.seconds, o.end.seconds, o.identifier.value_or(QString()), o.title.value_or(QString()), o.isAllDay);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+class OnDemandExpansion : public StoreTest {
+protected:
+    // The store under test, and one whose load window reaches over every query, as the reference.
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        writeFile(path(u"cal.ics"_qs), monthEdgeCalendar());
+        m_store = load({path(u"cal.ics"_qs)});
+        IcalCalendarStore::Options wide;
+        wide.time = &m_time;
+        wide.loadDaysBefore = 3 * 366;
+        wide.loadDaysAfter = 5 * 366;
+        m_reference = std::make_unique<IcalCalendarStore>(QStringList{path(u"cal.ics"_qs)}, wide);
+        m_reference->loadNow();
+    }
+
+    std::unique_ptr<IcalCalendarStore> m_store;
+    std::unique_ptr<IcalCalendarStore> m_reference;
+};
+
+TEST_F(OnDemandExpansion, everyDayOfFourYearsMatchesAFullExpansion)
+{
+    // Day by day, so that every query meets a month edge from either side, and then the same again
+    // out of order once the months are kept.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int day = 0; day < 4 * 365; day += pass == 0 ? 1 : 37) {
+            const Instant from = local(2025, 1, 1) + day * 86400.0;
+            ASSERT_EQ(seen(*m_store, from, from + 86400.0), seen(*m_reference, from, from + 86400.0))
+                << "pass " << pass << ", day " << day;
+        }
+    }
+}
+
+TEST_F(OnDemandExpansion, monthsVisitedBackwardsMatchAFullExpansion)
+{
+    // Ending rules seen first after their end must still show in the months before it.
+    const CivilCalendar calendar = CivilCalendar::current();
+    for (int back = 0; back <= 54; ++back) {
+        const Instant from = *calendar.addMonths(local(2029, 6, 1), -back);
+        const Instant to = *calendar.addMonths(from, 1);
+        ASSERT_EQ(seen(*m_store, from, to), seen(*m_reference, from, to)) << back << " months back";
+    }
+}
+
+struct EdgeRow {
+    const char* name;
+    Instant from;
+    Instant to;
+    std::vector<std::pair<Instant, const char*>> wanted; // starts and titles that must appear once
+    std::vector<Instant> absent;                         // starts that must not appear
+};
+
+class MonthEdges : public OnDemandExpansion, public ::testing::WithParamInterface<EdgeRow> {};
+
+TEST_P(MonthEdges, matchTheFullExpansionAndTheCalendar)
+{
+    const auto& r = GetParam();
+    const Seen got = seen(*m_store, r.from, r.to);
+    EXPECT_EQ(got, seen(*m_reference, r.from, r.to));
+    for (const auto& [start, title] : r.wanted) {
+        const auto count = std::count_if(got.begin(), got.end(), [&](const auto& o) {
+            return std::get<0>(o) == start.seconds && std::get<3>(o) == QString::fromUtf8(title);
+        });
+        EXPECT_EQ(count, 1) << title << " at " << start.seconds;
+    }
+    for (const Instant start : r.absent) {
+        EXPECT_EQ(std::count_if(got.begin(), got.end(), [&](const auto& o) { return std::get<0>(o) == start.seconds; }),
+                  0)
+            << start.seconds;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Far,
+    MonthEdges,
+    ::testing::Values(
+        EdgeRow{"utc_month_start_belongs_to_one_month",
+                Instant{utcSeconds(2027, 8, 31, 12)},
+                Instant{utcSeconds(2027, 9, 1, 12)},
+                {{Instant{utcSeconds(2027, 9, 1)}, ""}},
+                {}},
+        EdgeRow{"last_day_late_evening_in_summer_crosses_into_the_next_utc_month",
+                local(2028, 6, 30),
+                local(2028, 7, 2),
+                {{local(2028, 6, 30, 23, 30), ""}},
+                {}},
+        EdgeRow{"override_moved_forward_across_a_month_end",
+                inZone("America/New_York", 2027, 5, 28),
+                inZone("America/New_York", 2027, 6, 5),
+                {{inZone("America/New_York", 2027, 5, 28, 18), ""},
+                 {inZone("America/New_York", 2027, 6, 2, 9), "moved"},
+                 {inZone("America/New_York", 2027, 6, 4, 18), ""}},
+                {inZone("America/New_York", 2027, 5, 30, 18)}},
+        EdgeRow{"override_moved_forward_queried_from_the_later_month_only",
+                local(2027, 6, 1, 12),
+                local(2027, 6, 3),
+                {{inZone("America/New_York", 2027, 6, 2, 9), "moved"}},
+                {}},
+        EdgeRow{"override_moved_across_a_month_end_in_the_autumn",
+                local(2028, 9, 29),
+                local(2028, 10, 3),
+                {{local(2028, 9, 29, 8, 30), ""},
+                 {local(2028, 10, 1, 8, 30), ""},
+                 {local(2028, 10, 1, 10), "moved"},
+                 {local(2028, 10, 2, 8, 30), ""}},
+                {local(2028, 9, 30, 8, 30)}},
+        EdgeRow{"exdates_on_both_sides_of_a_month_end_and_the_clock_change",
+                local(2028, 10, 29),
+                local(2028, 11, 3),
+                {{local(2028, 10, 29, 8, 30), ""}, {local(2028, 10, 30, 8, 30), ""}, {local(2028, 11, 2, 8, 30), ""}},
+                {local(2028, 10, 31, 8, 30), local(2028, 11, 1, 8, 30)}},
+        EdgeRow{"exdate_in_a_later_year",
+                inZone("America/New_York", 2027, 12, 26),
+                inZone("America/New_York", 2028, 1, 3),
+                {{inZone("America/New_York", 2027, 12, 26, 18), ""}, {inZone("America/New_York", 2028, 1, 2, 18), ""}},
+                {inZone("America/New_York", 2027, 12, 31, 18)}},
+        EdgeRow{"weekly_keeps_its_wall_clock_across_spring_forward",
+                inZone("America/New_York", 2029, 3, 8),
+                inZone("America/New_York", 2029, 3, 13),
+                {{inZone("America/New_York", 2029, 3, 9, 18), ""}, {inZone("America/New_York", 2029, 3, 11, 18), ""}},
+                {}},
+        EdgeRow{"embedded_zone_late_evening_is_the_next_utc_day_and_month",
+                Instant{utcSeconds(2026, 6, 30)},
+                Instant{utcSeconds(2026, 7, 2)},
+                {{Instant{utcSeconds(2026, 7, 1, 3)}, ""}},
+                {}},
+        EdgeRow{"count_rule_runs_on_into_the_next_months",
+                Instant{utcSeconds(2026, 8, 27)},
+                Instant{utcSeconds(2026, 9, 1)},
+                {{Instant{utcSeconds(2026, 8, 27, 12)}, ""}, {Instant{utcSeconds(2026, 8, 28, 12)}, ""}},
+                {Instant{utcSeconds(2026, 8, 29, 12)}}},
+        EdgeRow{"all_day_trip_started_in_the_previous_month_still_shows",
+                local(2027, 2, 2),
+                local(2027, 2, 3),
+                {{local(2027, 1, 29), ""}},
+                {}},
+        EdgeRow{"sixty_day_season_started_two_months_earlier_still_shows",
+                local(2029, 5, 10),
+                local(2029, 5, 11),
+                {{local(2029, 3, 15), ""}},
+                {}},
+        EdgeRow{"rdate_a_second_before_a_utc_month_ends",
+                Instant{utcSeconds(2028, 11, 30, 23)},
+                Instant{utcSeconds(2028, 12, 1, 1)},
+                {{Instant{utcSeconds(2028, 11, 30, 23, 59) + 59.0}, ""}, {Instant{utcSeconds(2028, 12, 1)}, ""}},
+                {}},
+        EdgeRow{"before_the_load_window",
+                local(2024, 1, 28),
+                local(2024, 2, 6),
+                {{local(2024, 1, 29), ""}, {local(2024, 1, 31, 23, 30), ""}, {Instant{utcSeconds(2024, 2, 1)}, ""}},
+                {}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(OnDemandExpansion, aQueryLongerThanTheKeptMonthsIsExpandedDirectly)
+{
+    IcalCalendarStore::Options few;
+    few.time = &m_time;
+    few.cachedMonths = 2;
+    IcalCalendarStore store(QStringList{path(u"cal.ics"_qs)}, few);
+    store.loadNow();
+    // Half a year in one query is more than two months; then month by month, which keeps evicting.
+    EXPECT_EQ(seen(store, local(2027, 1, 1), local(2027, 7, 1)),
+              seen(*m_reference, local(2027, 1, 1), local(2027, 7, 1)));
+    for (int month = 1; month <= 12; ++month) {
+        const Instant from = local(2028, month, 1);
+        const Instant to = month == 12 ? local(2029, 1, 1) : local(2028, month + 1, 1);
+        EXPECT_EQ(seen(store, from, to), seen(*m_reference, from, to)) << month;
+    }
+    EXPECT_EQ(seen(store, local(2028, 2, 1), local(2028, 3, 1)),
+              seen(*m_reference, local(2028, 2, 1), local(2028, 3, 1)));
 }
