@@ -41,8 +41,7 @@ ClockModel& AppDelegate::clock()
 
 CalendarService& AppDelegate::calendarService()
 {
-    static CalendarService* service =
-        createSystemCalendarService(Prefs::standard(), TimeSource::system()).release();
+    static CalendarService* service = createSystemCalendarService(Prefs::standard(), TimeSource::system()).release();
     return *service;
 }
 

@@ -46,8 +46,8 @@ bool InstanceBus::claim()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;
-    const auto reply = bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply = bus.interface()->registerService(
+        serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
         return false;
     return bus.registerObject(objectPath, this, QDBusConnection::ExportAdaptors);

@@ -46,7 +46,8 @@ QTextStream& err()
 int printTitle(int argc, char** argv, bool follow)
 {
     QCoreApplication app(argc, argv);
-    ClockModel clock(Prefs::standard(), TimeSource::system(), follow ? ClockModel::Timer::start : ClockModel::Timer::none);
+    ClockModel clock(
+        Prefs::standard(), TimeSource::system(), follow ? ClockModel::Timer::start : ClockModel::Timer::none);
     out() << clock.menuBarTitle() << Qt::endl;
     if (!follow)
         return 0;
@@ -108,7 +109,9 @@ int main(int argc, char** argv)
     InstanceBus instance({[&] {
                               if (delegate)
                                   delegate->togglePopover();
-                          }, openSettings, [] { return AppDelegate::clock().menuBarTitle(); }});
+                          },
+                          openSettings,
+                          [] { return AppDelegate::clock().menuBarTitle(); }});
     if (!instance.claim() && QDBusConnection::sessionBus().isConnected()) {
         // Another Kalvix owns the session: hand it the request and leave its item alone.
         if (cl.openSettings)
@@ -118,11 +121,9 @@ int main(int argc, char** argv)
     }
 
     XdgAutostart autostart(XdgAutostart::defaultEntryPath(), QCoreApplication::applicationFilePath());
-    AppDelegate appDelegate(arguments,
-                            AppDelegate::Services{Prefs::standard(),
-                                                  autostart,
-                                                  [] { return StatusItem::create(); },
-                                                  openSettings});
+    AppDelegate appDelegate(
+        arguments,
+        AppDelegate::Services{Prefs::standard(), autostart, [] { return StatusItem::create(); }, openSettings});
     delegate = &appDelegate;
     appDelegate.applicationDidFinishLaunching();
     return app.exec();

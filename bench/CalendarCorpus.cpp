@@ -16,12 +16,14 @@ const QByteArray kLondon = "BEGIN:VTIMEZONE\r\nTZID:Europe/London\r\n"
                            "DTSTART:19701025T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\n"
                            "END:VTIMEZONE\r\n";
 
-QByteArray stamp(const QDate& d, int hour, int minute) {
+QByteArray stamp(const QDate& d, int hour, int minute)
+{
     return d.toString(u"yyyyMMdd").toLatin1() + 'T' + QByteArray::number(hour).rightJustified(2, '0') +
            QByteArray::number(minute).rightJustified(2, '0') + "00";
 }
 
-QByteArray event(int i, std::mt19937& rng) {
+QByteArray event(int i, std::mt19937& rng)
+{
     static const char* words[] = {"Planning",
                                   "Review",
                                   "Lunch",
@@ -69,7 +71,8 @@ QByteArray event(int i, std::mt19937& rng) {
     return e + "END:VEVENT\r\n";
 }
 
-void write(const QString& path, const QByteArray& bytes) {
+void write(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
@@ -77,7 +80,8 @@ void write(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-CorpusPaths writeCalendarCorpus(const QString& folder, int events) {
+CorpusPaths writeCalendarCorpus(const QString& folder, int events)
+{
     const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Kalvix//Bench//EN\r\n";
     CorpusPaths paths{folder + QStringLiteral("/big.ics"), folder + QStringLiteral("/vdir")};
     QDir(paths.vdir).removeRecursively();

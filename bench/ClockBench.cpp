@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-
 using namespace kalvix;
 
 static void BM_SteadyTick(benchmark::State& state)

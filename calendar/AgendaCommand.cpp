@@ -18,21 +18,25 @@ namespace {
 
 const QString kDeniedText = QStringLiteral("Kalvix needs calendar access to show your events.");
 
-QString accessName(std::optional<bool> authorized) {
+QString accessName(std::optional<bool> authorized)
+{
     if (!authorized)
         return QStringLiteral("undecided");
     return *authorized ? QStringLiteral("granted") : QStringLiteral("denied");
 }
 
-QString localIso(Instant t) {
+QString localIso(Instant t)
+{
     return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), platform::systemZone()).toString(Qt::ISODate);
 }
 
-QString localDate(Instant t) {
+QString localDate(Instant t)
+{
     return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), platform::systemZone()).date().toString(Qt::ISODate);
 }
 
-QJsonObject eventJson(const DayEvent& e, Instant now) {
+QJsonObject eventJson(const DayEvent& e, Instant now)
+{
     return QJsonObject{
         {QStringLiteral("id"), e.id},
         {QStringLiteral("title"), e.title},
@@ -45,13 +49,15 @@ QJsonObject eventJson(const DayEvent& e, Instant now) {
     };
 }
 
-const IcalCalendarStore* icalStore(const CalendarService& service) {
+const IcalCalendarStore* icalStore(const CalendarService& service)
+{
     return qobject_cast<const IcalCalendarStore*>(&service.store());
 }
 
 } // namespace
 
-void printAgendaJson(const CalendarService& service, Instant now, QTextStream& out) {
+void printAgendaJson(const CalendarService& service, Instant now, QTextStream& out)
+{
     QJsonObject root{{QStringLiteral("access"), accessName(service.authorized())},
                      {QStringLiteral("now"), localIso(now)}};
     QJsonArray calendars;
@@ -86,7 +92,8 @@ void printAgendaJson(const CalendarService& service, Instant now, QTextStream& o
     out.flush();
 }
 
-void printAgendaText(const CalendarService& service, Instant now, QTextStream& out) {
+void printAgendaText(const CalendarService& service, Instant now, QTextStream& out)
+{
     if (service.authorized() != true) {
         out << "Calendar access: " << accessName(service.authorized()) << '\n' << kDeniedText << '\n';
         if (const auto* store = icalStore(service); store && !store->unreadableSource().isEmpty())
@@ -112,7 +119,8 @@ void printAgendaText(const CalendarService& service, Instant now, QTextStream& o
     out.flush();
 }
 
-int runAgendaCommand(bool json, QTextStream& out, PreferencesStore& prefs, const TimeSource& time) {
+int runAgendaCommand(bool json, QTextStream& out, PreferencesStore& prefs, const TimeSource& time)
+{
     std::unique_ptr<CalendarService> service = createSystemCalendarService(prefs, time);
     if (!service->authorized()) {
         QEventLoop loop;

@@ -11,7 +11,11 @@
 namespace kalvix {
 
 CalendarService::CalendarService(CalendarStore& store, const TimeSource& time, QObject* parent)
-    : QObject(parent), m_store(store), m_time(time), m_displayedMonth(time.now()) {
+    : QObject(parent)
+    , m_store(store)
+    , m_time(time)
+    , m_displayedMonth(time.now())
+{
     // Queued with this object as context: the refresh runs on a later turn of the loop and is dropped
     // if the service is gone by then.
     connect(&m_store, &CalendarStore::changed, this, &CalendarService::refreshAll, Qt::QueuedConnection);
@@ -36,12 +40,14 @@ CalendarService::CalendarService(CalendarStore& store, const TimeSource& time, Q
 
 CalendarService::~CalendarService() = default;
 
-void CalendarService::setDisplayedMonth(Instant month) {
+void CalendarService::setDisplayedMonth(Instant month)
+{
     m_displayedMonth = month;
     refreshMonthDots();
 }
 
-void CalendarService::requestAccess() {
+void CalendarService::requestAccess()
+{
     // The answer may come on any thread and after this object is gone: it only posts to the
     // application's thread, and the posted task checks that the service still exists.
     QPointer<CalendarService> self(this);
@@ -58,21 +64,24 @@ void CalendarService::requestAccess() {
     });
 }
 
-void CalendarService::applyAccessAnswer(bool granted) {
+void CalendarService::applyAccessAnswer(bool granted)
+{
     m_authorized = granted;
     Q_EMIT authorizedChanged();
     if (granted)
         refreshAll();
 }
 
-void CalendarService::refreshAll() {
+void CalendarService::refreshAll()
+{
     if (m_authorized != true)
         return;
     refreshMonthDots();
     refreshUpcoming();
 }
 
-void CalendarService::refreshMonthDots() {
+void CalendarService::refreshMonthDots()
+{
     auto dots = MonthDots::compute(m_store, m_displayedMonth, CivilCalendar::current());
     if (!dots)
         return;
@@ -80,7 +89,8 @@ void CalendarService::refreshMonthDots() {
     Q_EMIT monthDotsChanged();
 }
 
-void CalendarService::refreshUpcoming() {
+void CalendarService::refreshUpcoming()
+{
     UpcomingEvents lists = UpcomingEvents::compute(m_store, m_time.now(), CivilCalendar::current());
     m_upNext = std::move(lists.upNext);
     Q_EMIT upNextChanged();

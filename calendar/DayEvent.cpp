@@ -10,7 +10,8 @@ namespace kalvix {
 namespace {
 
 // Gregorian date of a count of days since 1970-01-01 (Howard Hinnant's civil_from_days).
-void civilFromDays(qint64 z, qint64& y, unsigned& m, unsigned& d) {
+void civilFromDays(qint64 z, qint64& y, unsigned& m, unsigned& d)
+{
     z += 719468;
     const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
     const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -26,7 +27,8 @@ void civilFromDays(qint64 z, qint64& y, unsigned& m, unsigned& d) {
 
 } // namespace
 
-QString DayEvent::utcStamp(Instant t) {
+QString DayEvent::utcStamp(Instant t)
+{
     const double clamped =
         std::isfinite(t.seconds) ? std::clamp(t.seconds, -Instant::kCivilLimit, Instant::kCivilLimit) : 0.0;
     const auto secs = static_cast<qint64>(std::floor(clamped));
@@ -53,7 +55,8 @@ QString DayEvent::utcStamp(Instant t) {
     return QString::fromLatin1(buf);
 }
 
-DayEvent DayEvent::fromOccurrence(const CalendarOccurrence& occurrence) {
+DayEvent DayEvent::fromOccurrence(const CalendarOccurrence& occurrence)
+{
     const QString identifier =
         occurrence.identifier ? *occurrence.identifier : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     return DayEvent{identifier + utcStamp(occurrence.start),

@@ -15,7 +15,8 @@ enum class Style { weekday, dayMonth, shortTime };
 
 // Patterns per locale and style, kept because asking ICU's pattern generator is slow and labels are
 // drawn every second.
-QString patternFor(Style style, const QString& localeId) {
+QString patternFor(Style style, const QString& localeId)
+{
     thread_local QHash<QString, QString> cache;
     const QString key = QString::number(static_cast<int>(style)) + localeId;
     auto it = cache.constFind(key);
@@ -41,12 +42,14 @@ QString patternFor(Style style, const QString& localeId) {
     return pattern;
 }
 
-QString format(Instant t, Style style, const QTimeZone& zone) {
+QString format(Instant t, Style style, const QTimeZone& zone)
+{
     const QString localeId = platform::currentLocaleId();
     return platform::DateFormatter::cached(patternFor(style, localeId), localeId).format(t, zone);
 }
 
-QString inMinutes(double seconds) {
+QString inMinutes(double seconds)
+{
     double truncated = std::trunc(seconds / 60.0);
     if (!(truncated >= 1.0))
         truncated = 1.0; // zero, negative and NaN alike
@@ -59,7 +62,8 @@ QString inMinutes(double seconds) {
 
 } // namespace
 
-QString relativeLabel(const DayEvent& event, Instant now) {
+QString relativeLabel(const DayEvent& event, Instant now)
+{
     if (event.start <= now && now < event.end)
         return QStringLiteral("Now");
 
@@ -78,14 +82,16 @@ QString relativeLabel(const DayEvent& event, Instant now) {
     return format(event.start, Style::dayMonth, calendar.zone());
 }
 
-QString timeRangeLabel(const DayEvent& event) {
+QString timeRangeLabel(const DayEvent& event)
+{
     if (event.isAllDay)
         return QStringLiteral("All day");
     const QTimeZone zone = platform::systemZone();
     return format(event.start, Style::shortTime, zone) + u" \u2013 " + format(event.end, Style::shortTime, zone);
 }
 
-QString dayTitle(Instant day, Instant now) {
+QString dayTitle(Instant day, Instant now)
+{
     const CivilCalendar calendar = CivilCalendar::current();
     const auto days = calendar.daysBetween(now, day);
     if (days == 0)
@@ -95,7 +101,8 @@ QString dayTitle(Instant day, Instant now) {
     return format(day, Style::weekday, calendar.zone());
 }
 
-QString dayMonthLabel(Instant day) {
+QString dayMonthLabel(Instant day)
+{
     return format(day, Style::dayMonth, platform::systemZone());
 }
 

@@ -7,7 +7,8 @@
 namespace kalvix {
 namespace {
 
-std::optional<Instant> nextDayStart(const CivilCalendar& calendar, Instant dayStart) {
+std::optional<Instant> nextDayStart(const CivilCalendar& calendar, Instant dayStart)
+{
     // From the day's start plus one calendar day, then back to that day's start: a day that starts
     // after a midnight gap starts later than the same wall-clock time of its neighbours.
     const auto later = calendar.addDays(dayStart, 1);
@@ -20,7 +21,9 @@ std::optional<Instant> nextDayStart(const CivilCalendar& calendar, Instant daySt
 // zone conversion. Instants outside the table take the calendar's own (slower) path.
 class DayTable {
 public:
-    DayTable(const CivilCalendar& calendar, Interval window) : m_calendar(calendar) {
+    DayTable(const CivilCalendar& calendar, Interval window)
+        : m_calendar(calendar)
+    {
         const auto before = calendar.addDays(window.start, -1);
         auto day = before ? calendar.startOfDay(*before) : std::nullopt;
         const auto last = calendar.addDays(window.end, 1);
@@ -30,7 +33,8 @@ public:
         }
     }
 
-    std::optional<Instant> dayOf(Instant t) const {
+    std::optional<Instant> dayOf(Instant t) const
+    {
         if (m_starts.size() >= 2 && t >= m_starts.front() && t < m_starts.back()) {
             auto it = std::upper_bound(m_starts.begin(), m_starts.end(), t);
             return *(it - 1);
@@ -38,7 +42,8 @@ public:
         return m_calendar.startOfDay(t);
     }
 
-    std::optional<Instant> next(Instant dayStart) const {
+    std::optional<Instant> next(Instant dayStart) const
+    {
         if (m_starts.size() >= 2 && dayStart >= m_starts.front() && dayStart < m_starts.back()) {
             auto it = std::upper_bound(m_starts.begin(), m_starts.end(), dayStart);
             return *it;
@@ -53,7 +58,8 @@ private:
 
 } // namespace
 
-std::optional<Interval> MonthDots::window(Instant month, const CivilCalendar& calendar) {
+std::optional<Interval> MonthDots::window(Instant month, const CivilCalendar& calendar)
+{
     const auto interval = calendar.monthInterval(month);
     if (!interval)
         return std::nullopt;
@@ -64,8 +70,8 @@ std::optional<Interval> MonthDots::window(Instant month, const CivilCalendar& ca
     return Interval{*start, *end};
 }
 
-std::optional<MonthDotMap>
-MonthDots::compute(const CalendarStore& store, Instant month, const CivilCalendar& calendar) {
+std::optional<MonthDotMap> MonthDots::compute(const CalendarStore& store, Instant month, const CivilCalendar& calendar)
+{
     const auto range = window(month, calendar);
     if (!range)
         return std::nullopt;
@@ -74,7 +80,8 @@ MonthDots::compute(const CalendarStore& store, Instant month, const CivilCalenda
 
 MonthDotMap MonthDots::fromOccurrences(const std::vector<CalendarOccurrence>& occurrences,
                                        Interval window,
-                                       const CivilCalendar& calendar) {
+                                       const CivilCalendar& calendar)
+{
     const DayTable days(calendar, window);
     const Instant markFrom = window.start - 366 * 86400.0;
     const Instant markUntil = window.end + 366 * 86400.0;

@@ -7,14 +7,16 @@
 
 namespace kalvix {
 
-QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs) {
+QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs)
+{
     const auto listed = prefs.stringListValue(PrefKey::calendarSources);
     if (listed && !listed->isEmpty())
         return platform::userCalendarSources(*listed);
     return platform::standardCalendarSources();
 }
 
-std::unique_ptr<CalendarService> createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time) {
+std::unique_ptr<CalendarService> createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time)
+{
     IcalCalendarStore::Options options;
     options.time = &time;
     auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), options);

@@ -8,15 +8,16 @@
 
 namespace kalvix {
 
-UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar) {
+UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, const CivilCalendar& calendar)
+{
     // A clock outside any calendar still gets a window of 14 whole days rather than none.
     const Instant windowEnd = calendar.addDays(now, kWindowDays).value_or(now + kWindowDays * 86400.0);
     return fromOccurrences(store.occurrences(now, windowEnd), now, calendar);
 }
 
-UpcomingEvents UpcomingEvents::fromOccurrences(std::vector<CalendarOccurrence> occurrences,
-                                               Instant now,
-                                               const CivilCalendar& calendar) {
+UpcomingEvents
+UpcomingEvents::fromOccurrences(std::vector<CalendarOccurrence> occurrences, Instant now, const CivilCalendar& calendar)
+{
     std::erase_if(occurrences, [now](const CalendarOccurrence& o) { return !(o.end > now); });
     std::stable_sort(occurrences.begin(),
                      occurrences.end(),

@@ -75,12 +75,8 @@ void ClockModel::rebuildFormatterIfNeeded()
         titlePattern(showWeekday, showYear, showSeconds, timeStyle, dateStyle, localeId), localeId);
 }
 
-QString ClockModel::titlePattern(bool showWeekday,
-                                 bool showYear,
-                                 bool showSeconds,
-                                 int timeStyle,
-                                 int dateStyle,
-                                 const QString& localeId)
+QString ClockModel::titlePattern(
+    bool showWeekday, bool showYear, bool showSeconds, int timeStyle, int dateStyle, const QString& localeId)
 {
     QString dateTemplate = QStringLiteral("dMMM");
     if (showWeekday)

@@ -37,12 +37,8 @@ public:
     void tick();
 
     // The title pattern for a set of menu-bar preferences in a locale.
-    static QString titlePattern(bool showWeekday,
-                                bool showYear,
-                                bool showSeconds,
-                                int timeStyle,
-                                int dateStyle,
-                                const QString& localeId);
+    static QString titlePattern(
+        bool showWeekday, bool showYear, bool showSeconds, int timeStyle, int dateStyle, const QString& localeId);
 
 Q_SIGNALS:
     // Every tick, whether or not the title changed.

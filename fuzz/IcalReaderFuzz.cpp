@@ -10,7 +10,8 @@
 
 using namespace kalvix;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     if (size > 256 * 1024)
         return 0;
     static const QTimeZone london("Europe/London");

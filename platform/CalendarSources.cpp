@@ -8,19 +8,22 @@
 namespace kalvix::platform {
 namespace {
 
-QString home() {
+QString home()
+{
     const QByteArray h = qgetenv("HOME");
     return h.isEmpty() ? QDir::homePath() : QString::fromLocal8Bit(h);
 }
 
-QString xdgDir(const char* variable, const QString& fallback) {
+QString xdgDir(const char* variable, const QString& fallback)
+{
     const QByteArray value = qgetenv(variable);
     if (!value.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(value)))
         return QString::fromLocal8Bit(value);
     return home() + fallback;
 }
 
-QString expandHome(QString path) {
+QString expandHome(QString path)
+{
     path = path.trimmed();
     if (path.size() >= 2 && (path.front() == QLatin1Char('"') || path.front() == QLatin1Char('\'')) &&
         path.back() == path.front())
@@ -31,7 +34,8 @@ QString expandHome(QString path) {
 }
 
 // A `*` in the last part of a path names every folder it matches (khal's "~/.calendars/*").
-QStringList expandGlob(const QString& path) {
+QStringList expandGlob(const QString& path)
+{
     if (!path.contains(QLatin1Char('*')))
         return {path};
     const QFileInfo info(path);
@@ -43,7 +47,8 @@ QStringList expandGlob(const QString& path) {
     return out;
 }
 
-QStringList readLines(const QString& path) {
+QStringList readLines(const QString& path)
+{
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text) || f.size() > 1024 * 1024)
         return {};
@@ -51,7 +56,8 @@ QStringList readLines(const QString& path) {
 }
 
 // khal: `path = ...` lines inside [calendars] sections.
-QStringList khalPaths(const QString& configHome) {
+QStringList khalPaths(const QString& configHome)
+{
     QStringList out;
     bool inCalendars = false;
     static const QRegularExpression section(QStringLiteral(R"(^\s*\[([^\[\]]+)\]\s*$)"));
@@ -66,7 +72,8 @@ QStringList khalPaths(const QString& configHome) {
 }
 
 // vdirsyncer: `path = "..."` in [storage ...] sections whose type is "filesystem".
-QStringList vdirsyncerPaths(const QString& configHome) {
+QStringList vdirsyncerPaths(const QString& configHome)
+{
     QStringList lines = readLines(configHome + QStringLiteral("/vdirsyncer/config"));
     if (lines.isEmpty())
         lines = readLines(home() + QStringLiteral("/.vdirsyncer/config"));
@@ -101,7 +108,8 @@ QStringList vdirsyncerPaths(const QString& configHome) {
 
 } // namespace
 
-QStringList standardCalendarSources() {
+QStringList standardCalendarSources()
+{
     const QString dataHome = xdgDir("XDG_DATA_HOME", QStringLiteral("/.local/share"));
     const QString configHome = xdgDir("XDG_CONFIG_HOME", QStringLiteral("/.config"));
     QStringList candidates;
@@ -121,7 +129,8 @@ QStringList standardCalendarSources() {
     return out;
 }
 
-QStringList userCalendarSources(const QStringList& entries) {
+QStringList userCalendarSources(const QStringList& entries)
+{
     QStringList out;
     for (const QString& e : entries) {
         const QString path = expandHome(e);

@@ -2,7 +2,8 @@
 
 namespace kalvix {
 
-QString CalendarColor::name() const {
+QString CalendarColor::name() const
+{
     auto hex = [](std::uint8_t v) { return QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')); };
     QString text = QLatin1Char('#') + hex(r) + hex(g) + hex(b);
     if (a != 255)
@@ -10,7 +11,8 @@ QString CalendarColor::name() const {
     return text;
 }
 
-std::optional<CalendarColor> CalendarColor::fromName(QStringView text) {
+std::optional<CalendarColor> CalendarColor::fromName(QStringView text)
+{
     text = text.trimmed();
     if (!text.startsWith(QLatin1Char('#')))
         return std::nullopt;

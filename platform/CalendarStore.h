@@ -69,7 +69,10 @@ Q_SIGNALS:
     void changed();
 
 protected:
-    explicit CalendarStore(QObject* parent = nullptr) : QObject(parent) {}
+    explicit CalendarStore(QObject* parent = nullptr)
+        : QObject(parent)
+    {
+    }
 };
 
 } // namespace kalvix

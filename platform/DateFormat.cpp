@@ -60,8 +60,8 @@ QString bestPattern(const QString& skeleton, const QString& localeId)
 
 QString shortTimePattern(const QString& localeId)
 {
-    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort,
-                                                                                icuLocale(localeId)));
+    std::unique_ptr<icu::DateFormat> format(
+        icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, icuLocale(localeId)));
     auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get());
     if (!simple)
         return QStringLiteral("HH:mm");

@@ -102,8 +102,8 @@ bool SniStatusItem::watcherPresent(const QDBusConnection& bus)
 
 void SniStatusItem::registerWithWatcher()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
-                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, kWatcherService, QStringLiteral("RegisterStatusNotifierItem"));
     call << m_serviceName;
     auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
@@ -193,7 +193,10 @@ SniMenuAdaptor::SniMenuAdaptor(QObject* object, SniStatusItem* item)
 {
 }
 
-uint SniMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, dbus::MenuLayoutItem& layout)
+uint SniMenuAdaptor::GetLayout(int parentId,
+                               int recursionDepth,
+                               const QStringList& propertyNames,
+                               dbus::MenuLayoutItem& layout)
 {
     dbus::MenuLayoutItem root = SniStatusItem::menuLayout();
     if (parentId != SniStatusItem::rootId) {
@@ -212,8 +215,11 @@ uint SniMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringLi
 dbus::MenuItemPropertiesList SniMenuAdaptor::GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
 {
     dbus::MenuItemPropertiesList out;
-    const QList<int> all = {SniStatusItem::rootId, SniStatusItem::showId, SniStatusItem::separatorId,
-                            SniStatusItem::settingsId, SniStatusItem::quitId};
+    const QList<int> all = {SniStatusItem::rootId,
+                            SniStatusItem::showId,
+                            SniStatusItem::separatorId,
+                            SniStatusItem::settingsId,
+                            SniStatusItem::quitId};
     for (int id : ids.isEmpty() ? all : ids)
         if (all.contains(id))
             out << dbus::MenuItemProperties{id, filtered(itemProperties(id), propertyNames)};

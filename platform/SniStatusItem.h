@@ -139,7 +139,8 @@ public:
     QStringList iconThemePath() const { return {}; }
 
 public Q_SLOTS: // named as on the bus
-    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, kalvix::dbus::MenuLayoutItem& layout);
+    uint
+    GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, kalvix::dbus::MenuLayoutItem& layout);
     kalvix::dbus::MenuItemPropertiesList GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames);
     QDBusVariant GetProperty(int id, const QString& name);
     void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);

@@ -2,9 +2,9 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 
 #include <algorithm>
 #include <cmath>
@@ -21,8 +21,7 @@ qreal digitCell(const QFontMetricsF& fm)
 }
 
 // Calls f(position, run, isDigit) for maximal runs of digits and non-digits.
-template <typename F>
-void forEachRun(const QString& text, F&& f)
+template <typename F> void forEachRun(const QString& text, F&& f)
 {
     qsizetype start = 0;
     while (start < text.size()) {
@@ -70,7 +69,8 @@ void paintTabularText(QPainter& painter, qreal x, qreal baselineY, const QString
     const QColor halo = ink.lightness() > 128 ? QColor(0, 0, 0, 150) : QColor(255, 255, 255, 170);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.strokePath(path, QPen(halo, std::max<qreal>(1.0, fm.height() / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(path,
+                       QPen(halo, std::max<qreal>(1.0, fm.height() / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.fillPath(path, ink);
     painter.restore();
 }

@@ -179,8 +179,14 @@ void XEmbedStatusItem::writeSizeHints()
     hints[0] = (1u << 3) | (1u << 4) | (1u << 5); // PSize | PMinSize | PMaxSize
     hints[3] = hints[5] = hints[7] = static_cast<quint32>(size.width());
     hints[4] = hints[6] = hints[8] = static_cast<quint32>(size.height());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(m_widget->winId()),
-                        XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    xcb_change_property(c,
+                        XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(m_widget->winId()),
+                        XCB_ATOM_WM_NORMAL_HINTS,
+                        XCB_ATOM_WM_SIZE_HINTS,
+                        32,
+                        18,
+                        hints);
     xcb_flush(c);
 }
 

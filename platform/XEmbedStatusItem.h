@@ -4,8 +4,6 @@
 // and the tray gives it a slot of that width.
 #include "platform/StatusItem.h"
 
-
-
 namespace kalvix {
 
 class TrayTextWidget;

@@ -25,6 +25,12 @@ run_suite() {
     passed=$((passed + ${total:-0}))
 }
 
+echo "== formatting =="
+if ! git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+    echo "Some sources are not formatted: run 'ninja -C build format' (or clang-format -i on them)." >&2
+    exit 1
+fi
+
 echo "== build and test =="
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVIX_WERROR=ON >/dev/null
 cmake --build build/test -j "$jobs"

@@ -21,7 +21,10 @@ namespace {
 
 class CountingLoginItems final : public LoginItems {
 public:
-    explicit CountingLoginItems(bool succeed) : m_succeed(succeed) {}
+    explicit CountingLoginItems(bool succeed)
+        : m_succeed(succeed)
+    {
+    }
     bool registerApp() override
     {
         ++registrations;
@@ -75,8 +78,12 @@ TEST(CommandLine, snapshotTakesTheFirstFolderAndNeedsOne)
     auto cl = CommandLine::parse({QStringLiteral("kalvix"), QStringLiteral("--snapshot")});
     EXPECT_FALSE(cl.snapshotFolder);
     EXPECT_TRUE(cl.unrecognised.isEmpty());
-    cl = CommandLine::parse({QStringLiteral("kalvix"), QStringLiteral("--snapshot"), QStringLiteral("a b"),
-                             QStringLiteral("--snapshot"), QStringLiteral("second"), QStringLiteral("--open-settings")});
+    cl = CommandLine::parse({QStringLiteral("kalvix"),
+                             QStringLiteral("--snapshot"),
+                             QStringLiteral("a b"),
+                             QStringLiteral("--snapshot"),
+                             QStringLiteral("second"),
+                             QStringLiteral("--open-settings")});
     EXPECT_EQ(cl.snapshotFolder, QStringLiteral("a b"));
     EXPECT_TRUE(cl.openSettings);
     EXPECT_TRUE(cl.unrecognised.isEmpty());

@@ -17,7 +17,8 @@ namespace {
 // Wednesday 5 March 2025, 10:00 in London (GMT).
 const Instant kNow = local(2025, 3, 5, 10, 0);
 
-QStringList titles(const QList<DayEvent>& events) {
+QStringList titles(const QList<DayEvent>& events)
+{
     QStringList out;
     for (const auto& e : events)
         out.append(e.title);
@@ -26,7 +27,8 @@ QStringList titles(const QList<DayEvent>& events) {
 
 struct Recorder {
     QStringList order;
-    explicit Recorder(CalendarService& s) {
+    explicit Recorder(CalendarService& s)
+    {
         QObject::connect(
             &s, &CalendarService::authorizedChanged, [this] { order.append(QStringLiteral("authorized")); });
         QObject::connect(&s, &CalendarService::monthDotsChanged, [this] { order.append(QStringLiteral("dots")); });
@@ -39,7 +41,8 @@ struct Recorder {
 
 // ---- access and triggers ----------------------------------------------------------------------
 
-TEST(CalendarServiceAccess, fullAccessFillsEverythingBeforeTheConstructorReturns) {
+TEST(CalendarServiceAccess, fullAccessFillsEverythingBeforeTheConstructorReturns)
+{
     FakeCalendarStore store(CalendarAccess::fullAccess);
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
     FakeTimeSource time(kNow);
@@ -55,7 +58,8 @@ TEST(CalendarServiceAccess, fullAccessFillsEverythingBeforeTheConstructorReturns
     EXPECT_EQ(store.queries()[1].start, kNow);
 }
 
-TEST(CalendarServiceAccess, undecidedWaitsForTheAnswerAndAGrantFillsTheListsOnTheMainThread) {
+TEST(CalendarServiceAccess, undecidedWaitsForTheAnswerAndAGrantFillsTheListsOnTheMainThread)
+{
     testApp();
     FakeCalendarStore store(CalendarAccess::notDetermined);
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
@@ -74,7 +78,8 @@ TEST(CalendarServiceAccess, undecidedWaitsForTheAnswerAndAGrantFillsTheListsOnTh
     EXPECT_EQ(titles(service.upNext()), QStringList{QStringLiteral("Standup")});
 }
 
-TEST(CalendarServiceAccess, refusalSetsFalseAndQueriesNothing) {
+TEST(CalendarServiceAccess, refusalSetsFalseAndQueriesNothing)
+{
     testApp();
     FakeCalendarStore store(CalendarAccess::notDetermined);
     FakeTimeSource time(kNow);
@@ -85,11 +90,14 @@ TEST(CalendarServiceAccess, refusalSetsFalseAndQueriesNothing) {
     EXPECT_TRUE(store.queries().empty());
 }
 
-TEST(CalendarServiceAccess, answerForAServiceThatIsGoneDoesNothing) {
+TEST(CalendarServiceAccess, answerForAServiceThatIsGoneDoesNothing)
+{
     testApp();
     FakeCalendarStore store(CalendarAccess::notDetermined);
     FakeTimeSource time(kNow);
-    { CalendarService service(store, time); }
+    {
+        CalendarService service(store, time);
+    }
     store.answer(true);
     processQueued(); // must not touch the destroyed service
     EXPECT_TRUE(store.queries().empty());
@@ -102,7 +110,8 @@ struct FinalStateRow {
 
 class CalendarServiceRefusedStates : public ::testing::TestWithParam<FinalStateRow> {};
 
-TEST_P(CalendarServiceRefusedStates, areUnauthorizedAndIgnoreStoreChanges) {
+TEST_P(CalendarServiceRefusedStates, areUnauthorizedAndIgnoreStoreChanges)
+{
     testApp();
     FakeCalendarStore store(GetParam().status);
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
@@ -123,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(Statuses,
                                            FinalStateRow{"write_only", CalendarAccess::writeOnly}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CalendarServiceTriggers, eachStoreChangeIsOneLaterRefreshOfDotsThenUpcoming) {
+TEST(CalendarServiceTriggers, eachStoreChangeIsOneLaterRefreshOfDotsThenUpcoming)
+{
     testApp();
     FakeCalendarStore store;
     FakeTimeSource time(kNow);
@@ -138,7 +148,8 @@ TEST(CalendarServiceTriggers, eachStoreChangeIsOneLaterRefreshOfDotsThenUpcoming
     EXPECT_EQ(titles(service.upNext()), QStringList{QStringLiteral("Added")});
 }
 
-TEST(CalendarServiceTriggers, writingTheDisplayedMonthRecomputesDotsAtOnceEvenWhenUnchangedOrUnauthorized) {
+TEST(CalendarServiceTriggers, writingTheDisplayedMonthRecomputesDotsAtOnceEvenWhenUnchangedOrUnauthorized)
+{
     for (CalendarAccess status : {CalendarAccess::fullAccess, CalendarAccess::denied}) {
         FakeCalendarStore store(status);
         store.add(allDay("Holiday", local(2025, 4, 18), local(2025, 4, 19)));
@@ -153,7 +164,8 @@ TEST(CalendarServiceTriggers, writingTheDisplayedMonthRecomputesDotsAtOnceEvenWh
     }
 }
 
-TEST(CalendarServiceTriggers, aMonthTheCalendarCannotGiveLeavesTheDotsAsTheyWere) {
+TEST(CalendarServiceTriggers, aMonthTheCalendarCannotGiveLeavesTheDotsAsTheyWere)
+{
     FakeCalendarStore store;
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
     FakeTimeSource time(kNow);
@@ -168,20 +180,23 @@ TEST(CalendarServiceTriggers, aMonthTheCalendarCannotGiveLeavesTheDotsAsTheyWere
 // ---- upcoming events and agenda ---------------------------------------------------------------
 
 namespace {
-UpcomingEvents upcoming(const std::vector<CalendarOccurrence>& occurrences, Instant now = kNow) {
+UpcomingEvents upcoming(const std::vector<CalendarOccurrence>& occurrences, Instant now = kNow)
+{
     FakeCalendarStore store;
     store.setOccurrences(occurrences);
     return UpcomingEvents::compute(store, now, CivilCalendar::current());
 }
 } // namespace
 
-TEST(UpcomingEvents, noEventsGiveEmptyLists) {
+TEST(UpcomingEvents, noEventsGiveEmptyLists)
+{
     const auto u = upcoming({});
     EXPECT_TRUE(u.upNext.isEmpty());
     EXPECT_TRUE(u.agenda.isEmpty());
 }
 
-TEST(UpcomingEvents, sevenEventsLaterTodayGiveFourUpNextAndOneAgendaDayOfSeven) {
+TEST(UpcomingEvents, sevenEventsLaterTodayGiveFourUpNextAndOneAgendaDayOfSeven)
+{
     std::vector<CalendarOccurrence> occ;
     const char* names[] = {"g", "f", "e", "d", "c", "b", "a"};
     for (int i = 0; i < 7; ++i) // returned latest first: the lists must sort
@@ -193,14 +208,16 @@ TEST(UpcomingEvents, sevenEventsLaterTodayGiveFourUpNextAndOneAgendaDayOfSeven) 
     EXPECT_EQ(u.agenda[0].events.size(), 7);
 }
 
-TEST(UpcomingEvents, runningEventFromYesterdayLeadsAndIsGroupedUnderToday) {
+TEST(UpcomingEvents, runningEventFromYesterdayLeadsAndIsGroupedUnderToday)
+{
     const auto u = upcoming({timed("later", kNow + 600, kNow + 1200), timed("overnight", kNow - 86400, kNow + 3600)});
     EXPECT_EQ(titles(u.upNext), (QStringList{u"overnight"_qs, u"later"_qs}));
     ASSERT_EQ(u.agenda.size(), 1);
     EXPECT_EQ(u.agenda[0].day, local(2025, 3, 5));
 }
 
-TEST(UpcomingEvents, allDayEventsComeFirstInTheirDay) {
+TEST(UpcomingEvents, allDayEventsComeFirstInTheirDay)
+{
     const Instant friday = local(2025, 3, 7);
     const auto u = upcoming({timed("today timed", kNow + 600, kNow + 1200),
                              allDay("today all day", local(2025, 3, 5), local(2025, 3, 6)),
@@ -217,7 +234,8 @@ TEST(UpcomingEvents, allDayEventsComeFirstInTheirDay) {
               (QStringList{u"fri all day B"_qs, u"fri all day A"_qs, u"fri 08"_qs, u"fri 09"_qs}));
 }
 
-TEST(UpcomingEvents, windowEdgesAreExact) {
+TEST(UpcomingEvents, windowEdgesAreExact)
+{
     const Instant windowEnd = local(2025, 3, 19, 10, 0);
     const auto u = upcoming({timed("ended now", kNow - 600, kNow),
                              timed("after window", windowEnd + 1, windowEnd + 600),
@@ -225,7 +243,8 @@ TEST(UpcomingEvents, windowEdgesAreExact) {
     EXPECT_EQ(titles(u.upNext), QStringList{QStringLiteral("last second")});
 }
 
-TEST(UpcomingEvents, windowIsFourteenCalendarDaysAcrossSpringForward) {
+TEST(UpcomingEvents, windowIsFourteenCalendarDaysAcrossSpringForward)
+{
     // From 20 March 2025 10:00 GMT, 14 calendar days end on 3 April 10:00 BST: 14 x 24 h minus one hour.
     const Instant now = local(2025, 3, 20, 10, 0);
     const Instant end = local(2025, 4, 3, 10, 0);
@@ -234,7 +253,8 @@ TEST(UpcomingEvents, windowIsFourteenCalendarDaysAcrossSpringForward) {
     EXPECT_EQ(titles(u.upNext), QStringList{QStringLiteral("in")});
 }
 
-TEST(UpcomingEvents, thirtyFiveEventsLeaveTheLastFiveOutOfTheAgenda) {
+TEST(UpcomingEvents, thirtyFiveEventsLeaveTheLastFiveOutOfTheAgenda)
+{
     std::vector<CalendarOccurrence> occ;
     // Ten a day on the next four days: the first 30 fill three days only.
     for (int day = 1; day <= 4; ++day) {
@@ -249,7 +269,8 @@ TEST(UpcomingEvents, thirtyFiveEventsLeaveTheLastFiveOutOfTheAgenda) {
     EXPECT_EQ(u.agenda[0].events.size() + u.agenda[1].events.size() + u.agenda[2].events.size(), 30);
 }
 
-TEST(UpcomingEvents, agendaKeepsAtMostSixDays) {
+TEST(UpcomingEvents, agendaKeepsAtMostSixDays)
+{
     std::vector<CalendarOccurrence> occ;
     for (int day = 1; day <= 9; ++day)
         occ.push_back(timed("e", local(2025, 3, 5 + day, 9), local(2025, 3, 5 + day, 10)));
@@ -258,7 +279,8 @@ TEST(UpcomingEvents, agendaKeepsAtMostSixDays) {
     EXPECT_EQ(u.agenda.back().day, local(2025, 3, 11));
 }
 
-TEST(DayEvent, idJoinsIdentifierAndUtcStart) {
+TEST(DayEvent, idJoinsIdentifierAndUtcStart)
+{
     const auto e = DayEvent::fromOccurrence(timed("t", Instant{utcSeconds(2025, 3, 1, 9, 30)}, Instant{0}, kRed, "X1"));
     EXPECT_EQ(e.id, QStringLiteral("X12025-03-01 09:30:00 +0000"));
     // British summer time does not change the UTC text.
@@ -266,7 +288,8 @@ TEST(DayEvent, idJoinsIdentifierAndUtcStart) {
     EXPECT_EQ(summer.id, QStringLiteral("X12025-07-01 08:30:00 +0000"));
 }
 
-TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime) {
+TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime)
+{
     const auto a = DayEvent::fromOccurrence(timed("t", kNow, kNow + 60, kRed, "R"));
     const auto b = DayEvent::fromOccurrence(timed("t", kNow + 7 * 86400, kNow + 7 * 86400 + 60, kRed, "R"));
     EXPECT_NE(a, b);
@@ -281,7 +304,8 @@ TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime) 
     EXPECT_EQ(DayEvent::fromOccurrence(anonymous).title, QString()) << "an empty title stays empty";
 }
 
-TEST(DayEvent, equalityIsByIdOnly) {
+TEST(DayEvent, equalityIsByIdOnly)
+{
     auto a = DayEvent::fromOccurrence(timed("one", kNow, kNow + 60, kRed, "U"));
     auto b = a;
     b.title = QStringLiteral("other");
@@ -292,14 +316,16 @@ TEST(DayEvent, equalityIsByIdOnly) {
 // ---- month dots -------------------------------------------------------------------------------
 
 namespace {
-MonthDotMap dotsFor(const std::vector<CalendarOccurrence>& occurrences, Instant month = local(2025, 3, 15)) {
+MonthDotMap dotsFor(const std::vector<CalendarOccurrence>& occurrences, Instant month = local(2025, 3, 15))
+{
     FakeCalendarStore store;
     store.setOccurrences(occurrences);
     return *MonthDots::compute(store, month, CivilCalendar::current());
 }
 } // namespace
 
-TEST(MonthDots, queryWindowOfMarch2025) {
+TEST(MonthDots, queryWindowOfMarch2025)
+{
     const auto w = MonthDots::window(local(2025, 3, 31, 23, 59), CivilCalendar::current());
     ASSERT_TRUE(w);
     EXPECT_EQ(w->start, local(2025, 2, 22));
@@ -315,7 +341,8 @@ struct DotRow {
 
 class MonthDotSpans : public ::testing::TestWithParam<DotRow> {};
 
-TEST_P(MonthDotSpans, markExactlyTheCoveredDays) {
+TEST_P(MonthDotSpans, markExactlyTheCoveredDays)
+{
     const auto& r = GetParam();
     CalendarOccurrence o = timed("e", local(2025, 3, r.startDay, r.startHour), local(2025, 3, r.endDay, r.endHour));
     o.isAllDay = r.isAllDay;
@@ -338,7 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DotRow{"all_day_across_spring_forward", true, 29, 0, 31, 0, {29, 30}}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(MonthDots, atMostThreeColoursInTheOrderMetAndNoRepeats) {
+TEST(MonthDots, atMostThreeColoursInTheOrderMetAndNoRepeats)
+{
     const Instant day = local(2025, 3, 10);
     const auto dots = dotsFor({timed("a", day + 3600, day + 7200, kRed),
                                timed("b", day + 3600, day + 7200, kRed),
@@ -349,7 +377,8 @@ TEST(MonthDots, atMostThreeColoursInTheOrderMetAndNoRepeats) {
     EXPECT_EQ(dots.value(day), (DayColors{kRed, kGreen, kBlue}));
 }
 
-TEST(MonthDots, anEventReachingBeyondTheWindowMarksItsDaysThere) {
+TEST(MonthDots, anEventReachingBeyondTheWindowMarksItsDaysThere)
+{
     const auto dots = dotsFor({allDay("long", local(2025, 2, 15), local(2025, 5, 2))});
     EXPECT_TRUE(dots.contains(local(2025, 2, 15)));
     EXPECT_TRUE(dots.contains(local(2025, 5, 1)));
@@ -357,7 +386,8 @@ TEST(MonthDots, anEventReachingBeyondTheWindowMarksItsDaysThere) {
     EXPECT_EQ(dots.size(), 14 + 31 + 30 + 1);
 }
 
-TEST(MonthDots, daysInNewYorkFollowTheSystemZone) {
+TEST(MonthDots, daysInNewYorkFollowTheSystemZone)
+{
     ScopedEnv tz("TZ", "America/New_York");
     // 9 March 2025: New York springs forward; 23:30 local on the 8th is 04:30 UTC on the 9th.
     const Instant start = inZone("America/New_York", 2025, 3, 8, 23, 30);
@@ -366,7 +396,8 @@ TEST(MonthDots, daysInNewYorkFollowTheSystemZone) {
     EXPECT_EQ(dots.firstKey(), inZone("America/New_York", 2025, 3, 8));
 }
 
-TEST(MonthDots, aPathologicalSpanIsBounded) {
+TEST(MonthDots, aPathologicalSpanIsBounded)
+{
     const auto dots = dotsFor({timed("centuries", Instant{utcSeconds(1000, 1, 1)}, Instant{utcSeconds(9000, 1, 1)})});
     EXPECT_LT(dots.size(), 2 * 366 + 60);
     EXPECT_TRUE(dots.contains(local(2025, 3, 1)));

@@ -6,7 +6,8 @@ using namespace kalvix::test;
 
 namespace {
 
-DayEvent event(Instant start, Instant end, bool isAllDay = false) {
+DayEvent event(Instant start, Instant end, bool isAllDay = false)
+{
     return DayEvent{QStringLiteral("id"), QStringLiteral("t"), start, end, isAllDay, kRed};
 }
 
@@ -26,7 +27,8 @@ const Instant kTwoPm = local(2025, 3, 5, 14, 0);
 
 } // namespace
 
-TEST_P(RelativeLabels, inBritishEnglish) {
+TEST_P(RelativeLabels, inBritishEnglish)
+{
     const auto& r = GetParam();
     EXPECT_EQ(relativeLabel(event(r.start, r.end, r.isAllDay), r.now), QString::fromUtf8(r.expected));
 }
@@ -65,14 +67,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "2 Jan"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(RelativeLabels, dayMonthFollowsTheLocale) {
+TEST(RelativeLabels, dayMonthFollowsTheLocale)
+{
     ScopedEnv lc("LC_ALL", "en_US.UTF-8");
     EXPECT_EQ(relativeLabel(event(local(2025, 3, 14, 9), local(2025, 3, 14, 10)), kTen), QStringLiteral("Mar 14"));
     ScopedEnv de("LC_ALL", "de_DE.UTF-8");
     EXPECT_EQ(relativeLabel(event(local(2025, 3, 7, 9), local(2025, 3, 7, 10)), kTen), QStringLiteral("Freitag"));
 }
 
-TEST(RelativeLabels, calendarDaysFollowTheSystemZone) {
+TEST(RelativeLabels, calendarDaysFollowTheSystemZone)
+{
     // 23:30 in London on the 5th is already the 6th in Tokyo: there an event at 09:00 on the 6th is today.
     ScopedEnv tz("TZ", "Asia/Tokyo");
     const Instant now = inZone("Asia/Tokyo", 2025, 3, 6, 8, 30);
@@ -81,7 +85,8 @@ TEST(RelativeLabels, calendarDaysFollowTheSystemZone) {
         QStringLiteral("in 30m"));
 }
 
-TEST(TimeRangeLabels, allDayWhateverTheLengthAndShortTimesOtherwise) {
+TEST(TimeRangeLabels, allDayWhateverTheLengthAndShortTimesOtherwise)
+{
     EXPECT_EQ(timeRangeLabel(event(local(2025, 3, 5), local(2025, 3, 9), true)), QStringLiteral("All day"));
     EXPECT_EQ(timeRangeLabel(event(local(2025, 3, 5, 9, 30), local(2025, 3, 5, 10, 15))),
               QStringLiteral("09:30 \u2013 10:15"));
@@ -93,7 +98,8 @@ TEST(TimeRangeLabels, allDayWhateverTheLengthAndShortTimesOtherwise) {
               QStringLiteral("9:30\u202FAM \u2013 10:15\u202FAM"));
 }
 
-TEST(DayTitles, todayTomorrowThenWeekday) {
+TEST(DayTitles, todayTomorrowThenWeekday)
+{
     EXPECT_EQ(dayTitle(local(2025, 3, 5), kTen), QStringLiteral("Today"));
     EXPECT_EQ(dayTitle(local(2025, 3, 6), kTen), QStringLiteral("Tomorrow"));
     EXPECT_EQ(dayTitle(local(2025, 3, 7), kTen), QStringLiteral("Friday"));

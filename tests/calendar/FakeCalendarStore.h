@@ -10,7 +10,10 @@ namespace kalvix::test {
 
 class FakeCalendarStore final : public CalendarStore {
 public:
-    explicit FakeCalendarStore(CalendarAccess status = CalendarAccess::fullAccess) : m_status(status) {}
+    explicit FakeCalendarStore(CalendarAccess status = CalendarAccess::fullAccess)
+        : m_status(status)
+    {
+    }
 
     void setOccurrences(std::vector<CalendarOccurrence> occurrences) { m_occurrences = std::move(occurrences); }
     void add(CalendarOccurrence occurrence) { m_occurrences.push_back(std::move(occurrence)); }
@@ -18,19 +21,22 @@ public:
     void announceChange() { Q_EMIT changed(); }
 
     CalendarAccess accessStatus() const override { return m_status; }
-    void requestFullAccess(AccessCallback done) override {
+    void requestFullAccess(AccessCallback done) override
+    {
         ++m_requestCount;
         m_pendingAnswer = std::move(done);
     }
     bool hasPendingRequest() const { return bool(m_pendingAnswer); }
     int requestCount() const { return m_requestCount; }
-    void answer(bool granted) {
+    void answer(bool granted)
+    {
         auto done = std::exchange(m_pendingAnswer, {});
         if (done)
             done(granted);
     }
 
-    std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const override {
+    std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const override
+    {
         m_queries.push_back({start, end});
         std::vector<CalendarOccurrence> result;
         for (const auto& o : m_occurrences) {

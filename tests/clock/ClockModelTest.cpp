@@ -1,5 +1,5 @@
-#include "app/Prefs.h"
 #include "clock/ClockModel.h"
+#include "app/Prefs.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestEnv.h"
@@ -43,29 +43,29 @@ QString titleAt(Instant t, const QMap<QString, QString>& prefs)
 TEST_P(TitlePatterns, patternForPreferencesAndLocale)
 {
     const auto& r = GetParam();
-    EXPECT_EQ(ClockModel::titlePattern(r.weekday, r.year, r.seconds, r.timeStyle, r.dateStyle, QString::fromUtf8(r.locale)),
-              QString::fromUtf8(r.pattern));
+    EXPECT_EQ(
+        ClockModel::titlePattern(r.weekday, r.year, r.seconds, r.timeStyle, r.dateStyle, QString::fromUtf8(r.locale)),
+        QString::fromUtf8(r.pattern));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Locales,
     TitlePatterns,
-    ::testing::Values(
-        PatternRow{"en_GB_defaults", "en_GB", true, true, false, 0, 0, "EEE, d MMM yyyy HH:mm"},
-        PatternRow{"en_GB_seconds", "en_GB", true, true, true, 0, 0, "EEE, d MMM yyyy HH:mm:ss"},
-        PatternRow{"en_GB_no_weekday_no_year", "en_GB", false, false, false, 0, 0, "d MMM HH:mm"},
-        PatternRow{"en_GB_weekday_no_year", "en_GB", true, false, false, 0, 0, "EEE, d MMM HH:mm"},
-        PatternRow{"en_GB_12_hour_seconds", "en_GB", true, true, true, 1, 0, "EEE, d MMM yyyy h:mm:ss a"},
-        PatternRow{"en_US_defaults", "en_US", true, true, false, 0, 0, "EEE, MMM d, yyyy h:mm\u202Fa"},
-        PatternRow{"en_US_year_only", "en_US", false, true, false, 2, 0, "MMM d, yyyy HH:mm"},
-        PatternRow{"de_DE_defaults", "de_DE", true, true, false, 0, 0, "EEE, d. MMM yyyy HH:mm"},
-        PatternRow{"de_DE_12_hour", "de_DE", false, false, false, 1, 0, "d. MMM h:mm a"},
-        PatternRow{"ja_JP_defaults", "ja_JP", true, true, true, 0, 0, "yyyy年M月d日(EEE) H:mm:ss"},
-        PatternRow{"numeric_weekday_no_year_24h", "en_GB", true, false, false, 2, 1, "EEE dd-MM HH:mm"},
-        PatternRow{"numeric_year_12h_seconds", "en_US", false, true, true, 1, 1, "dd-MM-yyyy h:mm:ss a"},
-        PatternRow{"numeric_plain", "en_GB", false, false, false, 2, 1, "dd-MM HH:mm"},
-        PatternRow{"time_style_7_acts_as_0", "en_GB", true, true, false, 7, 0, "EEE, d MMM yyyy HH:mm"},
-        PatternRow{"date_style_minus_1_acts_as_0", "en_GB", false, false, false, -1, -1, "d MMM HH:mm"}),
+    ::testing::Values(PatternRow{"en_GB_defaults", "en_GB", true, true, false, 0, 0, "EEE, d MMM yyyy HH:mm"},
+                      PatternRow{"en_GB_seconds", "en_GB", true, true, true, 0, 0, "EEE, d MMM yyyy HH:mm:ss"},
+                      PatternRow{"en_GB_no_weekday_no_year", "en_GB", false, false, false, 0, 0, "d MMM HH:mm"},
+                      PatternRow{"en_GB_weekday_no_year", "en_GB", true, false, false, 0, 0, "EEE, d MMM HH:mm"},
+                      PatternRow{"en_GB_12_hour_seconds", "en_GB", true, true, true, 1, 0, "EEE, d MMM yyyy h:mm:ss a"},
+                      PatternRow{"en_US_defaults", "en_US", true, true, false, 0, 0, "EEE, MMM d, yyyy h:mm\u202Fa"},
+                      PatternRow{"en_US_year_only", "en_US", false, true, false, 2, 0, "MMM d, yyyy HH:mm"},
+                      PatternRow{"de_DE_defaults", "de_DE", true, true, false, 0, 0, "EEE, d. MMM yyyy HH:mm"},
+                      PatternRow{"de_DE_12_hour", "de_DE", false, false, false, 1, 0, "d. MMM h:mm a"},
+                      PatternRow{"ja_JP_defaults", "ja_JP", true, true, true, 0, 0, "yyyy年M月d日(EEE) H:mm:ss"},
+                      PatternRow{"numeric_weekday_no_year_24h", "en_GB", true, false, false, 2, 1, "EEE dd-MM HH:mm"},
+                      PatternRow{"numeric_year_12h_seconds", "en_US", false, true, true, 1, 1, "dd-MM-yyyy h:mm:ss a"},
+                      PatternRow{"numeric_plain", "en_GB", false, false, false, 2, 1, "dd-MM HH:mm"},
+                      PatternRow{"time_style_7_acts_as_0", "en_GB", true, true, false, 7, 0, "EEE, d MMM yyyy HH:mm"},
+                      PatternRow{"date_style_minus_1_acts_as_0", "en_GB", false, false, false, -1, -1, "d MMM HH:mm"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClockModel, titlesInBritishEnglish)
@@ -73,7 +73,8 @@ TEST(ClockModel, titlesInBritishEnglish)
     ScopedEnv tz("TZ", "Europe/London");
     ScopedEnv lc("LC_ALL", "en_GB.UTF-8");
     EXPECT_EQ(titleAt(kSundayAfternoon, {}), QStringLiteral("Sun, 5 Jul 2026 14:05"));
-    EXPECT_EQ(titleAt(kSundayAfternoon, {{PrefKey::showSeconds, QStringLiteral("true")}, {PrefKey::timeStyle, QStringLiteral("1")}}),
+    EXPECT_EQ(titleAt(kSundayAfternoon,
+                      {{PrefKey::showSeconds, QStringLiteral("true")}, {PrefKey::timeStyle, QStringLiteral("1")}}),
               QStringLiteral("Sun, 5 Jul 2026 2:05:09 pm"));
     EXPECT_EQ(titleAt(kSundayAfternoon,
                       {{PrefKey::dateStyle, QStringLiteral("1")},
@@ -81,9 +82,10 @@ TEST(ClockModel, titlesInBritishEnglish)
                        {PrefKey::timeStyle, QStringLiteral("2")}}),
               QStringLiteral("Sun 05-07 14:05"));
     // Hand-edited nonsense falls back to the defaults.
-    EXPECT_EQ(titleAt(kSundayAfternoon,
-                      {{PrefKey::showWeekday, QStringLiteral("maybe")}, {PrefKey::timeStyle, QStringLiteral("twelve")}}),
-              QStringLiteral("Sun, 5 Jul 2026 14:05"));
+    EXPECT_EQ(
+        titleAt(kSundayAfternoon,
+                {{PrefKey::showWeekday, QStringLiteral("maybe")}, {PrefKey::timeStyle, QStringLiteral("twelve")}}),
+        QStringLiteral("Sun, 5 Jul 2026 14:05"));
 }
 
 TEST(ClockModel, titlesInOtherLocales)
@@ -120,15 +122,31 @@ INSTANTIATE_TEST_SUITE_P(
     Zones,
     DstTitles,
     ::testing::Values(
-        DstRow{"london_before_spring_forward", "Europe/London", utcSeconds(2026, 3, 29, 0, 59, 59), "Sun, 29 Mar 2026 00:59:59"},
-        DstRow{"london_after_spring_forward", "Europe/London", utcSeconds(2026, 3, 29, 1, 0, 0), "Sun, 29 Mar 2026 02:00:00"},
-        DstRow{"london_first_one_thirty", "Europe/London", utcSeconds(2026, 10, 25, 0, 30, 0), "Sun, 25 Oct 2026 01:30:00"},
-        DstRow{"london_second_one_thirty", "Europe/London", utcSeconds(2026, 10, 25, 1, 30, 0), "Sun, 25 Oct 2026 01:30:00"},
-        DstRow{"new_york_spring_forward", "America/New_York", utcSeconds(2026, 3, 8, 7, 0, 0), "Sun, 8 Mar 2026 03:00:00"},
+        DstRow{"london_before_spring_forward",
+               "Europe/London",
+               utcSeconds(2026, 3, 29, 0, 59, 59),
+               "Sun, 29 Mar 2026 00:59:59"},
+        DstRow{"london_after_spring_forward",
+               "Europe/London",
+               utcSeconds(2026, 3, 29, 1, 0, 0),
+               "Sun, 29 Mar 2026 02:00:00"},
+        DstRow{"london_first_one_thirty",
+               "Europe/London",
+               utcSeconds(2026, 10, 25, 0, 30, 0),
+               "Sun, 25 Oct 2026 01:30:00"},
+        DstRow{"london_second_one_thirty",
+               "Europe/London",
+               utcSeconds(2026, 10, 25, 1, 30, 0),
+               "Sun, 25 Oct 2026 01:30:00"},
+        DstRow{
+            "new_york_spring_forward", "America/New_York", utcSeconds(2026, 3, 8, 7, 0, 0), "Sun, 8 Mar 2026 03:00:00"},
         DstRow{"new_york_fall_back", "America/New_York", utcSeconds(2026, 11, 1, 6, 0, 0), "Sun, 1 Nov 2026 01:00:00"},
         DstRow{"sydney_fall_back", "Australia/Sydney", utcSeconds(2026, 4, 4, 16, 0, 0), "Sun, 5 Apr 2026 02:00:00"},
         // Mexico dropped summer time in 2022; a stale rule set would say 10:00.
-        DstRow{"mexico_city_no_more_dst", "America/Mexico_City", utcSeconds(2026, 7, 5, 15, 0, 0), "Sun, 5 Jul 2026 09:00:00"}),
+        DstRow{"mexico_city_no_more_dst",
+               "America/Mexico_City",
+               utcSeconds(2026, 7, 5, 15, 0, 0),
+               "Sun, 5 Jul 2026 09:00:00"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClockModel, publishesTheTitleOnlyWhenItChanges)

@@ -1,9 +1,9 @@
-#include "tests/support/TestApplication.h"
 #include "countdowns/CountdownStore.h"
 #include "app/Prefs.h"
 #include "countdowns/CountdownJson.h"
 #include "platform/IniPreferencesStore.h"
 #include "tests/support/MemoryPreferencesStore.h"
+#include "tests/support/TestApplication.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>

@@ -44,15 +44,15 @@ TEST_P(DstDays, dayLengthAndStart)
 INSTANTIATE_TEST_SUITE_P(
     Zones,
     DstDays,
-    ::testing::Values(
-        DstDay{"london_spring_forward", "Europe/London", {2026, 3, 29}, utcSeconds(2026, 3, 29, 0), 23},
-        DstDay{"london_fall_back", "Europe/London", {2026, 10, 25}, utcSeconds(2026, 10, 24, 23), 25},
-        DstDay{"new_york_spring_forward", "America/New_York", {2026, 3, 8}, utcSeconds(2026, 3, 8, 5), 23},
-        DstDay{"new_york_fall_back", "America/New_York", {2026, 11, 1}, utcSeconds(2026, 11, 1, 4), 25},
-        DstDay{"sydney_fall_back", "Australia/Sydney", {2026, 4, 5}, utcSeconds(2026, 4, 4, 13), 25},
-        // Santiago springs forward at midnight: the day starts at 01:00 local.
-        DstDay{"santiago_midnight_gap", "America/Santiago", {2026, 9, 6}, utcSeconds(2026, 9, 6, 4), 23},
-        DstDay{"kathmandu_no_dst", "Asia/Kathmandu", {2026, 3, 29}, utcSeconds(2026, 3, 28, 18, 15), 24}),
+    ::testing::Values(DstDay{"london_spring_forward", "Europe/London", {2026, 3, 29}, utcSeconds(2026, 3, 29, 0), 23},
+                      DstDay{"london_fall_back", "Europe/London", {2026, 10, 25}, utcSeconds(2026, 10, 24, 23), 25},
+                      DstDay{
+                          "new_york_spring_forward", "America/New_York", {2026, 3, 8}, utcSeconds(2026, 3, 8, 5), 23},
+                      DstDay{"new_york_fall_back", "America/New_York", {2026, 11, 1}, utcSeconds(2026, 11, 1, 4), 25},
+                      DstDay{"sydney_fall_back", "Australia/Sydney", {2026, 4, 5}, utcSeconds(2026, 4, 4, 13), 25},
+                      // Santiago springs forward at midnight: the day starts at 01:00 local.
+                      DstDay{"santiago_midnight_gap", "America/Santiago", {2026, 9, 6}, utcSeconds(2026, 9, 6, 4), 23},
+                      DstDay{"kathmandu_no_dst", "Asia/Kathmandu", {2026, 3, 29}, utcSeconds(2026, 3, 28, 18, 15), 24}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CivilCalendar, wallClockTimeInAGapMovesForwardAndOverlapTakesTheEarlierInstant)

@@ -38,7 +38,8 @@ struct App {
 TEST(PreferencesStore, typedReadsFallBackToRegisteredDefaultsOnWrongTypes)
 {
     test::MemoryPreferencesStore store;
-    store.registerDefaults({{QStringLiteral("flag"), true}, {QStringLiteral("n"), 0}, {QStringLiteral("s"), QStringLiteral("London")}});
+    store.registerDefaults(
+        {{QStringLiteral("flag"), true}, {QStringLiteral("n"), 0}, {QStringLiteral("s"), QStringLiteral("London")}});
     store.simulateExternalEdit({{QStringLiteral("flag"), QStringLiteral("banana")},
                                 {QStringLiteral("n"), QStringLiteral("2x")},
                                 {QStringLiteral("other"), QStringLiteral("TRUE")}});
@@ -133,7 +134,8 @@ TEST(IniPreferencesStore, writesAtomicallyAndKeepsTheUsersOtherLines)
     writeAll(path, "# hand written\n[General]\nunknownKey=42\nshowYear=perhaps\n");
     IniPreferencesStore store(path);
     EXPECT_TRUE(store.setBool(QStringLiteral("showSeconds"), true));
-    EXPECT_EQ(readAll(path), QByteArray("# hand written\n[General]\nunknownKey=42\nshowYear=perhaps\nshowSeconds=true\n"));
+    EXPECT_EQ(readAll(path),
+              QByteArray("# hand written\n[General]\nunknownKey=42\nshowYear=perhaps\nshowSeconds=true\n"));
 
     IniPreferencesStore again(path);
     EXPECT_TRUE(again.boolValue(QStringLiteral("showSeconds"), false));

@@ -5,13 +5,13 @@
 
 namespace kalvix::test {
 
-template <typename App = QCoreApplication>
-App& testApplication()
+template <typename App = QCoreApplication> App& testApplication()
 {
     static int argc = 1;
     static char name[] = "kalvix-test";
     static char* argv[] = {name, nullptr};
-    static App* app = QCoreApplication::instance() ? static_cast<App*>(QCoreApplication::instance()) : new App(argc, argv);
+    static App* app =
+        QCoreApplication::instance() ? static_cast<App*>(QCoreApplication::instance()) : new App(argc, argv);
     return *app;
 }
 
