@@ -16,7 +16,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     faketime xvfb xauth dbus dbus-x11 x11-utils xdotool imagemagick
     python3 python3-dbus python3-gi
-    khal trayer
+    khal
     # runtime: platform plugins, fonts, icons
     qt6-qpa-plugins libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme
