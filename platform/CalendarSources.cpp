@@ -1,5 +1,7 @@
 #include "platform/CalendarSources.h"
 
+#include "platform/XdgDirs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,14 +14,6 @@ QString home()
 {
     const QByteArray h = qgetenv("HOME");
     return h.isEmpty() ? QDir::homePath() : QString::fromLocal8Bit(h);
-}
-
-QString xdgDir(const char* variable, const QString& fallback)
-{
-    const QByteArray value = qgetenv(variable);
-    if (!value.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(value)))
-        return QString::fromLocal8Bit(value);
-    return home() + fallback;
 }
 
 QString expandHome(QString path)
@@ -110,8 +104,8 @@ QStringList vdirsyncerPaths(const QString& configHome)
 
 QStringList standardCalendarSources()
 {
-    const QString dataHome = xdgDir("XDG_DATA_HOME", QStringLiteral("/.local/share"));
-    const QString configHome = xdgDir("XDG_CONFIG_HOME", QStringLiteral("/.config"));
+    const QString dataHome = platform::dataHome();
+    const QString configHome = platform::configHome();
     QStringList candidates;
     candidates.append(dataHome + QStringLiteral("/evolution/calendar/system/calendar.ics"));
     candidates += khalPaths(configHome);

@@ -1,5 +1,7 @@
 #include "platform/DesktopEntry.h"
 
+#include "platform/XdgDirs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -257,10 +259,7 @@ std::optional<QStringList> splitArguments(const QString& text)
 QStringList applicationDirs()
 {
     QStringList dirs;
-    QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        home = QDir::homePath() + QStringLiteral("/.local/share");
-    dirs += home + QStringLiteral("/applications");
+    dirs += platform::dataHome() + QStringLiteral("/applications");
     QString system = qEnvironmentVariable("XDG_DATA_DIRS");
     if (system.isEmpty())
         system = QStringLiteral("/usr/local/share:/usr/share");

@@ -1,5 +1,7 @@
 #include "platform/IniPreferencesStore.h"
 
+#include "platform/XdgDirs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,10 +73,7 @@ IniPreferencesStore::~IniPreferencesStore() = default;
 
 QString IniPreferencesStore::defaultPath()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/kalvix/kalvix.conf");
+    return platform::configHome() + QStringLiteral("/kalvix/kalvix.conf");
 }
 
 void IniPreferencesStore::watch()

@@ -1,5 +1,7 @@
 #include "platform/LoginItems.h"
 
+#include "platform/XdgDirs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,10 +17,7 @@ XdgAutostart::XdgAutostart(QString entryPath, QString executable)
 
 QString XdgAutostart::defaultEntryPath()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/autostart/kalvix.desktop");
+    return platform::configHome() + QStringLiteral("/autostart/kalvix.desktop");
 }
 
 QString XdgAutostart::execValue(const QString& executable)
