@@ -1,8 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/PopoverWindow.h"
-#include "app/Prefs.h"
-#include "calendar/SystemCalendar.h"
+#include "prefs/Prefs.h"
+#include "app/SystemCalendar.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"

@@ -1,6 +1,6 @@
 #include "app/CalendarAppLauncher.h"
 
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "platform/CommandRunner.h"
 #include "platform/PreferencesStore.h"
 

@@ -1,6 +1,6 @@
 #include "app/SettingsOpener.h"
 
-#include "app/SettingsState.h"
+#include "prefs/SettingsState.h"
 #include "settings/SettingsView.h"
 
 #include <QGuiApplication>

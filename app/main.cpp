@@ -2,9 +2,10 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "app/SettingsOpener.h"
-#include "app/SettingsState.h"
+#include "app/SystemCalendar.h"
+#include "prefs/SettingsState.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
@@ -91,7 +92,8 @@ int main(int argc, char** argv)
         err() << "kalvix: --json only applies to --agenda (ignored)" << Qt::endl;
     if (cl.agenda) {
         QCoreApplication app(argc, argv);
-        return runAgendaCommand(cl.json, out(), Prefs::standard(), TimeSource::system());
+        const auto calendar = createSystemCalendarService(Prefs::standard(), TimeSource::system());
+        return runAgendaCommand(cl.json, out(), *calendar, TimeSource::system());
     }
     if (cl.printTitle || cl.follow)
         return printTitle(argc, argv, cl.follow);

@@ -2,8 +2,8 @@
 
 #include "calendar/CalendarService.h"
 #include "calendar/EventLabels.h"
-#include "calendar/SystemCalendar.h"
-#include "platform/IcalCalendarStore.h"
+#include "platform/CalendarStore.h"
+#include "platform/TimeSource.h"
 #include "platform/SystemZone.h"
 
 #include <QDateTime>
@@ -49,11 +49,6 @@ QJsonObject eventJson(const DayEvent& e, Instant now)
     };
 }
 
-const IcalCalendarStore* icalStore(const CalendarService& service)
-{
-    return qobject_cast<const IcalCalendarStore*>(&service.store());
-}
-
 } // namespace
 
 void printAgendaJson(const CalendarService& service, Instant now, QTextStream& out)
@@ -61,17 +56,16 @@ void printAgendaJson(const CalendarService& service, Instant now, QTextStream& o
     QJsonObject root{{QStringLiteral("access"), accessName(service.authorized())},
                      {QStringLiteral("now"), localIso(now)}};
     QJsonArray calendars;
-    if (const auto* store = icalStore(service)) {
-        for (const auto& c : store->calendars()) {
-            calendars.append(QJsonObject{{QStringLiteral("name"), c.name},
-                                         {QStringLiteral("path"), c.path},
-                                         {QStringLiteral("color"), c.color.name()},
-                                         {QStringLiteral("events"), c.events},
-                                         {QStringLiteral("skipped"), c.skipped}});
-        }
-        if (service.authorized() == false)
-            root.insert(QStringLiteral("unreadableSource"), store->unreadableSource());
+    const CalendarStore& store = service.store();
+    for (const CalendarInfo& c : store.calendars()) {
+        calendars.append(QJsonObject{{QStringLiteral("name"), c.name},
+                                     {QStringLiteral("path"), c.path},
+                                     {QStringLiteral("color"), c.color.name()},
+                                     {QStringLiteral("events"), c.events},
+                                     {QStringLiteral("skipped"), c.skipped}});
     }
+    if (service.authorized() == false)
+        root.insert(QStringLiteral("unreadableSource"), store.unreadableSource());
     root.insert(QStringLiteral("calendars"), calendars);
     QJsonArray upNext;
     for (const DayEvent& e : service.upNext())
@@ -96,8 +90,8 @@ void printAgendaText(const CalendarService& service, Instant now, QTextStream& o
 {
     if (service.authorized() != true) {
         out << "Calendar access: " << accessName(service.authorized()) << '\n' << kDeniedText << '\n';
-        if (const auto* store = icalStore(service); store && !store->unreadableSource().isEmpty())
-            out << "Cannot read: " << store->unreadableSource() << '\n';
+        if (const QString unreadable = service.store().unreadableSource(); !unreadable.isEmpty())
+            out << "Cannot read: " << unreadable << '\n';
         out.flush();
         return;
     }
@@ -119,14 +113,14 @@ void printAgendaText(const CalendarService& service, Instant now, QTextStream& o
     out.flush();
 }
 
-int runAgendaCommand(bool json, QTextStream& out, PreferencesStore& prefs, const TimeSource& time)
+int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time)
 {
-    std::unique_ptr<CalendarService> service = createSystemCalendarService(prefs, time);
+    CalendarService* service = &calendar;
     if (!service->authorized()) {
         QEventLoop loop;
         QTimer timeout;
         timeout.setSingleShot(true);
-        QObject::connect(service.get(), &CalendarService::authorizedChanged, &loop, &QEventLoop::quit);
+        QObject::connect(service, &CalendarService::authorizedChanged, &loop, &QEventLoop::quit);
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
         timeout.start(120 * 1000);
         loop.exec();

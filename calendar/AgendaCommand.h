@@ -2,7 +2,7 @@
 // `kalvix --agenda [--json]`: what the popover's calendar part would show, for terminals, scripts and
 // status bars. Needs only a QCoreApplication (no display).
 //
-// Builds the system calendar service, waits until access is decided (the sources are loaded), and
+// Takes a calendar service whose store is loading, waits until access is decided (the sources are loaded), and
 // prints the access state, the Up Next events with their relative and time-range labels, and the
 // agenda days with their titles. Exit code 0 with access, 2 when the calendars cannot be read, 1 when
 // loading did not finish within two minutes.
@@ -14,10 +14,9 @@
 namespace kalvix {
 
 class CalendarService;
-class PreferencesStore;
 class TimeSource;
 
-int runAgendaCommand(bool json, QTextStream& out, PreferencesStore& prefs, const TimeSource& time);
+int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time);
 
 // The printing half, for a service whose access is decided.
 void printAgendaText(const CalendarService& service, Instant now, QTextStream& out);

@@ -1,6 +1,6 @@
 #include "clock/ClockModel.h"
 
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "platform/PreferencesStore.h"
 #include "platform/SystemZone.h"
 #include "platform/TimeSource.h"

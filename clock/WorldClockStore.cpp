@@ -1,6 +1,6 @@
 #include "clock/WorldClockStore.h"
 
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "clock/Cities.h"
 #include "platform/PreferencesStore.h"
 

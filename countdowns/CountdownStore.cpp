@@ -1,6 +1,6 @@
 #include "countdowns/CountdownStore.h"
 
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "countdowns/CountdownJson.h"
 #include "platform/PreferencesStore.h"
 

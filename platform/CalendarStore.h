@@ -9,6 +9,7 @@
 // may be absent. An all-day occurrence ends at the start of the day after its last day.
 #include "platform/Instant.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -43,6 +44,15 @@ struct CalendarOccurrence {
     CalendarColor color;
 };
 
+// One calendar of a store, as the user would recognise it.
+struct CalendarInfo {
+    QString name;
+    QString path;
+    CalendarColor color;
+    int events = 0;
+    int skipped = 0; // events and files that could not be read
+};
+
 enum class CalendarAccess {
     notDetermined, // the answer is pending
     restricted,
@@ -64,6 +74,11 @@ public:
     // Occurrences overlapping [start, end): start < end of the interval and end > start of the interval
     // (a zero-length occurrence at `start` counts as overlapping).
     virtual std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const = 0;
+
+    // The calendars as last loaded, in the order of their sources; empty before the first load.
+    virtual QList<CalendarInfo> calendars() const = 0;
+    // The first source that exists but cannot be read, for the user to look at; empty when none.
+    virtual QString unreadableSource() const = 0;
 
 Q_SIGNALS:
     void changed();

@@ -237,7 +237,7 @@ struct IcalCalendarStore::Snapshot {
 
     std::vector<std::shared_ptr<const FileData>> files;
     std::vector<CalendarColor> fileColors;
-    QList<IcalCalendarStore::CalendarInfo> calendars;
+    QList<CalendarInfo> calendars;
     std::vector<IndexEntry> shortIndex; // sorted by start
     std::vector<IndexEntry> longIndex;
     double maxShortLength = 0;
@@ -380,7 +380,7 @@ std::shared_ptr<Snapshot> buildSnapshot(const QStringList& sources,
     // Calendars: colour and name from the vdir files, else from the first file that has them.
     std::vector<CalendarColor> calendarColors(calendars.size());
     for (std::size_t c = 0; c < calendars.size(); ++c) {
-        IcalCalendarStore::CalendarInfo info;
+        CalendarInfo info;
         info.path = calendars[c].path;
         info.name = calendars[c].name;
         std::optional<CalendarColor> color = calendars[c].color;
@@ -747,7 +747,7 @@ void IcalCalendarStore::Snapshot::ensureBlocks(const std::vector<int>& months) c
     }
 }
 
-QList<IcalCalendarStore::CalendarInfo> IcalCalendarStore::calendars() const
+QList<CalendarInfo> IcalCalendarStore::calendars() const
 {
     return m_state->snapshot ? m_state->snapshot->calendars : QList<CalendarInfo>{};
 }

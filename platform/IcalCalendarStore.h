@@ -45,14 +45,6 @@ public:
     // The loaded index (opaque outside the store's own source).
     struct Snapshot;
 
-    struct CalendarInfo {
-        QString name;
-        QString path;
-        CalendarColor color;
-        int events = 0;
-        int skipped = 0; // events and files that could not be read
-    };
-
     explicit IcalCalendarStore(QStringList sources, QObject* parent = nullptr);
     IcalCalendarStore(QStringList sources, Options options, QObject* parent = nullptr);
     ~IcalCalendarStore() override;
@@ -63,9 +55,8 @@ public:
 
     const QStringList& sources() const { return m_sources; }
     bool isLoaded() const;
-    QList<CalendarInfo> calendars() const;
-    // The first source that exists but cannot be read, for the user to look at; empty when none.
-    QString unreadableSource() const;
+    QList<CalendarInfo> calendars() const override;
+    QString unreadableSource() const override;
 
     // Reads every source at once on the calling thread, without announcing (tools and benchmarks).
     void loadNow();

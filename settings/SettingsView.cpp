@@ -1,6 +1,6 @@
 #include "settings/SettingsView.h"
 
-#include "app/SettingsState.h"
+#include "prefs/SettingsState.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,5 +1,5 @@
 #include "app/CalendarAppLauncher.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestEnv.h"
 

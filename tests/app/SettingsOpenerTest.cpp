@@ -1,5 +1,5 @@
 #include "app/SettingsOpener.h"
-#include "app/SettingsState.h"
+#include "prefs/SettingsState.h"
 #include "settings/SettingsView.h"
 #include "tests/support/QtPrinters.h"
 

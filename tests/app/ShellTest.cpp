@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/PopoverWindow.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/StatusItem.h"

@@ -2,7 +2,7 @@
 #include "calendar/MonthDots.h"
 #include "calendar/UpcomingEvents.h"
 #include "tests/calendar/CalendarTestSupport.h"
-#include "tests/calendar/FakeCalendarStore.h"
+#include "tests/support/FakeCalendarStore.h"
 #include "tests/support/FakeTimeSource.h"
 
 #include <QSignalSpy>

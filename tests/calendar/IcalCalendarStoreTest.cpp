@@ -267,7 +267,7 @@ TEST_F(StoreTest, vdirColourAndNameThenCalendarPropertiesThenPalette)
                        "X-WR-CALNAME:Family\r\nX-APPLE-CALENDAR-COLOR:#FF0000FF\r\n"));
     writeFile(path(u"cals/plain/p.ics"_qs), calendar(vevent("UID:p\r\nDTSTART:20250313T090000Z\r\n")));
     auto store = load({path(u"cals"_qs)});
-    std::map<QString, IcalCalendarStore::CalendarInfo> byName;
+    std::map<QString, CalendarInfo> byName;
     for (const auto& c : store->calendars())
         byName.emplace(c.name, c);
     ASSERT_EQ(byName.size(), 3u);

@@ -1,5 +1,6 @@
 // `kalvix --agenda` without the rest of the application, for the end-to-end test under faketime.
-#include "app/Prefs.h"
+#include "app/SystemCalendar.h"
+#include "prefs/Prefs.h"
 #include "calendar/AgendaCommand.h"
 #include "platform/TimeSource.h"
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const bool json = app.arguments().contains(QStringLiteral("--json"));
     QTextStream out(stdout);
-    return kalvix::runAgendaCommand(json, out, kalvix::Prefs::standard(), kalvix::TimeSource::system());
+    const auto calendar = kalvix::createSystemCalendarService(kalvix::Prefs::standard(), kalvix::TimeSource::system());
+    return kalvix::runAgendaCommand(json, out, *calendar, kalvix::TimeSource::system());
 }

@@ -1,5 +1,5 @@
 #include "clock/ClockModel.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestEnv.h"

@@ -1,5 +1,5 @@
 #include "clock/WorldClockStore.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "clock/Cities.h"
 #include "tests/support/MemoryPreferencesStore.h"
 

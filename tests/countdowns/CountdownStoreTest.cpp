@@ -1,5 +1,5 @@
 #include "countdowns/CountdownStore.h"
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "countdowns/CountdownJson.h"
 #include "platform/IniPreferencesStore.h"
 #include "tests/support/MemoryPreferencesStore.h"

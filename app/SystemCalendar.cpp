@@ -1,6 +1,6 @@
-#include "calendar/SystemCalendar.h"
+#include "app/SystemCalendar.h"
 
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 #include "platform/CalendarSources.h"
 #include "platform/IcalCalendarStore.h"
 #include "platform/PreferencesStore.h"

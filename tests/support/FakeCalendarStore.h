@@ -3,6 +3,7 @@
 // set by the test, and an access request the test answers (from any thread) when it chooses.
 // Counts queries so tests can see what was recomputed.
 #include "platform/CalendarStore.h"
+#include "platform/CivilCalendar.h"
 
 #include <utility>
 
@@ -46,6 +47,11 @@ public:
         return result;
     }
     const std::vector<Interval>& queries() const { return m_queries; }
+
+    QList<CalendarInfo> calendars() const override { return m_calendars; }
+    QString unreadableSource() const override { return m_unreadable; }
+    void setCalendars(QList<CalendarInfo> calendars) { m_calendars = std::move(calendars); }
+    void setUnreadableSource(QString path) { m_unreadable = std::move(path); }
     void clearQueries() { m_queries.clear(); }
 
 private:
@@ -54,6 +60,8 @@ private:
     AccessCallback m_pendingAnswer;
     int m_requestCount = 0;
     mutable std::vector<Interval> m_queries;
+    QList<CalendarInfo> m_calendars;
+    QString m_unreadable;
 };
 
 } // namespace kalvix::test

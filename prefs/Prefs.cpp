@@ -1,4 +1,4 @@
-#include "app/Prefs.h"
+#include "prefs/Prefs.h"
 
 #include "platform/IniPreferencesStore.h"
 

@@ -1,4 +1,4 @@
-#include "app/SettingsState.h"
+#include "prefs/SettingsState.h"
 
 namespace kalvix {
 
