@@ -1,7 +1,6 @@
 #include "app/AppDelegate.h"
 
 #include "app/PopoverWindow.h"
-#include "prefs/Prefs.h"
 #include "app/SystemCalendar.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
@@ -9,6 +8,7 @@
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
 #include "popover/PopoverRoot.h"
+#include "prefs/Prefs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "app/CalendarAppLauncher.h"
 
-#include "prefs/Prefs.h"
 #include "platform/CommandRunner.h"
 #include "platform/PreferencesStore.h"
+#include "prefs/Prefs.h"
 
 #include <QCoreApplication>
 #include <QDate>

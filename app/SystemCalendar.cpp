@@ -1,9 +1,9 @@
 #include "app/SystemCalendar.h"
 
-#include "prefs/Prefs.h"
 #include "platform/CalendarSources.h"
 #include "platform/IcalCalendarStore.h"
 #include "platform/PreferencesStore.h"
+#include "prefs/Prefs.h"
 
 namespace kalvix {
 

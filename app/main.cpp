@@ -2,16 +2,16 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
-#include "prefs/Prefs.h"
 #include "app/SettingsOpener.h"
 #include "app/SystemCalendar.h"
-#include "prefs/SettingsState.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
+#include "prefs/Prefs.h"
+#include "prefs/SettingsState.h"
 
 #include <QApplication>
 #include <QCoreApplication>

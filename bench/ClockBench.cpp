@@ -1,7 +1,7 @@
 // Cost of the clock's one-second tick: the steady case (same format, title unchanged or changed) and
 // the case where a preference change forces the formatter to be rebuilt.
-#include "prefs/Prefs.h"
 #include "clock/ClockModel.h"
+#include "prefs/Prefs.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
 

@@ -3,8 +3,8 @@
 #include "calendar/CalendarService.h"
 #include "calendar/EventLabels.h"
 #include "platform/CalendarStore.h"
-#include "platform/TimeSource.h"
 #include "platform/SystemZone.h"
+#include "platform/TimeSource.h"
 
 #include <QDateTime>
 #include <QEventLoop>

@@ -1,9 +1,9 @@
 #include "clock/ClockModel.h"
 
-#include "prefs/Prefs.h"
 #include "platform/PreferencesStore.h"
 #include "platform/SystemZone.h"
 #include "platform/TimeSource.h"
+#include "prefs/Prefs.h"
 
 #include <QTimer>
 

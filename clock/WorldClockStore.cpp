@@ -1,8 +1,8 @@
 #include "clock/WorldClockStore.h"
 
-#include "prefs/Prefs.h"
 #include "clock/Cities.h"
 #include "platform/PreferencesStore.h"
+#include "prefs/Prefs.h"
 
 namespace kalvix {
 

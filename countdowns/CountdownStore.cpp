@@ -1,8 +1,8 @@
 #include "countdowns/CountdownStore.h"
 
-#include "prefs/Prefs.h"
 #include "countdowns/CountdownJson.h"
 #include "platform/PreferencesStore.h"
+#include "prefs/Prefs.h"
 
 namespace kalvix {
 

@@ -1,6 +1,6 @@
 #include "clock/WorldClockStore.h"
-#include "prefs/Prefs.h"
 #include "clock/Cities.h"
+#include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 
 #include <QSignalSpy>

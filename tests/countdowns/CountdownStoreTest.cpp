@@ -1,7 +1,7 @@
 #include "countdowns/CountdownStore.h"
-#include "prefs/Prefs.h"
 #include "countdowns/CountdownJson.h"
 #include "platform/IniPreferencesStore.h"
+#include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestApplication.h"
 
