@@ -3,12 +3,14 @@
 #include "app/PopoverWindow.h"
 #include "app/SystemCalendar.h"
 #include "clock/ClockModel.h"
+#include "context/AppContext.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
 #include "popover/PopoverRoot.h"
 #include "prefs/Prefs.h"
+#include "prefs/SettingsState.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,10 +22,11 @@
 
 namespace kalvix {
 
-AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* parent)
+AppDelegate::AppDelegate(QStringList arguments, AppContext& context, MakeStatusItem makeStatusItem, QObject* parent)
     : QObject(parent)
     , m_arguments(std::move(arguments))
-    , m_services(std::move(services))
+    , m_context(context)
+    , m_makeStatusItem(std::move(makeStatusItem))
     , m_popover(std::make_unique<PopoverWindow>())
 {
 }
@@ -63,21 +66,20 @@ void AppDelegate::registerLoginItemOnce(PreferencesStore& prefs, LoginItems& log
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    Prefs::registerDefaults(m_services.prefs);
-    registerLoginItemOnce(m_services.prefs, m_services.loginItems);
+    Prefs::registerDefaults(m_context.prefs);
+    registerLoginItemOnce(m_context.prefs, m_context.loginItems);
 
-    m_statusItem = m_services.makeStatusItem ? m_services.makeStatusItem() : nullptr;
+    m_statusItem = m_makeStatusItem ? m_makeStatusItem() : nullptr;
     if (m_statusItem) {
         connect(m_statusItem.get(), &StatusItem::activated, this, &AppDelegate::togglePopover);
         connect(m_statusItem.get(), &StatusItem::settingsRequested, this, [this] {
-            if (m_services.openSettings)
-                m_services.openSettings();
+            m_context.actions.openSettings(SettingsTab::general);
         });
-        connect(m_statusItem.get(), &StatusItem::quitRequested, qApp, &QCoreApplication::quit);
+        connect(m_statusItem.get(), &StatusItem::quitRequested, this, [this] { m_context.actions.quit(); });
     }
 
     const QFont font = titleFont();
-    ClockModel& model = clock();
+    ClockModel& model = m_context.clock;
     const auto showTitle = [this, font](const QString& title) {
         if (m_statusItem)
             m_statusItem->setTitle(title, font, titleBaselineOffset);
@@ -86,12 +88,12 @@ void AppDelegate::applicationDidFinishLaunching()
     m_titleSink = connect(&model, &ClockModel::menuBarTitleChanged, this, showTitle);
     showTitle(model.menuBarTitle()); // the current title at once, never an empty item
 
-    m_popover->setContent(new PopoverRoot(model, calendarService()));
+    m_popover->setContent(new PopoverRoot(m_context));
 
     handleSnapshotModeIfNeeded();
 
-    if (m_arguments.contains(QStringLiteral("--open-settings")) && m_services.openSettings)
-        m_services.openSettings();
+    if (m_arguments.contains(QStringLiteral("--open-settings")))
+        m_context.actions.openSettings(SettingsTab::general);
 }
 
 void AppDelegate::togglePopover(QPoint anchor)
@@ -111,22 +113,21 @@ void AppDelegate::handleSnapshotModeIfNeeded()
     if (at < 0 || at + 1 >= m_arguments.size())
         return;
     const QString folder = m_arguments.at(at + 1);
-    QTimer::singleShot(2500, qApp, [folder] {
-        renderSnapshots(folder);
-        QCoreApplication::quit();
+    QTimer::singleShot(2500, this, [this, folder] {
+        renderSnapshots(m_context, folder);
+        m_context.actions.quit();
     });
 }
 
-void AppDelegate::renderSnapshots(const QString& folder)
+void AppDelegate::renderSnapshots(AppContext& context, const QString& folder)
 {
     const struct {
         const char* name;
         int width;
     } layouts[] = {{"standard.png", 640}, {"compact.png", 300}};
-    CalendarService& calendar = calendarService();
-    calendar.setDisplayedMonth(clock().now());
+    context.calendar.setDisplayedMonth(context.clock.now());
     for (const auto& layout : layouts) {
-        PopoverRoot content(clock(), calendar);
+        PopoverRoot content(context);
         content.setFixedWidth(layout.width);
         content.adjustSize();
         QImage image(content.size() * 2, QImage::Format_ARGB32_Premultiplied);

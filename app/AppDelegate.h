@@ -21,19 +21,16 @@ class LoginItems;
 class PopoverWindow;
 class PreferencesStore;
 class StatusItem;
+struct AppContext;
 
 class AppDelegate final : public QObject {
     Q_OBJECT
 public:
-    struct Services {
-        PreferencesStore& prefs;
-        LoginItems& loginItems;
-        // Makes the status item; the real one talks to the desktop, tests give their own.
-        std::function<std::unique_ptr<StatusItem>()> makeStatusItem;
-        std::function<void()> openSettings;
-    };
+    // Makes the status item; the real one talks to the desktop, tests give their own.
+    using MakeStatusItem = std::function<std::unique_ptr<StatusItem>()>;
 
-    AppDelegate(QStringList arguments, Services services, QObject* parent = nullptr);
+    // `context` must outlive the delegate.
+    AppDelegate(QStringList arguments, AppContext& context, MakeStatusItem makeStatusItem, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
@@ -42,9 +39,11 @@ public:
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PopoverWindow* popover() const { return m_popover.get(); }
 
-    // The one clock of the process.
+    // The process's clock and calendar service over the system clock and the user's own preferences and
+    // calendars, made on first use and never released. Only main's context uses them; everything else is
+    // handed the context's.
     static ClockModel& clock();
-    // The one calendar service of the process, over the user's calendars; loading starts when it is made.
+    // Loading of the calendars starts when it is made.
     static CalendarService& calendarService();
     // The status item's font: the desktop's UI font at 14.5 pt, medium weight.
     static QFont titleFont();
@@ -54,13 +53,14 @@ public:
     static void registerLoginItemOnce(PreferencesStore& prefs, LoginItems& loginItems);
 
     // Renders the popover's content at the two layout widths into `folder` as PNG files.
-    static void renderSnapshots(const QString& folder);
+    static void renderSnapshots(AppContext& context, const QString& folder);
 
 private:
     void handleSnapshotModeIfNeeded();
 
     QStringList m_arguments;
-    Services m_services;
+    AppContext& m_context;
+    MakeStatusItem m_makeStatusItem;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PopoverWindow> m_popover;
     QMetaObject::Connection m_titleSink;

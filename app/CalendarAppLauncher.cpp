@@ -82,23 +82,13 @@ QString twoDigits(int n)
 
 } // namespace
 
-Environment Environment::standard()
+Environment Environment::standard(PreferencesStore* preferences)
 {
     Environment env;
     env.calendarAppId = [] { return platform::defaultApplication(kCalendarMimeType); };
     env.applicationDirs = [] { return platform::applicationDirs(); };
-    env.preferences = &Prefs::standard();
+    env.preferences = preferences;
     return env;
-}
-
-void open(Instant day)
-{
-    open(day, Environment::standard());
-}
-
-void open()
-{
-    open(Environment::standard());
 }
 
 void open(Instant day, const Environment& env)

@@ -36,8 +36,8 @@ class PreferencesStore;
 
 namespace CalendarAppLauncher {
 
-// Where the launcher looks. standard() is the desktop's: xdg-mime, the XDG data folders and
-// Prefs::standard(); tests build their own.
+// Where the launcher looks. standard() is the desktop's: xdg-mime, the XDG data folders and the given
+// preferences; tests build their own.
 struct Environment {
     // The desktop file id of the calendar application; called off the main thread.
     std::function<std::optional<QString>()> calendarAppId;
@@ -48,11 +48,9 @@ struct Environment {
     // stays open); one that ends earlier is judged by its exit status.
     std::chrono::milliseconds settleTime{3000};
 
-    static Environment standard();
+    static Environment standard(PreferencesStore* preferences);
 };
 
-void open(Instant day);
-void open();
 void open(Instant day, const Environment& env);
 void open(const Environment& env);
 

@@ -1,7 +1,6 @@
 #include "app/SettingsOpener.h"
 
 #include "prefs/SettingsState.h"
-#include "settings/SettingsView.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,24 +8,23 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-namespace kalvix::SettingsOpener {
+namespace kalvix {
 namespace {
 
-QWidget* g_window = nullptr;
-
-QWidget* makeWindow()
+std::unique_ptr<QWidget> makeWindow(const SettingsOpener::MakeContent& makeContent)
 {
-    auto* window = new QWidget(nullptr,
-                               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                                   Qt::WindowMinimizeButtonHint);
+    auto window = std::make_unique<QWidget>(nullptr,
+                                            Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
     window->setWindowTitle(QStringLiteral("Kalvix Settings"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     // Kalvix lives in the status area: closing its only window must not end it.
     window->setAttribute(Qt::WA_QuitOnClose, false);
-    auto* layout = new QVBoxLayout(window);
+    auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new SettingsView(SettingsState::shared(), window));
-    window->setFixedSize(SettingsView::kWidth, SettingsView::kHeight);
+    layout->addWidget(makeContent(window.get()));
+    window->adjustSize();
+    window->setFixedSize(window->size());
     // The content is centred: the frame the window manager adds is not known before the first showing.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window->setGeometry(
@@ -36,20 +34,23 @@ QWidget* makeWindow()
 
 } // namespace
 
-void open(SettingsTab tab)
+SettingsOpener::SettingsOpener(SettingsState& state, MakeContent makeContent)
+    : m_state(state)
+    , m_makeContent(std::move(makeContent))
 {
-    SettingsState::shared().setTab(tab);
-    if (!g_window)
-        g_window = makeWindow();
-    g_window->setWindowState(g_window->windowState() & ~Qt::WindowMinimized);
-    g_window->show();
-    g_window->raise();
-    g_window->activateWindow();
 }
 
-QWidget* window()
+SettingsOpener::~SettingsOpener() = default;
+
+void SettingsOpener::open(SettingsTab tab)
 {
-    return g_window;
+    m_state.setTab(tab);
+    if (!m_window)
+        m_window = makeWindow(m_makeContent);
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
-} // namespace kalvix::SettingsOpener
+} // namespace kalvix

@@ -2,12 +2,11 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
-#include "app/SettingsOpener.h"
 #include "app/SystemCalendar.h"
+#include "app/SystemContext.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
-#include "platform/LoginItems.h"
-#include "platform/PreferencesStore.h"
+#include "platform/DisplayProbe.h"
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
 #include "prefs/Prefs.h"
@@ -16,9 +15,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QFileInfo>
 #include <QTextStream>
-
-#include <memory>
 
 using namespace kalvix;
 
@@ -71,6 +69,95 @@ int toggle(int argc, char** argv)
     return 0;
 }
 
+int agenda(int argc, char** argv, bool json)
+{
+    QCoreApplication app(argc, argv);
+    const auto calendar = createSystemCalendarService(Prefs::standard(), TimeSource::system());
+    return runAgendaCommand(json, out(), *calendar, TimeSource::system());
+}
+
+bool waylandReachable()
+{
+    const QString socket = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (socket.isEmpty())
+        return false;
+    return socket.startsWith(u'/') || QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + socket);
+}
+
+bool x11Reachable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && platform::canConnectToX11Display();
+}
+
+// Whether Qt can open a window here. Without this check Qt aborts with a message about reinstalling.
+bool hasDisplay()
+{
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (chosen.isEmpty())
+        return waylandReachable() || x11Reachable();
+    // The user's choice of platforms, tried in order by Qt: one that works is enough. Platforms that need
+    // no display server (offscreen, vnc, ...) are Qt's to judge.
+    for (const QString& platform : chosen.split(u';', Qt::SkipEmptyParts)) {
+        const bool needsX11 = platform.startsWith(u"xcb");
+        const bool needsWayland = platform.startsWith(u"wayland");
+        if ((!needsX11 && !needsWayland) || (needsX11 && x11Reachable()) || (needsWayland && waylandReachable()))
+            return true;
+    }
+    return false;
+}
+
+// Without a display Kalvix cannot show anything itself, but a running Kalvix may take the request.
+int withoutDisplay(int argc, char** argv, const CommandLine& cl)
+{
+    QCoreApplication app(argc, argv);
+    if (cl.openSettings && InstanceBus::call(QStringLiteral("ShowSettings")))
+        return 0;
+    err() << "kalvix: no display to show the clock on (DISPLAY and WAYLAND_DISPLAY are not set, or the display "
+             "cannot be reached). Without one, kalvix --print-title, --follow and --agenda still work."
+          << Qt::endl;
+    return 1;
+}
+
+int runStatusItem(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kalvix"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kalvix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppDelegate* delegate = nullptr;
+    SystemContext* system = nullptr;
+    InstanceBus instance({[&] {
+                              if (delegate)
+                                  delegate->togglePopover();
+                          },
+                          [&] {
+                              if (system)
+                                  system->context().actions.openSettings(SettingsTab::general);
+                          },
+                          [] { return AppDelegate::clock().menuBarTitle(); }});
+    if (!instance.claim()) {
+        if (QDBusConnection::sessionBus().isConnected()) {
+            // Another Kalvix owns the session: hand it the request and leave its item alone.
+            if (cl.openSettings)
+                return InstanceBus::call(QStringLiteral("ShowSettings")) ? 0 : 1;
+            err() << "kalvix: already running (use --toggle or --open-settings to talk to it)" << Qt::endl;
+            return 0;
+        }
+        err() << "kalvix: no session bus: the clock can only dock into an X11 tray, and --toggle and a second "
+                 "kalvix cannot reach this one"
+              << Qt::endl;
+    }
+
+    SystemContext systemContext;
+    system = &systemContext;
+    AppDelegate appDelegate(arguments, systemContext.context(), [] { return StatusItem::create(); });
+    delegate = &appDelegate;
+    appDelegate.applicationDidFinishLaunching();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -90,43 +177,13 @@ int main(int argc, char** argv)
     }
     if (cl.json && !cl.agenda)
         err() << "kalvix: --json only applies to --agenda (ignored)" << Qt::endl;
-    if (cl.agenda) {
-        QCoreApplication app(argc, argv);
-        const auto calendar = createSystemCalendarService(Prefs::standard(), TimeSource::system());
-        return runAgendaCommand(cl.json, out(), *calendar, TimeSource::system());
-    }
+    if (cl.agenda)
+        return agenda(argc, argv, cl.json);
     if (cl.printTitle || cl.follow)
         return printTitle(argc, argv, cl.follow);
     if (cl.toggle)
         return toggle(argc, argv);
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kalvix"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kalvix"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    AppDelegate* delegate = nullptr;
-    const auto openSettings = [] { SettingsOpener::open(SettingsTab::general); };
-    InstanceBus instance({[&] {
-                              if (delegate)
-                                  delegate->togglePopover();
-                          },
-                          openSettings,
-                          [] { return AppDelegate::clock().menuBarTitle(); }});
-    if (!instance.claim() && QDBusConnection::sessionBus().isConnected()) {
-        // Another Kalvix owns the session: hand it the request and leave its item alone.
-        if (cl.openSettings)
-            return InstanceBus::call(QStringLiteral("ShowSettings")) ? 0 : 1;
-        err() << "kalvix: already running (use --toggle or --open-settings to talk to it)" << Qt::endl;
-        return 0;
-    }
-
-    XdgAutostart autostart(XdgAutostart::defaultEntryPath(), QCoreApplication::applicationFilePath());
-    AppDelegate appDelegate(
-        arguments,
-        AppDelegate::Services{Prefs::standard(), autostart, [] { return StatusItem::create(); }, openSettings});
-    delegate = &appDelegate;
-    appDelegate.applicationDidFinishLaunching();
-    return app.exec();
+    if (!hasDisplay())
+        return withoutDisplay(argc, argv, cl);
+    return runStatusItem(argc, argv, arguments, cl);
 }

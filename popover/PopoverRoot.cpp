@@ -1,6 +1,7 @@
 #include "popover/PopoverRoot.h"
 
 #include "clock/ClockModel.h"
+#include "context/AppContext.h"
 #include "platform/DateFormat.h"
 
 #include <QLabel>
@@ -8,11 +9,11 @@
 
 namespace kalvix {
 
-PopoverRoot::PopoverRoot(ClockModel& clock, CalendarService& calendar, QWidget* parent)
+PopoverRoot::PopoverRoot(AppContext& context, QWidget* parent)
     : QWidget(parent)
     , m_time(new QLabel(this))
 {
-    Q_UNUSED(calendar); // the month grid and event lists will read it
+    ClockModel& clock = context.clock;
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     QFont big = m_time->font();

@@ -8,13 +8,13 @@ class QLabel;
 
 namespace kalvix {
 
-class CalendarService;
-class ClockModel;
+struct AppContext;
 
 class PopoverRoot final : public QWidget {
     Q_OBJECT
 public:
-    PopoverRoot(ClockModel& clock, CalendarService& calendar, QWidget* parent = nullptr);
+    // `context` must outlive the view.
+    explicit PopoverRoot(AppContext& context, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;

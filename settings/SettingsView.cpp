@@ -1,5 +1,6 @@
 #include "settings/SettingsView.h"
 
+#include "context/AppContext.h"
 #include "prefs/SettingsState.h"
 
 #include <QLabel>
@@ -25,9 +26,9 @@ QString titleOf(SettingsTab tab)
 
 } // namespace
 
-SettingsView::SettingsView(SettingsState& state, QWidget* parent)
+SettingsView::SettingsView(AppContext& context, QWidget* parent)
     : QWidget(parent)
-    , m_section(new QLabel(titleOf(state.tab()), this))
+    , m_section(new QLabel(titleOf(context.settingsState.tab()), this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -41,7 +42,9 @@ SettingsView::SettingsView(SettingsState& state, QWidget* parent)
     layout->addStretch();
     setFixedSize(kWidth, kHeight);
 
-    connect(&state, &SettingsState::tabChanged, this, [this](SettingsTab tab) { m_section->setText(titleOf(tab)); });
+    connect(&context.settingsState, &SettingsState::tabChanged, this, [this](SettingsTab tab) {
+        m_section->setText(titleOf(tab));
+    });
 }
 
 QString SettingsView::sectionTitle() const

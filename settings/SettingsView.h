@@ -7,13 +7,13 @@ class QLabel;
 
 namespace kalvix {
 
-class SettingsState;
+struct AppContext;
 
 class SettingsView final : public QWidget {
     Q_OBJECT
 public:
-    // `state` must outlive the view.
-    explicit SettingsView(SettingsState& state, QWidget* parent = nullptr);
+    // `context` must outlive the view.
+    explicit SettingsView(AppContext& context, QWidget* parent = nullptr);
 
     static constexpr int kWidth = 480;
     static constexpr int kHeight = 560;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "tests/support/TestApplication.h"
+#include "tests/support/TestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +22,19 @@ QApplication& app()
     return test::testApplication<QApplication>();
 }
 
-// The window is process-wide, so the opener's whole life is one test in this executable.
 TEST(SettingsOpener, makesOneWindowAndShowsItWhereTheUserLeftIt)
 {
     app();
-    EXPECT_EQ(SettingsOpener::window(), nullptr);
-    QSignalSpy tabs(&SettingsState::shared(), &SettingsState::tabChanged);
+    test::TestContext fakes;
+    SettingsOpener opener(fakes.settingsState,
+                          [&](QWidget* window) { return new SettingsView(fakes.context(), window); });
+    EXPECT_EQ(opener.window(), nullptr);
+    QSignalSpy tabs(&fakes.settingsState, &SettingsState::tabChanged);
 
-    SettingsOpener::open(SettingsTab::countdowns);
-    QWidget* window = SettingsOpener::window();
+    opener.open(SettingsTab::countdowns);
+    QWidget* window = opener.window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(SettingsState::shared().tab(), SettingsTab::countdowns);
+    EXPECT_EQ(fakes.settingsState.tab(), SettingsTab::countdowns);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kalvix Settings"));
     EXPECT_EQ(window->size(), QSize(480, 560));
@@ -46,8 +49,8 @@ TEST(SettingsOpener, makesOneWindowAndShowsItWhereTheUserLeftIt)
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->sectionTitle(), QStringLiteral("Countdowns"));
 
-    SettingsOpener::open(SettingsTab::countdowns);
-    EXPECT_EQ(SettingsOpener::window(), window);
+    opener.open(SettingsTab::countdowns);
+    EXPECT_EQ(opener.window(), window);
     int settingsWindows = 0;
     for (const QWidget* w : QApplication::topLevelWidgets())
         settingsWindows += w->windowTitle() == QStringLiteral("Kalvix Settings") ? 1 : 0;
@@ -59,14 +62,14 @@ TEST(SettingsOpener, makesOneWindowAndShowsItWhereTheUserLeftIt)
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
 
-    SettingsOpener::open(SettingsTab::worldClocks);
-    EXPECT_EQ(SettingsOpener::window(), window);
+    opener.open(SettingsTab::worldClocks);
+    EXPECT_EQ(opener.window(), window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->pos(), left);
     EXPECT_EQ(view->sectionTitle(), QStringLiteral("World Clocks"));
 
     window->showMinimized();
-    SettingsOpener::open(SettingsTab::general);
+    opener.open(SettingsTab::general);
     EXPECT_FALSE(window->isMinimized());
     EXPECT_EQ(view->sectionTitle(), QStringLiteral("General"));
 }

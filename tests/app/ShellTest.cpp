@@ -7,10 +7,10 @@
 #include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestApplication.h"
+#include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,25 +18,6 @@ using namespace kalvix;
 using kalvix::test::MemoryPreferencesStore;
 
 namespace {
-
-class CountingLoginItems final : public LoginItems {
-public:
-    explicit CountingLoginItems(bool succeed)
-        : m_succeed(succeed)
-    {
-    }
-    bool registerApp() override
-    {
-        ++registrations;
-        return m_succeed;
-    }
-    bool unregisterApp() override { return true; }
-    bool isEnabled() const override { return false; }
-    int registrations = 0;
-
-private:
-    bool m_succeed;
-};
 
 class RecordingStatusItem final : public StatusItem {
 public:
@@ -92,7 +73,8 @@ TEST(CommandLine, snapshotTakesTheFirstFolderAndNeedsOne)
 TEST(LoginItem, triedExactlyOnceAcrossLaunchesEvenWhenRegistrationFails)
 {
     MemoryPreferencesStore prefs;
-    CountingLoginItems failing(false);
+    test::RecordingLoginItems failing;
+    failing.succeed = false;
     AppDelegate::registerLoginItemOnce(prefs, failing);
     AppDelegate::registerLoginItemOnce(prefs, failing);
     EXPECT_EQ(failing.registrations, 1);
@@ -100,7 +82,7 @@ TEST(LoginItem, triedExactlyOnceAcrossLaunchesEvenWhenRegistrationFails)
 
     MemoryPreferencesStore fresh;
     fresh.simulateExternalEdit({{PrefKey::didRegisterLoginItem, QStringLiteral("true")}});
-    CountingLoginItems ok(true);
+    test::RecordingLoginItems ok;
     AppDelegate::registerLoginItemOnce(fresh, ok);
     EXPECT_EQ(ok.registrations, 0);
 }
@@ -121,30 +103,29 @@ TEST(PopoverPlacement, belowTheAnchorInsideTheScreen)
 TEST(AppDelegate, launchShowsTheTitleAtOnceAndOpensSettingsOnlyOnTheExactArgument)
 {
     app();
-    test::ScopedEnv config("XDG_CONFIG_HOME", QTemporaryDir().path().toLocal8Bit().constData());
-    MemoryPreferencesStore prefs;
-    CountingLoginItems login(true);
+    test::TestContext fakes(Instant{test::utcSeconds(2026, 7, 5, 14, 5, 9)});
     RecordingStatusItem* item = nullptr;
-    int settingsOpened = 0;
-    AppDelegate::Services services{prefs,
-                                   login,
-                                   [&] {
-                                       auto made = std::make_unique<RecordingStatusItem>();
-                                       item = made.get();
-                                       return made;
-                                   },
-                                   [&] { ++settingsOpened; }};
+    const auto makeItem = [&] {
+        auto made = std::make_unique<RecordingStatusItem>();
+        item = made.get();
+        return made;
+    };
     {
-        AppDelegate delegate({QStringLiteral("kalvix"), QStringLiteral("--open-settings=yes")}, services);
+        AppDelegate delegate(
+            {QStringLiteral("kalvix"), QStringLiteral("--open-settings=yes")}, fakes.context(), makeItem);
         delegate.applicationDidFinishLaunching();
         ASSERT_NE(item, nullptr);
         ASSERT_FALSE(item->titles.isEmpty());
-        EXPECT_EQ(item->titles.first(), AppDelegate::clock().menuBarTitle());
+        EXPECT_EQ(item->titles.first(), QStringLiteral("Sun, 5 Jul 2026 15:05"));
         EXPECT_DOUBLE_EQ(item->lastFont.pointSizeF(), 14.5);
         EXPECT_EQ(item->lastFont.weight(), QFont::Medium);
         EXPECT_DOUBLE_EQ(item->lastOffset, 0.5);
-        EXPECT_EQ(settingsOpened, 0);
-        EXPECT_EQ(login.registrations, 1);
+        EXPECT_TRUE(fakes.actions.settingsTabs.empty());
+        EXPECT_EQ(fakes.loginItems.registrations, 1);
+
+        // The title follows the context's clock.
+        fakes.advance(60);
+        EXPECT_EQ(item->titles.last(), QStringLiteral("Sun, 5 Jul 2026 15:06"));
 
         // The status item's click toggles the same popover window, content kept between showings.
         QWidget* content = delegate.popover()->content();
@@ -153,9 +134,15 @@ TEST(AppDelegate, launchShowsTheTitleAtOnceAndOpensSettingsOnlyOnTheExactArgumen
         Q_EMIT item->activated(QPoint(100, 10));
         EXPECT_FALSE(delegate.popover()->isShown());
         EXPECT_EQ(delegate.popover()->content(), content);
+
+        // The item's menu goes through the shell's actions.
+        Q_EMIT item->settingsRequested();
+        Q_EMIT item->quitRequested();
+        EXPECT_EQ(fakes.actions.settingsTabs, std::vector<SettingsTab>{SettingsTab::general});
+        EXPECT_EQ(fakes.actions.quits, 1);
     }
-    AppDelegate second({QStringLiteral("kalvix"), QStringLiteral("--open-settings")}, services);
+    AppDelegate second({QStringLiteral("kalvix"), QStringLiteral("--open-settings")}, fakes.context(), makeItem);
     second.applicationDidFinishLaunching();
-    EXPECT_EQ(settingsOpened, 1);
-    EXPECT_EQ(login.registrations, 1); // not again on a later launch
+    EXPECT_EQ(fakes.actions.settingsTabs.size(), 2u);
+    EXPECT_EQ(fakes.loginItems.registrations, 1); // not again on a later launch
 }

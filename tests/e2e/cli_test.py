@@ -94,6 +94,16 @@ def main():
     check(no_instance.returncode == 1 and "cannot toggle" in no_instance.stderr,
           "--toggle without a running Kalvix says so: %r" % no_instance.stderr.strip())
 
+    # No display: a clear message and a failure status, never Qt's abort; the same for a display that is named
+    # but cannot be reached.
+    headless = {k: v for k, v in base_env.items() if k != "QT_QPA_PLATFORM"}
+    for display, what in ((None, "no display"), (":97", "an unreachable display")):
+        env = dict(headless, DISPLAY=display) if display else headless
+        for args in ([], ["--open-settings"]):
+            started = subprocess.run([kalvix] + args, env=env, capture_output=True, text=True, timeout=30)
+            check(started.returncode == 1 and "no display" in started.stderr,
+                  "%s %s: exit %d, %r" % (what, " ".join(args) or "start", started.returncode, started.stderr.strip()))
+
     shutil.rmtree(home, ignore_errors=True)
     print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 

@@ -36,17 +36,21 @@ def check(condition, what):
     return condition
 
 
-def popover_visible():
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Kalvix Calendar$"],
+def window_visible(name):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % name],
                            capture_output=True, text=True)
     return found.returncode == 0 and found.stdout.strip() != ""
 
 
-def wait_visible(want, seconds=5):
+def popover_visible():
+    return window_visible("Kalvix Calendar")
+
+
+def wait_visible(want, seconds=5, name="Kalvix Calendar"):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         pump(0.1)
-        if popover_visible() == want:
+        if window_visible(name) == want:
             return True
     return False
 
@@ -134,6 +138,12 @@ def main():
                                  text=True, timeout=20)
         check(printed.returncode == 0 and re.fullmatch(r"\w+ \d\d-\d\d \d\d:\d\d:\d\d\n", printed.stdout) is not None,
               "--print-title works without a display: %r" % printed.stdout)
+
+        opened = subprocess.run([args.kalvix, "--open-settings"], env=dict(env, DISPLAY=""), capture_output=True,
+                                text=True, timeout=20)
+        check(opened.returncode == 0, "--open-settings from a shell without a display asks the running Kalvix: %r"
+              % opened.stderr.strip())
+        check(wait_visible(True, name="Kalvix Settings"), "the running Kalvix shows its Settings window")
 
         with open(conf + ".new", "w") as f:
             f.write("[General]\nshowSeconds=false\ntimeStyle=2\ndateStyle=1\nshowYear=false\n")

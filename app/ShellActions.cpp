@@ -1,0 +1,42 @@
+#include "app/ShellActions.h"
+
+#include "app/SettingsOpener.h"
+#include "platform/CommandRunner.h"
+
+#include <QCoreApplication>
+
+namespace kalvix {
+
+ShellActions::ShellActions(CalendarAppLauncher::Environment launcher, SettingsOpener& settings)
+    : m_launcher(std::move(launcher))
+    , m_settings(settings)
+{
+}
+
+void ShellActions::openCalendarApp(Instant day)
+{
+    CalendarAppLauncher::open(day, m_launcher);
+}
+
+void ShellActions::openCalendarApp()
+{
+    CalendarAppLauncher::open(m_launcher);
+}
+
+void ShellActions::openSettings(SettingsTab tab)
+{
+    m_settings.open(tab);
+}
+
+void ShellActions::openFolder(const QString& path)
+{
+    // A failure to start the opener is not shown: the denied message already names the problem.
+    platform::startDetached({QStringLiteral("xdg-open"), path}, QString());
+}
+
+void ShellActions::quit()
+{
+    QCoreApplication::quit();
+}
+
+} // namespace kalvix

@@ -1,0 +1,33 @@
+#include "app/SystemContext.h"
+
+#include "app/AppDelegate.h"
+#include "clock/WorldClockStore.h"
+#include "countdowns/CountdownStore.h"
+#include "platform/TimeSource.h"
+#include "prefs/Prefs.h"
+#include "prefs/SettingsState.h"
+#include "settings/SettingsView.h"
+
+#include <QCoreApplication>
+
+namespace kalvix {
+
+SystemContext::SystemContext()
+    : m_autostart(XdgAutostart::defaultEntryPath(), QCoreApplication::applicationFilePath())
+    , m_settingsOpener(SettingsState::shared(), [this](QWidget* window) { return new SettingsView(m_context, window); })
+    , m_actions(CalendarAppLauncher::Environment::standard(&Prefs::standard()), m_settingsOpener)
+    , m_context{Prefs::standard(),
+                TimeSource::system(),
+                AppDelegate::clock(),
+                AppDelegate::calendarService(),
+                WorldClockStore::shared(),
+                CountdownStore::shared(),
+                SettingsState::shared(),
+                m_autostart,
+                m_actions}
+{
+}
+
+SystemContext::~SystemContext() = default;
+
+} // namespace kalvix
