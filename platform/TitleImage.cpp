@@ -47,7 +47,7 @@ qreal tabularTextWidth(const QString& text, const QFont& font)
     return width;
 }
 
-void paintTabularText(QPainter& painter, qreal x, qreal baselineY, const QString& text, const QFont& font)
+QPainterPath tabularTextPath(qreal x, qreal baselineY, const QString& text, const QFont& font)
 {
     const QFontMetricsF fm(font);
     const qreal cell = digitCell(fm);
@@ -64,6 +64,13 @@ void paintTabularText(QPainter& painter, qreal x, qreal baselineY, const QString
             x += cell;
         }
     });
+    return path;
+}
+
+void paintTabularText(QPainter& painter, qreal x, qreal baselineY, const QString& text, const QFont& font)
+{
+    const QFontMetricsF fm(font);
+    const QPainterPath path = tabularTextPath(x, baselineY, text, font);
     // A halo in the opposite lightness keeps the text legible whatever the panel's colour.
     const QColor ink = painter.pen().color();
     const QColor halo = ink.lightness() > 128 ? QColor(0, 0, 0, 150) : QColor(255, 255, 255, 170);

@@ -13,6 +13,9 @@ namespace kalvix::platform {
 // Width in pixels that `text` takes in `font` with tabular digits.
 qreal tabularTextWidth(const QString& text, const QFont& font);
 
+// The outline of `text` with tabular digits, on the baseline at `baselineY`, starting at x.
+class QPainterPath tabularTextPath(qreal x, qreal baselineY, const QString& text, const QFont& font);
+
 // Paints `text` with tabular digits in the painter's pen colour, on the baseline at `baselineY`,
 // starting at x, with a thin halo of the opposite lightness.
 void paintTabularText(class QPainter& painter, qreal x, qreal baselineY, const QString& text, const QFont& font);
