@@ -1,7 +1,9 @@
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestApplication.h"
 #include "tests/support/TestContext.h"
+#include "tests/support/TestEnv.h"
 #include "ui/ClockFollower.h"
+#include "ui/ClockTip.h"
 #include "ui/ColorRoles.h"
 #include "ui/PlainButton.h"
 #include "ui/PreferenceBinding.h"
@@ -273,4 +275,20 @@ TEST(PlainButton, clicksByMouseOrKeyboardAndNamesItselfForScreenReaders)
     EXPECT_EQ(next->accessibleName(), QStringLiteral("Next month"));
     EXPECT_EQ(link->text(), QStringLiteral("Edit"));
     EXPECT_GE(next->sizeHint().width(), 10);
+}
+
+TEST(ClockTip, namesTheWayOfTheDesktopInUseAndStaysGeneralElsewhere)
+{
+    EXPECT_TRUE(hideSystemClockAdvice(QStringLiteral("ubuntu:GNOME")).contains(QStringLiteral("Tweaks")));
+    EXPECT_TRUE(hideSystemClockAdvice(QStringLiteral("KDE")).contains(QStringLiteral("Digital Clock")));
+    EXPECT_TRUE(hideSystemClockAdvice(QStringLiteral("XFCE")).contains(QStringLiteral("Remove.")));
+    EXPECT_TRUE(hideSystemClockAdvice(QStringLiteral("MATE")).contains(QStringLiteral("Remove From Panel")));
+    const QString general = hideSystemClockAdvice(QString());
+    EXPECT_EQ(hideSystemClockAdvice(QStringLiteral("sway")), general);
+    EXPECT_FALSE(general.contains(QStringLiteral("System Settings"))) << "no other platform's settings";
+    test::ScopedEnv desktop("XDG_CURRENT_DESKTOP", "X-Unknown:xfce");
+    EXPECT_EQ(clockTipText(),
+              QStringLiteral("Kalvix is your clock now. Remove the system clock: right-click the "
+                             "panel\u2019s clock \u2192 Remove."));
+    EXPECT_TRUE(generalFooterText().startsWith(QStringLiteral("Home city drives the sunrise and sunset times. Tip: ")));
 }
