@@ -31,17 +31,37 @@ KnownApp knownApp(const DesktopEntry& app)
     return KnownApp::other;
 }
 
+void startDetached(const Environment& env, const QStringList& command, const QString& workingDirectory)
+{
+    if (env.startDetached)
+        env.startDetached(command, workingDirectory); // the outcome is ignored
+    else
+        platform::startDetached(command, workingDirectory);
+}
+
 void launchPlain(const Environment& env)
 {
     const std::optional<DesktopEntry> app = calendarApp(env);
     if (!app)
         return;
     if (const std::optional<QStringList> command = app->command())
-        platform::startDetached(*command, app->workingDirectory); // the outcome is ignored
+        startDetached(env, *command, app->workingDirectory);
+}
+
+void runInBackground(const Environment& env, std::function<void()> work)
+{
+    if (env.runInBackground)
+        env.runInBackground(std::move(work));
+    else
+        QThreadPool::globalInstance()->start(std::move(work));
 }
 
 void postPlainOpen(const Environment& env)
 {
+    if (env.postToMain) {
+        env.postToMain([env] { open(env); });
+        return;
+    }
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return; // no main loop to run the fallback on
@@ -51,7 +71,9 @@ void postPlainOpen(const Environment& env)
 
 void runDayCommand(const Environment& env, const QStringList& command, const QString& workingDirectory)
 {
-    const platform::RunOutcome outcome = platform::runAndWait(command, workingDirectory, env.settleTime);
+    const platform::RunOutcome outcome = env.runAndWait
+                                             ? env.runAndWait(command, workingDirectory, env.settleTime)
+                                             : platform::runAndWait(command, workingDirectory, env.settleTime);
     if (outcome == platform::RunOutcome::failedToStart || outcome == platform::RunOutcome::exitedWithFailure)
         postPlainOpen(env);
 }
@@ -72,7 +94,7 @@ void showDay(const Environment& env, CivilDate date, const QString& commandTempl
     if (const std::optional<QStringList> command = appDayCommand(*app, date, timeLocale))
         runDayCommand(env, *command, app->workingDirectory);
     else if (const std::optional<QStringList> plain = app->command()) // no way to show a day
-        platform::startDetached(*plain, app->workingDirectory);
+        startDetached(env, *plain, app->workingDirectory);
 }
 
 QString twoDigits(int n)
@@ -99,13 +121,13 @@ void open(Instant day, const Environment& env)
     const QString commandTemplate =
         env.preferences ? env.preferences->stringValue(PrefKey::calendarDayCommand, QString()) : QString();
     const QByteArray timeLocale = timeLocaleName();
-    QThreadPool::globalInstance()->start(
-        [env, date = *date, commandTemplate, timeLocale] { showDay(env, date, commandTemplate, timeLocale); });
+    runInBackground(
+        env, [env, date = *date, commandTemplate, timeLocale] { showDay(env, date, commandTemplate, timeLocale); });
 }
 
 void open(const Environment& env)
 {
-    QThreadPool::globalInstance()->start([env] { launchPlain(env); });
+    runInBackground(env, [env] { launchPlain(env); });
 }
 
 std::optional<DesktopEntry> calendarApp(const Environment& env)

@@ -16,9 +16,10 @@
 // The day is the year, month and day of the chosen instant in the system time zone.
 //
 // Threads: both entry points are called on the main thread and return at once. Finding the application
-// (xdg-mime can take a second) and waiting for the day command run on a pool thread; the fallback to the
-// plain launch is posted back to the main thread.
+// (xdg-mime can take a second) and waiting for the day command run off it (Environment::runInBackground);
+// the fallback to the plain launch is posted back to the main thread (Environment::postToMain).
 #include "platform/CivilCalendar.h"
+#include "platform/CommandRunner.h"
 #include "platform/DesktopEntry.h"
 #include "platform/Instant.h"
 
@@ -47,6 +48,14 @@ struct Environment {
     // A day command still running after this long counts as having succeeded (a GUI application that
     // stays open); one that ends earlier is judged by its exit status.
     std::chrono::milliseconds settleTime{3000};
+
+    // How work leaves the main thread and comes back to it, and how programs are started. The defaults are
+    // the global thread pool, a queued call on the application object, platform::runAndWait and
+    // platform::startDetached; tests run everything in order on their own thread.
+    std::function<void(std::function<void()>)> runInBackground;
+    std::function<void(std::function<void()>)> postToMain;
+    std::function<platform::RunOutcome(const QStringList&, const QString&, std::chrono::milliseconds)> runAndWait;
+    std::function<bool(const QStringList&, const QString&)> startDetached;
 
     static Environment standard(PreferencesStore* preferences);
 };
