@@ -61,4 +61,12 @@ QString CommandLine::usage()
         "Settings live in $XDG_CONFIG_HOME/kalvix/kalvix.conf (default ~/.config/kalvix/kalvix.conf).\n");
 }
 
+QString CommandLine::versionText(const QString& version, const QString& commit, bool modified)
+{
+    QString text = QStringLiteral("kalvix ") + version;
+    if (!commit.isEmpty())
+        text += QStringLiteral(" (commit ") + commit + (modified ? QStringLiteral(", modified") : QString()) + u')';
+    return text;
+}
+
 } // namespace kalvix

@@ -24,6 +24,9 @@ struct CommandLine {
     // `arguments` as the process got them, the program name first.
     static CommandLine parse(const QStringList& arguments);
     static QString usage();
+    // What --version prints: "kalvix VERSION", then the commit of a build from a git checkout, marked
+    // when the checkout had changes that were not committed.
+    static QString versionText(const QString& version, const QString& commit, bool modified);
 };
 
 } // namespace kalvix

@@ -1,5 +1,6 @@
 // Kalvix's entry: command-line modes that need no display, then the status-area application.
 #include "app/AppDelegate.h"
+#include "app/BuildInfo.h"
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
 #include "app/SystemCalendar.h"
@@ -172,7 +173,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cl.version) {
-        out() << "kalvix " << KALVIX_VERSION << Qt::endl;
+        out() << CommandLine::versionText(QStringLiteral(KALVIX_VERSION), BuildInfo::commit(), BuildInfo::modified())
+              << Qt::endl;
         return 0;
     }
     if (cl.json && !cl.agenda)
