@@ -21,6 +21,8 @@ packages=(
     qt6-qpa-plugins libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme
     locales tzdata xdg-utils desktop-file-utils
+    # the installed files: their validators and the manual page
+    appstream man-db
 )
 
 export DEBIAN_FRONTEND=noninteractive
