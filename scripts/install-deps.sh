@@ -21,8 +21,8 @@ packages=(
     qt6-qpa-plugins libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme
     locales tzdata xdg-utils desktop-file-utils
-    # the installed files: their validators and the manual page
-    appstream man-db
+    # the installed files and the Debian package: validators, the manual page, lintian, a clean Debian
+    appstream man-db lintian debootstrap
 )
 
 export DEBIAN_FRONTEND=noninteractive

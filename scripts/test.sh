@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is needed, builds with warnings as errors, runs the whole suite, then
-# builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more, and
-# finally runs the iCalendar fuzzer for a bounded time.
+# builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more, builds
+# the Debian package and checks it in a fresh Debian 12 (scripts/test-package.sh), and finally runs the
+# iCalendar fuzzer for a bounded time.
 #   --quick   the first build and run only
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,6 +51,12 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build/asan
+
+echo "== the Debian package =="
+# Packages the first build as it is; the package's own checks count with the tests.
+bash scripts/test-package.sh build/test | tee "$log"
+checks=$(sed -n 's/^package: \([0-9]*\) passed, 0 failed$/\1/p' "$log")
+passed=$((passed + ${checks:-0}))
 
 if [ -x scripts/fuzz-ical.sh ]; then
     echo "== fuzz the iCalendar reader =="
