@@ -164,9 +164,15 @@ check "kalvix --snapshot runs the whole program and exits 0" same 0 "$snapshot_r
 check "the popover is drawn with the installed libraries" \
     [ -s "$root/tmp/snapshot/standard.png" -a -s "$root/tmp/snapshot/compact.png" ]
 program_of() { # program_of ENTRY: the file the entry's Exec runs, as a desktop resolves it on the PATH
-    local exec_line
+    local exec_line program
     exec_line=$($SUDO sed -n 's/^Exec=//p' "$root$1" | head -n 1)
-    in_root sh -c 'readlink -f "$(command -v "$1")"' sh "${exec_line%% *}"
+    if [[ $exec_line == \"* ]]; then
+        program=${exec_line#\"}
+        program=${program%%\"*}
+    else
+        program=${exec_line%% *}
+    fi
+    in_root sh -c 'readlink -f "$(command -v "$1")"' sh "$program"
 }
 check "the autostart entry it wrote runs /usr/bin/kalvix" \
     same /usr/bin/kalvix "$(program_of /tmp/home/.config/autostart/kalvix.desktop)"
