@@ -1,71 +1,47 @@
 #include "platform/IniPreferencesStore.h"
 
+#include "platform/IniText.h"
+#include "platform/TimeSource.h"
 #include "platform/XdgDirs.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QSaveFile>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kalvix {
 namespace {
 
-bool isGeneralHeader(const QByteArray& trimmed)
-{
-    return trimmed.compare("[General]", Qt::CaseInsensitive) == 0;
-}
-
-bool isHeader(const QByteArray& trimmed)
-{
-    return trimmed.startsWith('[') && trimmed.endsWith(']');
-}
-
-bool isComment(const QByteArray& trimmed)
-{
-    return trimmed.startsWith('#') || trimmed.startsWith(';');
-}
-
-// The key of a "key=value" line, or empty when the line is not one.
-QByteArray keyOf(const QByteArray& trimmed)
-{
-    const qsizetype eq = trimmed.indexOf('=');
-    if (eq <= 0)
-        return {};
-    return trimmed.left(eq).trimmed();
-}
-
-QByteArray readFile(const QString& path, bool* ok)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *ok = !f.exists();
-        return {};
-    }
-    *ok = true;
-    // A preferences file is small; anything huge is not ours to load whole.
-    constexpr qint64 kLimit = 16 * 1024 * 1024;
-    return f.read(kLimit);
-}
+// The watcher's settle window: an editor's save raises several events in a row.
+constexpr int kSettleMs = 100;
+// Saves in a row that find the file changed under them before the waiting write is scheduled.
+constexpr int kAttempts = 3;
 
 } // namespace
 
 IniPreferencesStore::IniPreferencesStore(const QString& path, QObject* parent)
+    : IniPreferencesStore(path, TimeSource::system(), parent)
+{
+}
+
+IniPreferencesStore::IniPreferencesStore(const QString& path, const TimeSource& time, QObject* parent)
     : PreferencesStore(parent)
     , m_path(path)
+    , m_time(time)
     , m_watcher(new QFileSystemWatcher(this))
-    , m_debounce(new QTimer(this))
+    , m_settle(new QTimer(this))
 {
-    m_debounce->setSingleShot(true);
-    m_debounce->setInterval(100);
-    connect(m_debounce, &QTimer::timeout, this, &IniPreferencesStore::reload);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &IniPreferencesStore::scheduleReload);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &IniPreferencesStore::scheduleReload);
-
-    bool ok = false;
-    m_lastText = readFile(m_path, &ok);
-    replaceAll(parse(m_lastText));
+    m_settle->setSingleShot(true);
+    connect(m_settle, &QTimer::timeout, this, &IniPreferencesStore::reload);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { scheduleReload(kSettleMs); });
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { scheduleReload(kSettleMs); });
+    if (m_path.isEmpty())
+        return;
+    const platform::UserFileRead read = platform::readUserFile(m_path);
+    if (read.status == platform::ReadStatus::ok)
+        adopt(read.bytes);
     watch();
 }
 
@@ -73,156 +49,140 @@ IniPreferencesStore::~IniPreferencesStore() = default;
 
 QString IniPreferencesStore::defaultPath()
 {
-    return platform::configHome() + QStringLiteral("/kalvix/kalvix.conf");
+    const QString config = platform::configHome();
+    return config.isEmpty() ? QString() : config + QStringLiteral("/kalvix/kalvix.conf");
+}
+
+bool IniPreferencesStore::reloadScheduled() const
+{
+    return m_settle->isActive();
+}
+
+void IniPreferencesStore::scheduleReload(int milliseconds)
+{
+    m_settle->start(milliseconds);
+}
+
+void IniPreferencesStore::scheduleReloadAfterSettling()
+{
+    // Just after the file (or, for a file that is gone, its folder) has been still for kSettleSeconds.
+    platform::FileStamp changed = platform::stampOf(m_path);
+    if (!changed.exists)
+        changed = platform::stampOf(QFileInfo(m_path).absolutePath());
+    const double waitMs = (changed.mtimeSeconds() + kSettleSeconds - m_time.now().seconds) * 1000.0;
+    scheduleReload(static_cast<int>(std::clamp(waitMs, 0.0, kSettleSeconds * 2000.0)) + kSettleMs);
 }
 
 void IniPreferencesStore::watch()
 {
     // Watch the nearest folder that exists: an atomic save replaces the file, and the folder may be
     // created only later by another process.
-    QFileInfo info(m_path);
-    QDir dir = info.dir();
+    QDir dir = QFileInfo(m_path).dir();
     while (!dir.exists() && !dir.isRoot())
         dir.setPath(QFileInfo(dir.absolutePath()).path());
-    const QStringList paths = {dir.absolutePath(), m_path};
     const QStringList current = m_watcher->files() + m_watcher->directories();
-    for (const QString& p : paths)
+    for (const QString& p : {dir.absolutePath(), m_path})
         if (!current.contains(p) && QFileInfo::exists(p))
             m_watcher->addPath(p);
 }
 
-void IniPreferencesStore::scheduleReload()
+bool IniPreferencesStore::recentlyChanged(double mtimeSeconds) const
 {
-    m_debounce->start();
+    const double age = m_time.now().seconds - mtimeSeconds;
+    return age < kSettleSeconds && age > -kSettleSeconds;
+}
+
+bool IniPreferencesStore::looksMidSave(const platform::UserFileRead& read) const
+{
+    // Editors that save in place truncate first; others move the old file away and write a new one.
+    if (m_lastText.isEmpty())
+        return false;
+    if (read.status == platform::ReadStatus::absent) {
+        const platform::FileStamp folder = platform::stampOf(QFileInfo(m_path).absolutePath());
+        return folder.exists && recentlyChanged(folder.mtimeSeconds());
+    }
+    return read.bytes.size() < m_lastText.size() && recentlyChanged(read.stamp.mtimeSeconds());
+}
+
+void IniPreferencesStore::adopt(const QByteArray& text)
+{
+    m_lastText = text;
+    replaceAll(IniText::parse(text));
 }
 
 void IniPreferencesStore::reload()
 {
+    if (m_path.isEmpty())
+        return;
     watch();
-    bool ok = false;
-    const QByteArray text = readFile(m_path, &ok);
-    if (!ok || text == m_lastText)
-        return; // unreadable for now, or our own write coming back: nothing new
-    m_lastText = text;
-    replaceAll(parse(text));
-}
-
-IniPreferencesStore::RawValues IniPreferencesStore::parse(const QByteArray& text)
-{
-    RawValues values;
-    bool inGeneral = true; // lines before any header belong to [General]
-    for (const QByteArray& line : text.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.isEmpty() || isComment(trimmed))
-            continue;
-        if (isHeader(trimmed)) {
-            inGeneral = isGeneralHeader(trimmed);
-            continue;
-        }
-        if (!inGeneral)
-            continue;
-        const QByteArray key = keyOf(trimmed);
-        if (key.isEmpty())
-            continue;
-        const QString value = QString::fromUtf8(trimmed.mid(trimmed.indexOf('=') + 1).trimmed());
-        values.insert(QString::fromUtf8(key), value); // a repeated key: the last line wins
+    const platform::UserFileRead read = platform::readUserFile(m_path);
+    if (!read.usable()) {
+        m_waiting.clear(); // never to be written over what cannot be read
+        return;            // the values stay as they were
     }
-    return values;
-}
-
-QByteArray IniPreferencesStore::rewrite(const QByteArray& text, const QString& key, const std::optional<QString>& value)
-{
-    const QByteArray keyBytes = key.toUtf8();
-    const QByteArray newLine = value ? keyBytes + '=' + value->toUtf8() : QByteArray();
-    QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-
-    bool inGeneral = true;
-    bool sawGeneralHeader = false;
-    qsizetype generalEnd = -1; // index after the last line of the [General] group
-    bool replaced = false;
-    QList<QByteArray> out;
-    for (const QByteArray& line : lines) {
-        const QByteArray trimmed = line.trimmed();
-        if (isHeader(trimmed)) {
-            if (inGeneral && generalEnd < 0 && (sawGeneralHeader || !out.isEmpty()))
-                generalEnd = out.size();
-            inGeneral = isGeneralHeader(trimmed);
-            if (inGeneral) {
-                sawGeneralHeader = true;
-                generalEnd = -1;
-            }
-            out << line;
-            continue;
-        }
-        if (inGeneral && keyOf(trimmed) == keyBytes) {
-            // Every earlier line of the key goes; the value takes the place of the first.
-            if (!replaced && value)
-                out << newLine;
-            replaced = true;
-            continue;
-        }
-        out << line;
+    if (looksMidSave(read)) {
+        scheduleReloadAfterSettling();
+        return;
     }
-    if (inGeneral && generalEnd < 0)
-        generalEnd = out.size();
-
-    if (!replaced && value) {
-        if (!sawGeneralHeader && out.isEmpty()) {
-            out << QByteArrayLiteral("[General]") << newLine;
-        } else if (!sawGeneralHeader) {
-            // Keys before the first header already count as [General]; add ours among them.
-            qsizetype firstHeader = 0;
-            while (firstHeader < out.size() && !isHeader(out[firstHeader].trimmed()))
-                ++firstHeader;
-            if (firstHeader == 0) {
-                out.insert(0, newLine);
-                out.insert(0, QByteArrayLiteral("[General]"));
-            } else
-                out.insert(firstHeader, newLine);
-        } else {
-            // After the group's last non-blank line.
-            qsizetype at = generalEnd;
-            while (at > 0 && out[at - 1].trimmed().isEmpty())
-                --at;
-            out.insert(at, newLine);
-        }
-    }
-    QByteArray result = out.join('\n');
-    if (!result.isEmpty())
-        result += '\n';
-    return result;
+    if (!m_waiting.isEmpty() && flush() != Flush::failed)
+        return; // the waiting writes were merged into the file as it is now, and that was adopted
+    if (read.bytes != m_lastText)
+        adopt(read.bytes);
 }
 
 bool IniPreferencesStore::persist(const RawValues& all, const QString& key)
 {
-    // Start from the file as it is now, so a concurrent hand edit of another key is not undone.
-    bool ok = false;
-    QByteArray current = readFile(m_path, &ok);
-    if (!ok)
-        current = m_lastText;
-    const auto value = all.contains(key) ? std::optional<QString>(all.value(key)) : std::nullopt;
-    const QByteArray text = rewrite(current, key, value);
+    if (m_path.isEmpty())
+        return false;
+    m_waiting.insert(key, all.contains(key) ? std::optional<QString>(all.value(key)) : std::nullopt);
+    return flush() == Flush::written;
+}
 
-    QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
+IniPreferencesStore::Flush IniPreferencesStore::flush()
+{
+    if (m_waiting.isEmpty())
+        return Flush::written;
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        m_waiting.clear();
+        return Flush::failed;
     }
-    if (!file.commit())
-        return false;
-    const bool othersChanged = current != m_lastText;
-    m_lastText = text;
-    if (othersChanged)
-        replaceAll(parse(text)); // another process's edit that the watcher has not delivered yet
+    const platform::FolderLock lock(folder); // other Kalvix processes wait; editors do not
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const platform::UserFileRead current = platform::readUserFile(m_path);
+        if (!current.usable()) { // never replace what could not be read whole
+            m_waiting.clear();
+            return Flush::failed;
+        }
+        if (looksMidSave(current))
+            break;
+        const Flush result = flushOnce(current);
+        if (result != Flush::waiting)
+            return result;
+    }
+    scheduleReloadAfterSettling();
+    return Flush::waiting;
+}
+
+// Merges the waiting changes into `current` and replaces the file; waiting when the file changed
+// between the read and the rename.
+IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const platform::UserFileRead& current)
+{
+    QByteArray text = current.bytes;
+    for (auto it = m_waiting.constBegin(); it != m_waiting.constEnd(); ++it)
+        text = IniText::rewrite(text, it.key(), it.value());
+    const platform::WriteResult result = platform::replaceUserFile(m_path, text, current.stamp, m_fault);
+    if (result.status == platform::WriteStatus::changedMeanwhile)
+        return Flush::waiting;
+    m_waiting.clear();
+    if (result.status != platform::WriteStatus::ok)
+        return Flush::failed;
+    if (current.bytes != m_lastText)
+        adopt(text); // another process's edit that the watcher has not delivered yet
+    else
+        m_lastText = text;
     watch();
-    return true;
+    return Flush::written;
 }
 
 } // namespace kalvix

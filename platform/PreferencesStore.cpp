@@ -112,6 +112,11 @@ std::optional<QByteArray> PreferencesStore::dataValue(const QString& key) const
     return text.toUtf8();
 }
 
+std::optional<QString> PreferencesStore::commandLineValue(const QString& key) const
+{
+    return rawValue(key);
+}
+
 bool PreferencesStore::setBool(const QString& key, bool value)
 {
     return write(key, value ? QStringLiteral("true") : QStringLiteral("false"));
@@ -142,6 +147,13 @@ bool PreferencesStore::setData(const QString& key, const QByteArray& value)
     if (text.contains(u'\n') || text.contains(u'\r') || text.trimmed() != text || text.toUtf8() != value)
         text = QStringLiteral("@ByteArray(") + QString::fromLatin1(value.toPercentEncoding()) + u')';
     return write(key, text);
+}
+
+bool PreferencesStore::setCommandLine(const QString& key, const QString& value)
+{
+    if (value.contains(u'\n') || value.contains(u'\r'))
+        return false;
+    return write(key, value.trimmed());
 }
 
 bool PreferencesStore::remove(const QString& key)
@@ -208,6 +220,8 @@ QString PreferencesStore::encodeList(const QStringList& items)
                 out += u'\\';
             if (c == u'\n')
                 out += QStringLiteral("\\n");
+            else if (c == u'\r')
+                out += QStringLiteral("\\r");
             else
                 out += c;
         }
@@ -236,7 +250,7 @@ std::optional<QStringList> PreferencesStore::decodeList(const QString& text)
                 const QChar c = t[i++];
                 if (c == u'\\' && i < n) {
                     const QChar e = t[i++];
-                    item += e == u'n' ? QChar(u'\n') : e;
+                    item += e == u'n' ? QChar(u'\n') : e == u'r' ? QChar(u'\r') : e;
                 } else if (c == u'"') {
                     closed = true;
                     break;

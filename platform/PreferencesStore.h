@@ -33,6 +33,9 @@ public:
     // Nothing when neither a stored value nor a default is present, or the text is not a list.
     std::optional<QStringList> stringListValue(const QString& key) const;
     std::optional<QByteArray> dataValue(const QString& key) const;
+    // A command line is kept as typed: its quotes are the command's own (see platform::splitArguments),
+    // never the store's list quoting. Nothing when the key holds no value.
+    std::optional<QString> commandLineValue(const QString& key) const;
 
     // True when the store holds a value for the key (registered defaults do not count).
     bool contains(const QString& key) const;
@@ -44,7 +47,14 @@ public:
     bool setString(const QString& key, const QString& value);
     bool setStringList(const QString& key, const QStringList& value);
     bool setData(const QString& key, const QByteArray& value);
+    // Fails, changing nothing, for a value with a line break (a command line is one line).
+    bool setCommandLine(const QString& key, const QString& value);
     bool remove(const QString& key);
+
+    // Brings the values up to date with persistent storage now, announcing what changed (stores that
+    // follow outside edits do this on their own, a little later). Call it before a change that is
+    // computed from a current value, so the change starts from what is stored now.
+    virtual void reload() {}
 
     // Fallback values for typed reads; never persisted. Registering again replaces the same entries.
     void registerDefaults(const QVariantMap& defaults);
