@@ -9,8 +9,9 @@ namespace kalvix {
 WorldClockStore::WorldClockStore(PreferencesStore& prefs, QObject* parent)
     : QObject(parent)
     , m_prefs(prefs)
-    , m_cityNames(prefs.stringListValue(PrefKey::worldClockCities).value_or(defaultCityNames()))
+    , m_cityNames(storedNames())
 {
+    connect(&m_prefs, &PreferencesStore::changed, this, &WorldClockStore::followPreference);
 }
 
 WorldClockStore::~WorldClockStore() = default;
@@ -33,6 +34,36 @@ bool WorldClockStore::setCityNames(const QStringList& names)
     m_cityNames = names;
     Q_EMIT cityNamesChanged(m_cityNames);
     return m_prefs.setStringList(PrefKey::worldClockCities, m_cityNames);
+}
+
+bool WorldClockStore::addCity(const QString& name)
+{
+    m_prefs.reload(); // a hand edit not yet delivered by the file watcher is part of the list
+    return setCityNames(m_cityNames + QStringList{name});
+}
+
+bool WorldClockStore::removeCity(const QString& name)
+{
+    m_prefs.reload();
+    QStringList names = m_cityNames;
+    names.removeAll(name);
+    return setCityNames(names);
+}
+
+QStringList WorldClockStore::storedNames() const
+{
+    return m_prefs.stringListValue(PrefKey::worldClockCities).value_or(defaultCityNames());
+}
+
+void WorldClockStore::followPreference(const QString& key)
+{
+    if (key != PrefKey::worldClockCities)
+        return;
+    QStringList names = storedNames();
+    if (names == m_cityNames)
+        return; // also this store's own write coming back
+    m_cityNames = std::move(names);
+    Q_EMIT cityNamesChanged(m_cityNames);
 }
 
 QList<City> WorldClockStore::cities() const

@@ -1,9 +1,14 @@
 #include "clock/WorldClockStore.h"
 #include "clock/Cities.h"
+#include "platform/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
+#include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
+#include "tests/support/TestApplication.h"
+#include "tests/support/UserFiles.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -149,10 +154,64 @@ TEST(WorldClockStore, failedPersistenceIsReportedButTheListStillChanges)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST(WorldClockStore, laterOutsideEditsAreNotReRead)
+TEST(WorldClockStore, followsTheKeyAndAnnouncesOnlyRealChanges)
 {
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
-    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\"")}});
+    QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
+    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\", \"Lagos\"")}});
+    EXPECT_EQ(store.cityNames(), names({"Rome", "Lagos"}));
+    EXPECT_EQ(spy.count(), 1);
+
+    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("Rome, Lagos")}}); // same list
+    prefs.simulateExternalEdit(
+        {{PrefKey::worldClockCities, QStringLiteral("Rome, Lagos")}, {PrefKey::homeCity, QStringLiteral("Rome")}});
+    EXPECT_EQ(spy.count(), 1);
+
+    prefs.simulateExternalEdit({}); // the key removed: the default list
     EXPECT_EQ(store.cityNames(), WorldClockStore::defaultCityNames());
+    EXPECT_EQ(spy.count(), 2);
+    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"unclosed")}}); // reads as absent
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(prefs.persistCount(), 0); // following never writes
+}
+
+TEST(WorldClockStore, addAppendsAndRemoveDropsEveryOccurrence)
+{
+    MemoryPreferencesStore prefs;
+    WorldClockStore store(prefs);
+    QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
+    EXPECT_TRUE(store.addCity(QStringLiteral("Tokyo")));
+    EXPECT_EQ(store.cityNames(), names({"London", "New York", "Dubai", "Tokyo", "Tokyo"}));
+    EXPECT_TRUE(store.removeCity(QStringLiteral("Tokyo")));
+    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), names({"London", "New York", "Dubai"}));
+    EXPECT_EQ(spy.count(), 2);
+}
+
+TEST(WorldClockStore, aHandEditOfTheFileIsPickedUpAndSurvivesTheNextChange)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kalvix.conf"));
+    test::writeFile(path, "[General]\nworldClockCities=\"Tokyo\"\n");
+    test::FakeTimeSource later(Instant{platform::stampOf(path).mtimeSeconds() + 3600}); // every edit settled
+    IniPreferencesStore prefs(path, later);
+    WorldClockStore store(prefs);
+    QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
+
+    test::writeFile(path, "[General]\n# mine\nworldClockCities=Tokyo, Lagos\n");
+    prefs.reload(); // what the file watcher does after its settle window
+    EXPECT_EQ(store.cityNames(), names({"Tokyo", "Lagos"}));
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(store.addCity(QStringLiteral("Paris")));
+    EXPECT_EQ(test::readFile(path),
+              QByteArray("[General]\n# mine\nworldClockCities=\"Tokyo\", \"Lagos\", \"Paris\"\n"));
+
+    // An edit the watcher has not delivered yet is the list the next change starts from.
+    test::writeFile(path, "[General]\n# mine\nworldClockCities=Rome\n");
+    EXPECT_TRUE(store.addCity(QStringLiteral("Cairo")));
+    EXPECT_EQ(store.cityNames(), names({"Rome", "Cairo"}));
+    EXPECT_EQ(test::readFile(path), QByteArray("[General]\n# mine\nworldClockCities=\"Rome\", \"Cairo\"\n"));
+    EXPECT_TRUE(store.removeCity(QStringLiteral("Rome")));
+    EXPECT_EQ(IniPreferencesStore(path).stringListValue(PrefKey::worldClockCities), names({"Cairo"}));
 }

@@ -2,8 +2,10 @@
 #include "countdowns/CountdownJson.h"
 #include "platform/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
+#include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestApplication.h"
+#include "tests/support/UserFiles.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -191,4 +193,80 @@ TEST(CountdownStore, roundTripThroughThePreferencesFile)
     }
     IniPreferencesStore reopened(path);
     EXPECT_EQ(CountdownStore(reopened).items(), items);
+}
+
+TEST(CountdownStore, followsTheKeyAndLeavesAnUndecodableValueUntilTheNextChange)
+{
+    MemoryPreferencesStore prefs;
+    CountdownStore store(prefs);
+    QSignalSpy spy(&store, &CountdownStore::itemsChanged);
+    storeBytes(prefs, kTwoCountdowns);
+    EXPECT_EQ(titles(store.items()), (QStringList{QStringLiteral("Launch"), QStringLiteral("Birthday")}));
+    EXPECT_EQ(spy.count(), 1);
+    QByteArray spaced = kTwoCountdowns;
+    storeBytes(prefs, spaced.replace(",", ", ")); // the same list written differently
+    EXPECT_EQ(spy.count(), 1);
+
+    storeBytes(prefs, "[{\"id\": broken");
+    const auto broken = prefs.rawValue(PrefKey::countdowns);
+    EXPECT_TRUE(store.items().isEmpty());
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(prefs.rawValue(PrefKey::countdowns), broken);
+    EXPECT_EQ(prefs.persistCount(), 0);
+
+    const Countdown fresh = Countdown::create(QStringLiteral("New"), Instant{1.7e9});
+    EXPECT_TRUE(store.add(fresh)); // the user's change replaces it
+    EXPECT_EQ(CountdownJson::decode(*prefs.dataValue(PrefKey::countdowns)), QList<Countdown>{fresh});
+}
+
+TEST(CountdownStore, addUpdateAndRemoveWorkByIdOnTheStoredList)
+{
+    MemoryPreferencesStore prefs;
+    storeBytes(prefs, kTwoCountdowns);
+    CountdownStore store(prefs);
+    Countdown launch = store.items().at(0);
+    launch.title = QStringLiteral("Launch day");
+    EXPECT_TRUE(store.update(launch));
+    EXPECT_EQ(titles(CountdownStore(prefs).items()),
+              (QStringList{QStringLiteral("Launch day"), QStringLiteral("Birthday")}));
+
+    EXPECT_TRUE(store.remove(launch.id));
+    EXPECT_TRUE(store.remove(launch.id)); // already gone
+    EXPECT_FALSE(store.update(launch));   // edited after it was deleted elsewhere: not brought back
+    EXPECT_EQ(titles(store.items()), QStringList{QStringLiteral("Birthday")});
+    EXPECT_EQ(prefs.persistCount(), 2);
+}
+
+TEST(CountdownStore, aHandEditOfTheFileIsPickedUpAndSurvivesTheNextChange)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kalvix.conf"));
+    test::writeFile(path, "[General]\ncountdowns=[]\n");
+    test::FakeTimeSource later(Instant{platform::stampOf(path).mtimeSeconds() + 3600}); // every edit settled
+    IniPreferencesStore prefs(path, later);
+    CountdownStore store(prefs);
+    QSignalSpy spy(&store, &CountdownStore::itemsChanged);
+
+    test::writeFile(path, "[General]\ncountdowns=" + kTwoCountdowns + "\n");
+    prefs.reload(); // what the file watcher does after its settle window
+    EXPECT_EQ(store.items().size(), 2);
+    EXPECT_EQ(spy.count(), 1);
+    const Countdown added = Countdown::create(QStringLiteral("Added"), Instant{1.7e9});
+    EXPECT_TRUE(store.add(added));
+    EXPECT_EQ(titles(CountdownStore(prefs).items()),
+              (QStringList{QStringLiteral("Launch"), QStringLiteral("Birthday"), QStringLiteral("Added")}));
+
+    // An edit the watcher has not delivered yet (the first countdown deleted by hand) is where the next
+    // change starts from.
+    const QByteArray second = kTwoCountdowns.mid(kTwoCountdowns.indexOf("},{") + 2).prepend('[');
+    test::writeFile(path, "[General]\ncountdowns=" + second + "\n");
+    Countdown renamed = added;
+    renamed.title = QStringLiteral("Renamed");
+    EXPECT_FALSE(store.update(renamed)); // "Added" is not in the file any more
+    EXPECT_EQ(titles(store.items()), QStringList{QStringLiteral("Birthday")});
+    EXPECT_TRUE(store.add(added));
+    IniPreferencesStore reopened(path);
+    EXPECT_EQ(titles(CountdownStore(reopened).items()),
+              (QStringList{QStringLiteral("Birthday"), QStringLiteral("Added")}));
 }
