@@ -118,8 +118,7 @@ void open(Instant day, const Environment& env)
     const std::optional<CivilDate> date = CivilCalendar::current().dateOf(day);
     if (!date)
         return;
-    const QString commandTemplate =
-        env.preferences ? env.preferences->stringValue(PrefKey::calendarDayCommand, QString()) : QString();
+    const QString commandTemplate = userCommandTemplate(env);
     const QByteArray timeLocale = timeLocaleName();
     runInBackground(
         env, [env, date = *date, commandTemplate, timeLocale] { showDay(env, date, commandTemplate, timeLocale); });
@@ -141,6 +140,14 @@ std::optional<DesktopEntry> calendarApp(const Environment& env)
     if (path.isEmpty())
         return std::nullopt;
     return DesktopEntry::load(path, *id);
+}
+
+QString userCommandTemplate(const Environment& env)
+{
+    if (!env.preferences)
+        return {};
+    // As typed: quotes around a program path with blanks are the command's, and reach the splitter.
+    return env.preferences->commandLineValue(PrefKey::calendarDayCommand).value_or(QString());
 }
 
 std::optional<QStringList> userDayCommand(const QString& commandTemplate, CivilDate date)

@@ -68,6 +68,9 @@ void open(const Environment& env);
 // The calendar application's entry, or nothing. Blocks (runs the id lookup).
 std::optional<DesktopEntry> calendarApp(const Environment& env);
 
+// The calendarDayCommand preference as the user typed it; empty when there is none.
+QString userCommandTemplate(const Environment& env);
+
 // The user's command for `date`, or nothing when the template is blank or its quoting is unbalanced.
 std::optional<QStringList> userDayCommand(const QString& commandTemplate, CivilDate date);
 

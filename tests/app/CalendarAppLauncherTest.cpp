@@ -1,5 +1,6 @@
 #include "app/CalendarAppLauncher.h"
 #include "platform/CommandRunner.h"
+#include "platform/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestEnv.h"
@@ -157,9 +158,9 @@ TEST_P(ShowsTheChosenDay, inEveryWayOfShowingADay)
     EXPECT_EQ(evolution.launches(), QList<QStringList>{args({row.evolutionUri})});
 
     StandIn own(QStringLiteral("org.kde.korganizer.desktop"), QStringLiteral("ok %U"));
-    own.prefs().setString(PrefKey::calendarDayCommand,
-                          u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") + own.folder() +
-                              QStringLiteral("/log\" ok {date} {year} {month} {day}"));
+    own.prefs().setCommandLine(PrefKey::calendarDayCommand,
+                               u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") + own.folder() +
+                                   QStringLiteral("/log\" ok {date} {year} {month} {day}"));
     Launcher::open(day, own.env());
     EXPECT_EQ(own.launches(), QList<QStringList>{QString::fromUtf8(row.userArgs).split(u' ')});
 }
@@ -266,6 +267,32 @@ TEST(CalendarAppLauncher, timeLocaleFollowsPosixPrecedence)
     EXPECT_EQ(Launcher::timeLocaleName(), QByteArray("C"));
 }
 
+TEST(CalendarAppLauncher, quotesInTheFileReachTheSplitter)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kalvix.conf"));
+    Launcher::Environment env;
+    const CivilDate day{2024, 1, 31};
+    const QList<std::pair<QByteArray, QStringList>> rows{
+        {"calendarDayCommand=\"/opt/My Calendar/cal\"", args({"/opt/My Calendar/cal"})},
+        {"calendarDayCommand = '/opt/My Calendar/cal' --day {date}",
+         args({"/opt/My Calendar/cal", "--day", "2024-01-31"})},
+        {"calendarDayCommand=/opt/My\\ Calendar/cal \"{day}\"", args({"/opt/My Calendar/cal", "31"})},
+    };
+    for (const auto& [line, expected] : rows) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[General]\r\n" + line + "\r\n");
+        file.close();
+        IniPreferencesStore prefs(path);
+        env.preferences = &prefs;
+        EXPECT_EQ(Launcher::userDayCommand(Launcher::userCommandTemplate(env), day), expected) << line.toStdString();
+    }
+    env.preferences = nullptr;
+    EXPECT_TRUE(Launcher::userCommandTemplate(env).isEmpty());
+}
+
 TEST(CalendarAppLauncher, failingDayCommandFallsBackToThePlainLaunch)
 {
     const Instant day{utcSeconds(2024, 1, 31, 12)};
@@ -274,12 +301,13 @@ TEST(CalendarAppLauncher, failingDayCommandFallsBackToThePlainLaunch)
     EXPECT_EQ(refusing.launches(), (QList<QStringList>{args({"--date", "31/01/2024"}), QStringList()}));
 
     StandIn missing(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
-    missing.prefs().setString(PrefKey::calendarDayCommand, QStringLiteral("kalvix-no-such-calendar --show {date}"));
+    missing.prefs().setCommandLine(PrefKey::calendarDayCommand,
+                                   QStringLiteral("kalvix-no-such-calendar --show {date}"));
     Launcher::open(day, missing.env());
     EXPECT_EQ(missing.launches(), QList<QStringList>{QStringList()});
 
     StandIn unbalanced(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
-    unbalanced.prefs().setString(PrefKey::calendarDayCommand, QStringLiteral("\"mycal --show {date}"));
+    unbalanced.prefs().setCommandLine(PrefKey::calendarDayCommand, QStringLiteral("\"mycal --show {date}"));
     Launcher::open(day, unbalanced.env());
     EXPECT_EQ(unbalanced.launches(), QList<QStringList>{QStringList()});
 }
@@ -317,10 +345,10 @@ TEST(CalendarAppLauncher, shellCharactersInTheTemplateRunNothingElse)
 {
     StandIn standIn(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
     const QString trap = standIn.folder() + QStringLiteral("/pwned");
-    standIn.prefs().setString(PrefKey::calendarDayCommand,
-                              u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") +
-                                  standIn.folder() + QStringLiteral("/log\" ok \"{date}; touch ") + trap +
-                                  QStringLiteral("\" '$(touch ") + trap + QStringLiteral(")' `id` a\\ b|c>d"));
+    standIn.prefs().setCommandLine(PrefKey::calendarDayCommand,
+                                   u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") +
+                                       standIn.folder() + QStringLiteral("/log\" ok \"{date}; touch ") + trap +
+                                       QStringLiteral("\" '$(touch ") + trap + QStringLiteral(")' `id` a\\ b|c>d"));
     Launcher::open(Instant{utcSeconds(2024, 1, 31, 12)}, standIn.env());
     const QStringList expected{QStringLiteral("2024-01-31; touch ") + trap,
                                QStringLiteral("$(touch ") + trap + u')',
