@@ -52,7 +52,8 @@ bool isComment(const QByteArray& trimmed)
     return trimmed.startsWith('#') || trimmed.startsWith(';');
 }
 
-// The key of a "key=value" line, or empty when the line is not one.
+// The key of a "key=value" line, or empty when the line is not one. A byte-order mark before it is not
+// part of it (text decoding drops it too, so reading and rewriting agree on which line is the key's).
 QByteArray keyOf(const QByteArray& trimmed)
 {
     if (isComment(trimmed) || isHeader(trimmed))
@@ -60,7 +61,10 @@ QByteArray keyOf(const QByteArray& trimmed)
     const qsizetype eq = trimmed.indexOf('=');
     if (eq <= 0)
         return {};
-    return trimmed.left(eq).trimmed();
+    QByteArray key = trimmed.left(eq).trimmed();
+    while (key.startsWith(kByteOrderMark))
+        key.remove(0, kByteOrderMark.size());
+    return key;
 }
 
 // Where a new line of the [General] group goes when the key has none yet, and whether a [General]
@@ -105,8 +109,14 @@ Insertion insertionPoint(const QList<Line>& lines)
 QByteArray join(const QList<Line>& lines, bool byteOrderMark)
 {
     QByteArray out = byteOrderMark ? kByteOrderMark : QByteArray();
-    for (const Line& line : lines)
-        out += line.content + line.ending;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        out += lines[i].content;
+        // A lone CR that a removal or an insertion put before an empty LF line would read as one CRLF
+        // with it, and the empty line would be gone.
+        const bool mergesWithNext = lines[i].ending == "\r" && i + 1 < lines.size() && lines[i + 1].content.isEmpty() &&
+                                    lines[i + 1].ending.startsWith('\n');
+        out += mergesWithNext ? QByteArrayLiteral("\r\n") : lines[i].ending;
+    }
     return out;
 }
 

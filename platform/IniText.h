@@ -1,7 +1,8 @@
 #pragma once
 // The text of an INI preferences file, as people write it: keys of the [General] group (and lines
 // before any header, which belong to it), one "key=value" a line. Lines end in LF, CRLF or a lone CR,
-// in any mix; an UTF-8 byte-order mark before the first line is allowed. Comments start with # or ;.
+// in any mix; a UTF-8 byte-order mark is allowed before the first line (and ignored before any key).
+// Comments start with # or ;.
 //
 // rewrite() owns exactly the [General] lines of the one key it sets: every other line keeps its bytes
 // and its line ending, and a line Kalvix adds ends the way the file's first line does.

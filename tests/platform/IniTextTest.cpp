@@ -124,10 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
                    "[General]\rshowYear=false\rtimeStyle=1\r"},
         RewriteRow{
             "mixed_endings_kept_line_by_line", "[General]\r\na=1\nb=2\r", "c", "3", "[General]\r\na=1\nb=2\rc=3\r\n"},
+        RewriteRow{"cr_line_before_an_empty_lf_line_stays_two_lines",
+                   "[General]\ra=1\rk=1\n\n[Other]\r",
+                   "k",
+                   std::nullopt,
+                   "[General]\ra=1\r\n\n[Other]\r"},
+        RewriteRow{"new_cr_line_before_an_empty_lf_line_stays_two_lines",
+                   "[General]\ra=1\n\n[Other]\r",
+                   "b",
+                   "2",
+                   "[General]\ra=1\nb=2\r\n\n[Other]\r"},
         RewriteRow{"missing_final_newline_gets_one_before_a_new_line", "a=1", "b", "2", "a=1\nb=2\n"},
         RewriteRow{"missing_final_newline_kept_on_replace", "[General]\na=1", "a", "2", "[General]\na=2"},
         RewriteRow{
             "byte_order_mark_kept", "\xEF\xBB\xBFshowYear=false\n", "showYear", "true", "\xEF\xBB\xBFshowYear=true\n"},
+        RewriteRow{
+            "byte_order_mark_before_a_later_key_is_not_part_of_it", "a=1\n\xEF\xBB\xBFk=1\n", "k", "2", "a=1\nk=2\n"},
         RewriteRow{"other_bytes_kept_as_they_are",
                    bytes("[General]\n\xff\xfe garbage \x00 here\na=1\n"),
                    "a",
