@@ -2,7 +2,7 @@
 # Runs every test: installs what is needed, builds with warnings as errors, runs the whole suite, then
 # builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more, builds
 # the Debian package and checks it in a fresh Debian 12 (scripts/test-package.sh), and finally runs the
-# iCalendar fuzzer for a bounded time.
+# iCalendar and preferences fuzzers for a bounded time (100 seconds together).
 #   --quick   the first build and run only
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -61,6 +61,10 @@ passed=$((passed + ${checks:-0}))
 if [ -x scripts/fuzz-ical.sh ]; then
     echo "== fuzz the iCalendar reader =="
     bash scripts/fuzz-ical.sh 60
+fi
+if [ -x scripts/fuzz-prefs.sh ]; then
+    echo "== fuzz the preferences reader =="
+    bash scripts/fuzz-prefs.sh 40
 fi
 
 echo "tests: $passed passed, 0 failed"
