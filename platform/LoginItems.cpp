@@ -267,8 +267,15 @@ bool XdgAutostart::setEnabled(bool enabled)
     if (read.status != platform::ReadStatus::ok)
         return false; // never rewrite what could not be read whole
     EntryLines entry(read.bytes);
-    if (!entry.hasGroup() || !entry.value("Exec"))
+    if (!entry.hasGroup())
         return enabled ? write(newEntryText(), read.stamp) : true; // not an entry any session would start
+    if (!entry.value("Exec")) {
+        if (!enabled)
+            return true;
+        const QByteArray exec = execValue(launchProgram()).toUtf8();
+        entry.set("Exec", exec);
+        entry.set(kOwnExecKey, exec);
+    }
     if (enabled) {
         entry.remove("Hidden");
         if (entry.value("X-GNOME-Autostart-enabled"))

@@ -128,6 +128,13 @@ TEST(XdgAutostart, switchingOnKeepsTheUsersLinesAndOffWithoutAnEntryWritesNothin
     home.putEntry("[Desktop Entry]\nExec=kalvix --open-settings\nHidden=true\n# mine\n");
     ASSERT_TRUE(items.setEnabled(true));
     EXPECT_EQ(readFile(home.entry()), QByteArray("[Desktop Entry]\nExec=kalvix --open-settings\n# mine\n"));
+
+    home.putEntry("[Desktop Entry]\nName=Mine\n");
+    EXPECT_FALSE(items.isEnabled()); // no Exec: nothing would start
+    ASSERT_TRUE(items.setEnabled(true));
+    const QByteArray exec = home.program().toUtf8();
+    EXPECT_EQ(readFile(home.entry()), "[Desktop Entry]\nName=Mine\nExec=" + exec + "\nX-Kalvix-Exec=" + exec + '\n');
+    EXPECT_TRUE(items.isEnabled());
 }
 
 TEST(XdgAutostart, launchProgramIsTheNameOnPathOnlyWhenThatIsTheRunningProgram)
