@@ -68,6 +68,7 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     Prefs::registerDefaults(m_context.prefs);
     registerLoginItemOnce(m_context.prefs, m_context.loginItems);
+    m_context.loginItems.refresh(); // an entry whose program moved starts the one running now
 
     m_statusItem = m_makeStatusItem ? m_makeStatusItem() : nullptr;
     if (m_statusItem) {

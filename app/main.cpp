@@ -10,6 +10,7 @@
 #include "platform/DisplayProbe.h"
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
+#include "platform/XdgDirs.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
 
@@ -187,5 +188,13 @@ int main(int argc, char** argv)
         return toggle(argc, argv);
     if (!hasDisplay())
         return withoutDisplay(argc, argv, cl);
+    if (!platform::homeDir()) {
+        // Settings and the autostart entry would have nowhere to live, and a clock whose settings cannot be
+        // kept would lose every change the user makes.
+        err() << "kalvix: no home folder (HOME is not set and the user account names none): Kalvix cannot keep "
+                 "its settings. kalvix --print-title, --follow and --agenda still work."
+              << Qt::endl;
+        return 1;
+    }
     return runStatusItem(argc, argv, arguments, cl);
 }

@@ -111,7 +111,9 @@ bool isTurnedOff(const EntryLines& entry)
     return entry.value("Hidden") == "true" || entry.value("X-GNOME-Autostart-enabled") == "false";
 }
 
-QByteArray entryText(const QString& exec, bool withOwnExec)
+// The entry's text. Earlier versions wrote it without X-Kalvix-Exec and with a generic calendar icon;
+// that exact text still counts as Kalvix's own.
+QByteArray entryText(const QString& exec, bool earlierVersion)
 {
     const QByteArray execBytes = exec.toUtf8();
     QByteArray text = "[Desktop Entry]\n"
@@ -119,12 +121,10 @@ QByteArray entryText(const QString& exec, bool withOwnExec)
                       "Name=Kalvix\n"
                       "Comment=Clock and calendar in the status area\n"
                       "Exec=" +
-                      execBytes +
-                      "\n"
-                      "Icon=x-office-calendar\n"
+                      execBytes + "\n" + (earlierVersion ? "Icon=x-office-calendar\n" : "Icon=kalvix\n") +
                       "Terminal=false\n"
                       "X-GNOME-Autostart-enabled=true\n";
-    if (withOwnExec)
+    if (!earlierVersion)
         text += kOwnExecKey + '=' + execBytes + '\n';
     return text;
 }
@@ -221,7 +221,7 @@ bool XdgAutostart::programExists(const QString& program) const
 
 QByteArray XdgAutostart::newEntryText() const
 {
-    return entryText(execValue(launchProgram()), true);
+    return entryText(execValue(launchProgram()), false);
 }
 
 bool XdgAutostart::write(const QByteArray& text, const platform::FileStamp& expected) const
@@ -316,7 +316,7 @@ std::optional<QByteArray> XdgAutostart::repointed(const QByteArray& text) const
         entry.set(kOwnExecKey, current);
         return entry.text();
     }
-    if (text == entryText(QString::fromUtf8(*exec), false)) // exactly as earlier versions wrote it
+    if (text == entryText(QString::fromUtf8(*exec), true))
         return newEntryText();
     return std::nullopt; // the user's own Exec: theirs to fix
 }

@@ -122,6 +122,7 @@ TEST(AppDelegate, launchShowsTheTitleAtOnceAndOpensSettingsOnlyOnTheExactArgumen
         EXPECT_DOUBLE_EQ(item->lastOffset, 0.5);
         EXPECT_TRUE(fakes.actions.settingsTabs.empty());
         EXPECT_EQ(fakes.loginItems.registrations, 1);
+        EXPECT_EQ(fakes.loginItems.refreshes, 1) << "an entry whose program moved is pointed at this one";
 
         // The title follows the context's clock.
         fakes.advance(60);

@@ -104,6 +104,19 @@ def main():
             check(started.returncode == 1 and "no display" in started.stderr,
                   "%s %s: exit %d, %r" % (what, " ".join(args) or "start", started.returncode, started.stderr.strip()))
 
+    # No home: a user with no passwd entry and HOME unset. Only root can become such a user.
+    if os.geteuid() == 0 and shutil.which("setpriv"):
+        homeless = {k: v for k, v in base_env.items() if k not in ("HOME", "XDG_CONFIG_HOME")}
+        started = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups", kalvix],
+                                 env=homeless, capture_output=True, text=True, timeout=30)
+        check(started.returncode == 1 and "no home folder" in started.stderr,
+              "no home: exit %d, %r" % (started.returncode, started.stderr.strip()))
+        printed = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups", kalvix,
+                                  "--print-title"], env=homeless, capture_output=True, text=True, timeout=30)
+        check(printed.returncode == 0 and printed.stdout.strip() != "", "no home: --print-title still works")
+    else:
+        print("skip no-home case: needs root and setpriv", flush=True)
+
     shutil.rmtree(home, ignore_errors=True)
     print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 

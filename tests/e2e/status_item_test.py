@@ -69,16 +69,16 @@ def main():
 
     runtime = os.path.join(home, "runtime")
     os.makedirs(runtime, mode=0o700)
-    display = ":%d" % (90 + os.getpid() % 100)
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Xvfb picks a free display itself and names it, so test runs side by side never share one.
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read_end) as names:
+        display = ":" + names.readline().strip()  # written once the server accepts clients
     env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(home, "data"),
                HOME=home, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime, TZ="Europe/London", LC_ALL="en_GB.UTF-8")
     os.environ["DISPLAY"] = display
-    for _ in range(100):
-        if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
-            break
-        time.sleep(0.05)
 
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()

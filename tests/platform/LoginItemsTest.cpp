@@ -51,8 +51,7 @@ private:
 QByteArray ownEntry(const QByteArray& exec, const QByteArray& extra = {})
 {
     return "[Desktop Entry]\nType=Application\nName=Kalvix\nComment=Clock and calendar in the status area\nExec=" +
-           exec + "\nIcon=x-office-calendar\nTerminal=false\nX-GNOME-Autostart-enabled=true\nX-Kalvix-Exec=" + exec +
-           '\n' + extra;
+           exec + "\nIcon=kalvix\nTerminal=false\nX-GNOME-Autostart-enabled=true\nX-Kalvix-Exec=" + exec + '\n' + extra;
 }
 
 QByteArray earlierEntry(const QByteArray& exec)

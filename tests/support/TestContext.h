@@ -36,11 +36,17 @@ public:
         return succeed;
     }
     bool isEnabled() const override { return enabled; }
+    bool refresh() override
+    {
+        ++refreshes;
+        return true;
+    }
 
     bool succeed = true;
     bool enabled = false;
     int registrations = 0;
     int unregistrations = 0;
+    int refreshes = 0;
 };
 
 class RecordingActions final : public AppActions {
