@@ -2,54 +2,161 @@
 
 #include "context/AppContext.h"
 #include "prefs/SettingsState.h"
+#include "settings/CountdownSection.h"
+#include "settings/GeneralSection.h"
+#include "settings/MenuBarSection.h"
+#include "settings/WorldClockSection.h"
 
-#include <QLabel>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPropertyAnimation>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace kalvix {
 namespace {
 
-QString titleOf(SettingsTab tab)
+constexpr int kSideMargin = 20;
+constexpr int kBottomMargin = 20;
+constexpr int kScrollMillis = 250;
+
+int indexOf(SettingsTab tab)
 {
-    switch (tab) {
-    case SettingsTab::general:
-        return QStringLiteral("General");
-    case SettingsTab::menuBar:
-        return QStringLiteral("Menu Bar Clock");
-    case SettingsTab::worldClocks:
-        return QStringLiteral("World Clocks");
-    case SettingsTab::countdowns:
-        return QStringLiteral("Countdowns");
-    }
-    return {};
+    return static_cast<int>(tab);
 }
 
 } // namespace
 
 SettingsView::SettingsView(AppContext& context, QWidget* parent)
     : QWidget(parent)
-    , m_section(new QLabel(titleOf(context.settingsState.tab()), this))
+    , m_context(context)
+    , m_scroll(new QScrollArea(this))
+    , m_form(new QWidget)
+    , m_trailingSpace(new QSpacerItem(0, kBottomMargin, QSizePolicy::Minimum, QSizePolicy::Fixed))
+    , m_general(new settings::GeneralSection(context.prefs, context.loginItems))
+    , m_scrolling(new QPropertyAnimation(this))
 {
+    m_sections = {m_general,
+                  new settings::MenuBarSection(context.prefs),
+                  new settings::WorldClockSection(context.worldClocks),
+                  new settings::CountdownSection(context.countdowns, context.time)};
+    auto* form = new QVBoxLayout(m_form);
+    form->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    form->setSpacing(0);
+    for (settings::FormSection* section : m_sections) {
+        form->addWidget(section);
+        connect(section, &settings::FormSection::focusChainChanged, this, &SettingsView::orderTabs);
+    }
+    form->addSpacerItem(m_trailingSpace);
+
+    m_scroll->setWidget(m_form);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // Tab goes from control to control, and the form follows
+    m_scroll->viewport()->setBackgroundRole(QPalette::Window);
+    m_form->setBackgroundRole(QPalette::Window);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 20);
-    QFont heading = m_section->font();
-    heading.setBold(true);
-    m_section->setFont(heading);
-    layout->addWidget(m_section);
-    auto* note = new QLabel(tr("The settings will appear here."), this);
-    note->setEnabled(false);
-    layout->addWidget(note);
-    layout->addStretch();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
     setFixedSize(kWidth, kHeight);
 
-    connect(&context.settingsState, &SettingsState::tabChanged, this, [this](SettingsTab tab) {
-        m_section->setText(titleOf(tab));
-    });
+    m_scrolling->setTargetObject(m_scroll->verticalScrollBar());
+    m_scrolling->setPropertyName("value");
+    m_scrolling->setDuration(kScrollMillis);
+    m_scrolling->setEasingCurve(QEasingCurve::OutCubic);
+    m_sections.back()->installEventFilter(this);
+    m_scroll->viewport()->installEventFilter(this);
+    orderTabs();
+
+    connect(&context.settingsState, &SettingsState::tabChanged, this, &SettingsView::scrollTo);
 }
 
-QString SettingsView::sectionTitle() const
+SettingsView::~SettingsView() = default;
+
+settings::FormSection* SettingsView::section(SettingsTab tab) const
 {
-    return m_section->text();
+    return m_sections[indexOf(tab)];
+}
+
+SettingsTab SettingsView::sectionAtTop() const
+{
+    const int top = m_scroll->verticalScrollBar()->value();
+    SettingsTab at = SettingsTab::general;
+    for (SettingsTab tab :
+         {SettingsTab::general, SettingsTab::menuBar, SettingsTab::worldClocks, SettingsTab::countdowns})
+        if (section(tab)->y() <= top)
+            at = tab;
+    return at;
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_general->readLaunchAtLogin();
+    if (!event->spontaneous())
+        scrollTo(m_context.settingsState.tab());
+}
+
+void SettingsView::scrollTo(SettingsTab tab)
+{
+    m_scrolling->stop();
+    settleLayout();
+    QScrollBar* bar = m_scroll->verticalScrollBar();
+    const int target = std::clamp(section(tab)->y(), bar->minimum(), bar->maximum());
+    if (!isVisible() || target == bar->value()) {
+        bar->setValue(target);
+        return;
+    }
+    m_scrolling->setStartValue(bar->value());
+    m_scrolling->setEndValue(target);
+    m_scrolling->start();
+}
+
+void SettingsView::finishScrolling()
+{
+    if (m_scrolling->state() == QAbstractAnimation::Running)
+        m_scrolling->setCurrentTime(m_scrolling->duration());
+}
+
+void SettingsView::settleLayout()
+{
+    // Geometry settles through posted layout requests (form, then scroll area); a scroll needs it now.
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    updateTrailingSpace();
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+bool SettingsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && (watched == m_sections.back() || watched == m_scroll->viewport()))
+        updateTrailingSpace();
+    return QWidget::eventFilter(watched, event);
+}
+
+void SettingsView::updateTrailingSpace()
+{
+    const int room = std::max(kBottomMargin, m_scroll->viewport()->height() - m_sections.back()->height());
+    if (m_trailingSpace->sizeHint().height() == room)
+        return;
+    m_trailingSpace->changeSize(0, room, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_form->layout()->invalidate();
+}
+
+void SettingsView::orderTabs()
+{
+    QWidget* previous = nullptr;
+    for (const settings::FormSection* section : m_sections)
+        for (QWidget* control : section->focusChain()) {
+            if (previous)
+                QWidget::setTabOrder(previous, control);
+            previous = control;
+        }
 }
 
 } // namespace kalvix

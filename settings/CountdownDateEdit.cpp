@@ -1,0 +1,126 @@
+#include "settings/CountdownDateEdit.h"
+
+#include "platform/TimeSource.h"
+#include "settings/CountdownDates.h"
+#include "ui/ColorRoles.h"
+#include "ui/Shapes.h"
+
+#include <QCalendarWidget>
+#include <QLineEdit>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace kalvix::settings {
+namespace {
+
+constexpr qreal kRingWidth = 2;
+constexpr qreal kRingRadius = 4;
+
+QString rangeText()
+{
+    const QLocale locale;
+    return QStringLiteral("Any day from %1 to %2.")
+        .arg(locale.toString(firstPickableDate(), QLocale::LongFormat),
+             locale.toString(lastPickableDate(), QLocale::LongFormat));
+}
+
+} // namespace
+
+CountdownDateEdit::CountdownDateEdit(const TimeSource& time, QWidget* parent)
+    : QDateEdit(parent)
+    , m_time(time)
+{
+    setDateRange(firstPickableDate(), lastPickableDate());
+    setDisplayFormat(pickerDateFormat(QLocale()));
+    setCalendarPopup(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setToolTip(rangeText());
+    connect(this, &QDateEdit::dateChanged, this, [this](QDate day) {
+        if (!m_showing)
+            pick(day);
+    });
+    // While the text is no day at all (year 0050, a half-typed year) the editor keeps its last day and says
+    // nothing; the ring says it.
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { setRefusing(!hasAcceptableInput()); });
+    calendarWidget()->installEventFilter(this);
+}
+
+void CountdownDateEdit::setInstant(Instant date)
+{
+    m_instant = date;
+    const std::optional<QDate> day = pickerDate(date, CivilCalendar::current());
+    m_showing = true;
+    setNoDate(!day);
+    setDate(day.value_or(minimumDate()));
+    m_showing = false;
+    setRefusing(false);
+}
+
+void CountdownDateEdit::pick(QDate day)
+{
+    const std::optional<Instant> picked = pickedInstant(day, m_instant, CivilCalendar::current());
+    if (!picked) {
+        setRefusing(true);
+        return;
+    }
+    m_instant = *picked;
+    setNoDate(false);
+    setRefusing(false);
+    Q_EMIT instantPicked(m_instant);
+}
+
+void CountdownDateEdit::setNoDate(bool noDate)
+{
+    m_noDate = noDate;
+    // The special text shows while the editor sits on its minimum, which it does only in this state.
+    setSpecialValueText(noDate ? QStringLiteral("No date") : QString());
+}
+
+void CountdownDateEdit::setRefusing(bool refusing)
+{
+    if (m_refusing == refusing)
+        return;
+    m_refusing = refusing;
+    setToolTip(refusing ? QStringLiteral("Not a day Kalvix can keep. ") + rangeText() : rangeText());
+    setAccessibleDescription(refusing ? toolTip() : QString());
+    update();
+}
+
+void CountdownDateEdit::focusOutEvent(QFocusEvent* event)
+{
+    // The editor puts its last day back in place of text it cannot take; the ring stays to say that the
+    // typed text was not taken, until the next keystroke.
+    const bool refused = m_refusing || !hasAcceptableInput();
+    QDateEdit::focusOutEvent(event);
+    setRefusing(refused);
+}
+
+void CountdownDateEdit::wheelEvent(QWheelEvent* event)
+{
+    if (hasFocus())
+        QDateEdit::wheelEvent(event);
+    else
+        event->ignore(); // on to the form, which scrolls
+}
+
+bool CountdownDateEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    // A stored day the picker cannot show opens the calendar at today, not at the year 100 it sits on.
+    if (watched == calendarWidget() && event->type() == QEvent::Show && m_noDate)
+        if (const std::optional<CivilDate> today = CivilCalendar::current().dateOf(m_time.now()))
+            calendarWidget()->setCurrentPage(today->year, today->month);
+    return QDateEdit::eventFilter(watched, event);
+}
+
+void CountdownDateEdit::paintEvent(QPaintEvent* event)
+{
+    QDateEdit::paintEvent(event);
+    if (!m_refusing)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    ui::strokeRoundedRectInside(
+        painter, QRectF(rect()), kRingRadius, ui::fixedColor(ui::FixedColor::red, palette()), kRingWidth);
+}
+
+} // namespace kalvix::settings

@@ -1,0 +1,50 @@
+#pragma once
+// The Countdowns section: one row per countdown in the store, then "Add Countdown".
+//
+// The rows are the store's list as it is now, from whatever writer. Every keystroke in a title and every
+// day picked writes the whole list back into the store at once, which saves it, so nothing typed is lost
+// if Kalvix ends mid-edit. Nothing is written until the user changes something: a stored value the store
+// could not read stays as it is, behind an empty list, until then. Rows follow the list by identity, so the
+// field being typed in stays while the list changes around it.
+#include "platform/Instant.h"
+#include "settings/FormSection.h"
+
+#include <QList>
+
+class QPushButton;
+
+namespace kalvix {
+class CountdownStore;
+class TimeSource;
+} // namespace kalvix
+
+namespace kalvix::settings {
+
+class CountdownRow;
+class FormRow;
+
+class CountdownSection final : public FormSection {
+    Q_OBJECT
+public:
+    // `store` and `time` (the instant a new countdown is pinned at) must outlive the section.
+    CountdownSection(CountdownStore& store, const TimeSource& time, QWidget* parent = nullptr);
+
+    QList<CountdownRow*> rows() const { return m_rows; }
+    QList<QWidget*> focusChain() const override;
+
+private:
+    void showItems();
+    CountdownRow* makeRow(int index);
+    int indexOf(CountdownRow* row) const;
+    void editTitle(CountdownRow* row, const QString& title);
+    void editDate(CountdownRow* row, Instant date);
+    void remove(CountdownRow* row);
+    void add();
+
+    CountdownStore& m_store;
+    const TimeSource& m_time;
+    QList<CountdownRow*> m_rows;
+    QPushButton* m_add;
+};
+
+} // namespace kalvix::settings

@@ -1,0 +1,45 @@
+#pragma once
+// The General section: "Launch at login" and "Home city".
+//
+// The switch stands for the login item as the login-item service reports it: read when the section is made
+// and each time the window comes on screen again (the user may have removed the autostart entry meanwhile).
+// Flipping it asks the service to register or unregister; a failure is not shown and the switch stays where
+// the user put it until the next reading. The home-city picker lists the whole catalog in its order and
+// follows the homeCity preference from every writer; a stored name outside the catalog shows no city and
+// stays stored until the user picks one.
+#include "settings/FormSection.h"
+
+namespace kalvix {
+class LoginItems;
+class PreferencesStore;
+namespace ui {
+class StringBinding;
+class Switch;
+} // namespace ui
+} // namespace kalvix
+
+namespace kalvix::settings {
+
+class FormPicker;
+
+class GeneralSection final : public FormSection {
+    Q_OBJECT
+public:
+    // `prefs` and `loginItems` must outlive the section.
+    GeneralSection(PreferencesStore& prefs, LoginItems& loginItems, QWidget* parent = nullptr);
+
+    // Sets the switch from the login-item service's state now.
+    void readLaunchAtLogin();
+
+    QList<QWidget*> focusChain() const override;
+
+private:
+    void showHomeCity();
+
+    LoginItems& m_loginItems;
+    ui::StringBinding* m_homeCity;
+    ui::Switch* m_launchAtLogin;
+    FormPicker* m_homeCityPicker;
+};
+
+} // namespace kalvix::settings
