@@ -29,6 +29,9 @@ void FormGroup::insertRow(int index, QWidget* row)
     if (m_layout->indexOf(row) >= 0)
         m_layout->removeWidget(row);
     m_layout->insertWidget(index, row);
+    // A layout shows a new child at the next turn of the event loop; shown now, it takes focus and Tab
+    // order straight after the change that made it.
+    row->show();
     update();
 }
 
@@ -66,8 +69,9 @@ void FormGroup::paintEvent(QPaintEvent*)
             continue;
         if (previous) {
             const qreal y = row->geometry().top();
-            painter.fillRect(QRectF(FormRow::kPadding, y - kHairline / 2, width() - FormRow::kPadding - kEdgeWidth, kHairline),
-                             hairline);
+            painter.fillRect(
+                QRectF(FormRow::kPadding, y - kHairline / 2, width() - FormRow::kPadding - kEdgeWidth, kHairline),
+                hairline);
         }
         previous = row;
     }

@@ -56,10 +56,10 @@ WorldClockSection::Row WorldClockSection::makeRow(const QString& name)
     auto* label =
         new ui::TextLabel(name, ui::textStyleFont(ui::TextStyle::body), ui::Ink::role(ui::ColorRole::primary), row);
     auto* removeButton = new ui::PlainButton(QStringLiteral("minus.circle.fill"),
-                                       ui::textStyleFont(ui::TextStyle::body),
-                                       ui::Ink::fixed(ui::FixedColor::red),
-                                       removeName(name),
-                                       row);
+                                             ui::textStyleFont(ui::TextStyle::body),
+                                             ui::Ink::fixed(ui::FixedColor::red),
+                                             removeName(name),
+                                             row);
     removeButton->setFixedSize(kRemoveTarget, kRemoveTarget);
     row->rowLayout()->addWidget(label, 1);
     row->rowLayout()->addWidget(removeButton, 0, Qt::AlignVCenter);
