@@ -5,6 +5,7 @@
 #include "tests/support/TestApplication.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
@@ -20,13 +21,21 @@ inline QApplication& app()
     return testApplication<QApplication>();
 }
 
+// The name a screen reader gives a control: the one set for it, else the one Qt derives (a button's text).
+inline QString nameOf(QWidget* widget)
+{
+    if (!widget->accessibleName().isEmpty())
+        return widget->accessibleName();
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
 // The one visible control under `root` with this accessible name; fails the test when none or several.
 template <typename T> T* control(QWidget* root, const QString& accessibleName)
 {
     T* found = nullptr;
     int count = 0;
     for (T* widget : root->findChildren<T*>())
-        if (widget->accessibleName() == accessibleName && widget->isVisibleTo(root)) {
+        if (nameOf(widget) == accessibleName && widget->isVisibleTo(root)) {
             found = widget;
             ++count;
         }
@@ -50,6 +59,14 @@ inline QStringList options(const QComboBox* picker)
     for (int i = 0; i < picker->count(); ++i)
         texts << picker->itemText(i);
     return texts;
+}
+
+// Lets the layouts place what changed and deletes what went, as the next turn of the event loop would.
+inline void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 inline QImage grab(QWidget& widget, qreal dpr = 2)

@@ -1,0 +1,184 @@
+#include "clock/Cities.h"
+#include "prefs/Prefs.h"
+#include "settings/FormPicker.h"
+#include "settings/SettingsView.h"
+#include "tests/settings/SettingsTestSupport.h"
+#include "tests/support/TestContext.h"
+#include "tests/support/TestEnv.h"
+#include "ui/Switch.h"
+
+#include <QRegularExpression>
+#include <QWheelEvent>
+
+using namespace kalvix;
+using namespace kalvix::test;
+
+namespace {
+
+// Wednesday 5 March 2025, 15:04:05 in London.
+struct Settings {
+    Settings()
+        : fakes(Instant{utcSeconds(2025, 3, 5, 15, 4, 5)})
+    {
+        app();
+    }
+    SettingsView& open()
+    {
+        view = std::make_unique<SettingsView>(fakes.context());
+        view->show();
+        return *view;
+    }
+    ui::Switch* toggle(const char* name) { return control<ui::Switch>(view.get(), QString::fromUtf8(name)); }
+    settings::FormPicker* picker(const char* name)
+    {
+        return control<settings::FormPicker>(view.get(), QString::fromUtf8(name));
+    }
+    // The title the status item shows after the clock's next tick.
+    QString titleAfterTick()
+    {
+        fakes.advance(1);
+        return fakes.clock.menuBarTitle();
+    }
+
+    TestContext fakes;
+    std::unique_ptr<SettingsView> view;
+};
+
+bool matches(const QString& text, const char* pattern)
+{
+    return QRegularExpression(QString::fromUtf8(pattern)).match(text).hasMatch();
+}
+
+} // namespace
+
+TEST(MenuBarSection, showSecondsReachesTheTitleWithinASecond)
+{
+    Settings s;
+    s.open();
+    ui::Switch* seconds = s.toggle("Show seconds");
+    EXPECT_FALSE(seconds->isChecked());
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04$)")) << s.fakes.clock.menuBarTitle().toStdString();
+
+    QTest::mouseClick(seconds, Qt::LeftButton);
+    EXPECT_TRUE(s.fakes.prefs.boolValue(PrefKey::showSeconds, false));
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04:07$)")) << s.fakes.clock.menuBarTitle().toStdString();
+
+    seconds->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(seconds, Qt::Key_Space); // the keyboard does what the mouse does
+    EXPECT_FALSE(seconds->isChecked());
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04$)")) << s.fakes.clock.menuBarTitle().toStdString();
+}
+
+TEST(MenuBarSection, timeFormatAndDateStyleShapeTheTitle)
+{
+    Settings s;
+    s.open();
+    EXPECT_EQ(options(s.picker("Time format")),
+              (QStringList{QStringLiteral("System default"), QStringLiteral("12-hour"), QStringLiteral("24-hour")}));
+    EXPECT_EQ(options(s.picker("Date style")),
+              (QStringList{QStringLiteral("Text (5 Jul 2026)"), QStringLiteral("Numeric (05-07-2026)")}));
+    QTest::mouseClick(s.toggle("Show seconds"), Qt::LeftButton);
+
+    choose(s.picker("Time format"), QStringLiteral("24-hour"));
+    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::timeStyle, -1), 2);
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04:06$)")) << s.fakes.clock.menuBarTitle().toStdString();
+
+    choose(s.picker("Time format"), QStringLiteral("12-hour"));
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b3:04:07\s(pm|PM)$)")) << s.fakes.clock.menuBarTitle().toStdString();
+
+    choose(s.picker("Date style"), QStringLiteral("Numeric (05-07-2026)"));
+    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::dateStyle, -1), 1);
+    EXPECT_TRUE(matches(s.titleAfterTick(), R"(^Wed 05\D)")) << s.fakes.clock.menuBarTitle().toStdString();
+}
+
+TEST(MenuBarSection, aStoredNumberOfNoOptionShowsNoneAndStaysUntilTheUserChooses)
+{
+    Settings s;
+    s.fakes.prefs.setInt(PrefKey::timeStyle, 7);
+    s.open();
+    settings::FormPicker* format = s.picker("Time format");
+    EXPECT_EQ(format->currentIndex(), -1);
+    QTest::mouseClick(s.toggle("Show year"), Qt::LeftButton); // other settings change meanwhile
+    EXPECT_EQ(s.fakes.prefs.rawValue(PrefKey::timeStyle), QStringLiteral("7"));
+
+    choose(format, QStringLiteral("System default"));
+    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::timeStyle, -1), 0);
+}
+
+TEST(MenuBarSection, everyControlShowsChangesFromOtherWritersAtOnce)
+{
+    Settings s;
+    s.open();
+    QTest::mouseClick(s.toggle("Show weekday"), Qt::LeftButton);
+    s.fakes.prefs.simulateExternalEdit({{PrefKey::showYear, QStringLiteral("false")},
+                                        {PrefKey::showSeconds, QStringLiteral("true")},
+                                        {PrefKey::timeStyle, QStringLiteral("1")},
+                                        {PrefKey::dateStyle, QStringLiteral("1")},
+                                        {PrefKey::homeCity, QStringLiteral("Lisbon")}});
+    EXPECT_TRUE(s.toggle("Show weekday")->isChecked()) << "a key removed by hand reads as its default";
+    EXPECT_FALSE(s.toggle("Show year")->isChecked());
+    EXPECT_TRUE(s.toggle("Show seconds")->isChecked());
+    EXPECT_EQ(s.picker("Time format")->currentText(), QStringLiteral("12-hour"));
+    EXPECT_EQ(s.picker("Date style")->currentText(), QStringLiteral("Numeric (05-07-2026)"));
+    EXPECT_EQ(s.picker("Home city")->currentText(), QStringLiteral("Lisbon"));
+}
+
+TEST(MenuBarSection, theWheelScrollsPastAPickerWithoutChangingIt)
+{
+    Settings s;
+    s.open();
+    settings::FormPicker* format = s.picker("Time format");
+    const QPointF at(format->rect().center());
+    QWheelEvent wheel(at, format->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(format, &wheel);
+    EXPECT_EQ(format->currentIndex(), 0);
+    EXPECT_FALSE(s.fakes.prefs.contains(PrefKey::timeStyle));
+}
+
+TEST(GeneralSection, homeCityListsTheCatalogWithLondonChosenOnAFreshInstall)
+{
+    Settings s;
+    s.open();
+    settings::FormPicker* home = s.picker("Home city");
+    QStringList catalog;
+    for (const City& city : Cities::all())
+        catalog << city.name;
+    EXPECT_EQ(options(home), catalog);
+    EXPECT_EQ(home->currentText(), QStringLiteral("London"));
+    EXPECT_FALSE(s.fakes.prefs.contains(PrefKey::homeCity)) << "the default is not written";
+
+    choose(home, QStringLiteral("Tokyo"));
+    EXPECT_EQ(s.fakes.prefs.stringValue(PrefKey::homeCity, {}), QStringLiteral("Tokyo"));
+}
+
+TEST(GeneralSection, aHomeCityOutsideTheCatalogShowsNoneAndStays)
+{
+    Settings s;
+    s.fakes.prefs.setString(PrefKey::homeCity, QStringLiteral("Atlantis"));
+    s.open();
+    EXPECT_EQ(s.picker("Home city")->currentIndex(), -1);
+    EXPECT_EQ(s.fakes.prefs.rawValue(PrefKey::homeCity), QStringLiteral("Atlantis"));
+}
+
+TEST(GeneralSection, launchAtLoginShowsTheServiceAndKeepsTheUsersPositionWhenItFails)
+{
+    Settings s;
+    s.fakes.loginItems.enabled = true;
+    s.open();
+    ui::Switch* launch = s.toggle("Launch at login");
+    EXPECT_TRUE(launch->isChecked()) << "read when the section is made";
+
+    QTest::mouseClick(launch, Qt::LeftButton);
+    EXPECT_EQ(s.fakes.loginItems.unregistrations, 1);
+    EXPECT_FALSE(s.fakes.loginItems.enabled);
+
+    s.fakes.loginItems.succeed = false;
+    QTest::mouseClick(launch, Qt::LeftButton);
+    EXPECT_EQ(s.fakes.loginItems.registrations, 1);
+    EXPECT_TRUE(launch->isChecked()) << "where the user put it, although registering failed";
+
+    s.view->hide();
+    s.view->show();
+    EXPECT_FALSE(launch->isChecked()) << "the real state when the window comes back";
+    EXPECT_EQ(s.fakes.loginItems.registrations + s.fakes.loginItems.unregistrations, 2) << "reading calls nothing";
+}
