@@ -10,7 +10,7 @@
 namespace kalvix::settings {
 namespace {
 
-constexpr int kSpaceAbove = 20;
+constexpr int kSpaceAbove = 24;
 constexpr int kHeaderToGroup = 6;
 constexpr int kGroupToFooter = 6;
 constexpr int kTextInset = FormRow::kPadding; // header, footer and row texts start on one line
@@ -35,11 +35,22 @@ FormSection::FormSection(const QString& header, const QString& footer, QWidget* 
         m_footer = new ui::TextLabel(
             footer, ui::textStyleFont(ui::TextStyle::subheadline), ui::Ink::role(ui::ColorRole::secondary), this);
         m_footer->setFit(ui::TextLabel::Fit::wrap);
+        m_footer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // Its height follows its width (resizeEvent): a wrapped label's own size hint guesses a narrower
+        // width and leaves an empty line under the text.
+        m_footer->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         m_footer->setContentsMargins(kTextInset, 0, kTextInset, 0);
         layout->addSpacing(kGroupToFooter);
         layout->addWidget(m_footer);
     }
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void FormSection::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_footer)
+        m_footer->setFixedHeight(m_footer->heightForWidth(width()));
 }
 
 } // namespace kalvix::settings

@@ -25,6 +25,9 @@ public:
     // The section's controls in the order Tab reaches them.
     virtual QList<QWidget*> focusChain() const = 0;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 Q_SIGNALS:
     // Rows came or went: the window puts its Tab order right again.
     void focusChainChanged();
