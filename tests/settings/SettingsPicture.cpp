@@ -22,6 +22,7 @@ namespace {
 
 constexpr qreal kScale = 2;
 constexpr int kGap = 24; // between the two windows, and around them
+constexpr int kFrameAlpha = 60;
 
 void fill(test::TestContext& fakes)
 {
@@ -65,8 +66,13 @@ QImage picture(const QPalette& palette)
     sheet.setDevicePixelRatio(kScale);
     sheet.fill(Qt::transparent);
     QPainter painter(&sheet);
-    painter.drawImage(QPoint(kGap, kGap), top);
-    painter.drawImage(QPoint(2 * kGap + window.width(), kGap), scrolled);
+    const QPoint places[] = {QPoint(kGap, kGap), QPoint(2 * kGap + window.width(), kGap)};
+    painter.drawImage(places[0], top);
+    painter.drawImage(places[1], scrolled);
+    // A hairline frame, so a light window still stands out on a light page.
+    painter.setPen(QPen(QColor(0, 0, 0, kFrameAlpha), 1));
+    for (const QPoint place : places)
+        painter.drawRect(QRectF(place, window).adjusted(-0.5, -0.5, 0.5, 0.5));
     return sheet;
 }
 
