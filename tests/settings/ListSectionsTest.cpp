@@ -145,6 +145,28 @@ TEST(WorldClockSection, followsTheStoreAndClearsAChoiceTakenElsewhere)
     EXPECT_EQ(s.shownCities(), s.fakes.worldClocks.cityNames());
 }
 
+TEST(WorldClockSection, theKeyboardAddsAndRemovesAndKeepsItsPlace)
+{
+    Settings s;
+    s.open();
+    QApplication::setActiveWindow(s.view.get());
+    settings::FormPicker* picker = s.addPicker();
+    picker->setFocus(Qt::TabFocusReason);
+    choose(picker, QStringLiteral("Lagos"));
+    QTest::keyClick(picker, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), s.addButton());
+    QTest::keyClick(s.addButton(), Qt::Key_Space);
+    EXPECT_EQ(s.fakes.worldClocks.cityNames().last(), QStringLiteral("Lagos"));
+    EXPECT_EQ(QApplication::focusWidget(), picker) << "back where the next city is chosen, not lost with Add";
+
+    auto* removeDubai = control<ui::PlainButton>(s.view.get(), QStringLiteral("Remove Dubai"));
+    removeDubai->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(removeDubai, Qt::Key_Space);
+    EXPECT_FALSE(s.fakes.worldClocks.cityNames().contains(QStringLiteral("Dubai")));
+    EXPECT_EQ(nameOf(QApplication::focusWidget()), QStringLiteral("Remove Tokyo")) << "on to the next row";
+    settle();
+}
+
 TEST(WorldClockSection, theRemoveButtonIsRedInBothThemes)
 {
     Settings s;

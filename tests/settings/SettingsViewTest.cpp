@@ -236,4 +236,17 @@ TEST(SettingsView, followsTheLightAndTheDarkPalette)
         }
     }
     EXPECT_FALSE(near(ui::lightPalette().color(QPalette::Base), ui::darkPalette().color(QPalette::Base)));
+
+    // The plus of "Add Countdown" is drawn again in the button's text colour of the new theme.
+    auto* add = control<QPushButton>(&view, QStringLiteral("Add Countdown"));
+    for (const QPalette& palette : {ui::lightPalette(), ui::darkPalette()}) {
+        view.setPalette(palette);
+        const QImage plus = add->icon().pixmap(add->iconSize(), 2.0).toImage();
+        QColor ink;
+        for (int y = 0; y < plus.height() && !ink.isValid(); ++y)
+            for (int x = 0; x < plus.width() && !ink.isValid(); ++x)
+                if (plus.pixelColor(x, y).alpha() == 255)
+                    ink = plus.pixelColor(x, y);
+        EXPECT_TRUE(near(ink, palette.color(QPalette::ButtonText)));
+    }
 }
