@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <limits>
 
 namespace kalvix::settings {
@@ -49,8 +50,10 @@ CountdownRow::CountdownRow(const Countdown& countdown, const TimeSource& time, Q
 void CountdownRow::showCountdown(const Countdown& countdown)
 {
     if (m_title->text() != countdown.title) {
+        // Changed elsewhere: someone typing here keeps their place; otherwise a long title shows its start.
+        const int cursor = m_title->hasFocus() ? m_title->cursorPosition() : 0;
         m_title->setText(countdown.title);
-        m_title->setCursorPosition(0); // a long title shows its start
+        m_title->setCursorPosition(std::min(cursor, static_cast<int>(countdown.title.size())));
     }
     if (m_date->instant() != countdown.date)
         m_date->setInstant(countdown.date);

@@ -224,6 +224,13 @@ TEST(CountdownSection, everyTypedCharacterIsSavedAndTheFieldStaysInPlace)
     EXPECT_EQ(s.countdownRows()[0]->titleField(), title) << "the same field all along";
     EXPECT_TRUE(title->hasFocus());
     EXPECT_EQ(title->cursorPosition(), typed.size());
+
+    // The title changes elsewhere meanwhile (the file edited by hand): shown, and the typist keeps their place.
+    QList<Countdown> items = s.fakes.countdowns.items();
+    items[0].title = QStringLiteral("Ski trip to Chamonix");
+    s.fakes.countdowns.setItems(items);
+    EXPECT_EQ(title->text(), items[0].title);
+    EXPECT_EQ(title->cursorPosition(), typed.size());
 }
 
 TEST(CountdownSection, pickingADayKeepsTheTimeAndIsSavedAtOnce)
