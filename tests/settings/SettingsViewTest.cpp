@@ -213,6 +213,10 @@ TEST(SettingsView, tabGoesThroughTheControlsTopToBottomAlsoAfterRowsCome)
     expected = readingOrder(&view);
     ASSERT_EQ(expected.size(), 2 + 5 + 5 + 1 + 10);
     EXPECT_EQ(tabWalk(expected.first(), static_cast<int>(expected.size())), expected);
+    // The form follows the keyboard: the control reached last, at the bottom, was scrolled into view.
+    const QWidget* viewport = view.scrollArea()->viewport();
+    const QWidget* last = expected.last();
+    EXPECT_TRUE(viewport->rect().contains(QRect(last->mapTo(viewport, QPoint(0, 0)), last->size())));
 }
 
 TEST(SettingsView, followsTheLightAndTheDarkPalette)
