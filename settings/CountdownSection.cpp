@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace kalvix::settings {
 
 CountdownSection::CountdownSection(CountdownStore& store, const TimeSource& time, QWidget* parent)
@@ -64,8 +66,12 @@ void CountdownSection::showItems()
 CountdownRow* CountdownSection::makeRow(int index)
 {
     auto* row = new CountdownRow(m_store.items()[index], m_time);
-    connect(row, &CountdownRow::titleEdited, this, [this, row](const QString& title) { editTitle(row, title); });
-    connect(row, &CountdownRow::datePicked, this, [this, row](Instant date) { editDate(row, date); });
+    connect(row, &CountdownRow::titleEdited, this, [this, row](const QString& title) {
+        edit(row, [&title](Countdown& countdown) { countdown.title = title; });
+    });
+    connect(row, &CountdownRow::datePicked, this, [this, row](Instant date) {
+        edit(row, [date](Countdown& countdown) { countdown.date = date; });
+    });
     connect(row, &CountdownRow::removeClicked, this, [this, row] { remove(row); });
     return row;
 }
@@ -76,42 +82,33 @@ int CountdownSection::indexOf(CountdownRow* row) const
     return static_cast<int>(m_rows.indexOf(row));
 }
 
-void CountdownSection::editTitle(CountdownRow* row, const QString& title)
+void CountdownSection::edit(CountdownRow* row, const std::function<void(Countdown&)>& change)
 {
     const int index = indexOf(row);
     if (index < 0 || index >= m_store.items().size())
         return;
     QList<Countdown> items = m_store.items();
-    items[index].title = title;
-    m_store.setItems(items);
-}
-
-void CountdownSection::editDate(CountdownRow* row, Instant date)
-{
-    const int index = indexOf(row);
-    if (index < 0 || index >= m_store.items().size())
-        return;
-    QList<Countdown> items = m_store.items();
-    items[index].date = date;
-    m_store.setItems(items);
+    change(items[index]);
+    const QUuid id = items[index].id;
+    const bool unique =
+        std::count_if(items.cbegin(), items.cend(), [&id](const Countdown& c) { return c.id == id; }) == 1;
+    // By identity, from the stored list as it is now, so a hand edit not yet seen here is not undone. Two
+    // countdowns with one identity (an entry copied by hand) can only be told apart by their place.
+    if (unique)
+        m_store.update(items[index]);
+    else
+        m_store.setItems(items);
 }
 
 void CountdownSection::remove(CountdownRow* row)
 {
-    const int index = indexOf(row);
-    if (index < 0 || index >= m_store.items().size())
-        return;
-    const QUuid id = row->id();
-    QList<Countdown> items = m_store.items();
-    items.removeIf([&id](const Countdown& countdown) { return countdown.id == id; });
-    m_store.setItems(items);
+    if (indexOf(row) >= 0)
+        m_store.remove(row->id());
 }
 
 void CountdownSection::add()
 {
-    QList<Countdown> items = m_store.items();
-    items.append(Countdown::create(QStringLiteral("New countdown"), m_time.now()));
-    m_store.setItems(items);
+    m_store.add(Countdown::create(QStringLiteral("New countdown"), m_time.now()));
 }
 
 QList<QWidget*> CountdownSection::focusChain() const

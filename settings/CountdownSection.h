@@ -2,14 +2,16 @@
 // The Countdowns section: one row per countdown in the store, then "Add Countdown".
 //
 // The rows are the store's list as it is now, from whatever writer. Every keystroke in a title and every
-// day picked writes the whole list back into the store at once, which saves it, so nothing typed is lost
-// if Kalvix ends mid-edit. Nothing is written until the user changes something: a stored value the store
+// day picked goes into the store at once, which saves the whole list, so nothing typed is lost if Kalvix
+// ends mid-edit. Nothing is written until the user changes something: a stored value the store
 // could not read stays as it is, behind an empty list, until then. Rows follow the list by identity, so the
 // field being typed in stays while the list changes around it.
-#include "platform/Instant.h"
+#include "countdowns/Countdown.h"
 #include "settings/FormSection.h"
 
 #include <QList>
+
+#include <functional>
 
 class QPushButton;
 
@@ -36,8 +38,7 @@ private:
     void showItems();
     CountdownRow* makeRow(int index);
     int indexOf(CountdownRow* row) const;
-    void editTitle(CountdownRow* row, const QString& title);
-    void editDate(CountdownRow* row, Instant date);
+    void edit(CountdownRow* row, const std::function<void(Countdown&)>& change);
     void remove(CountdownRow* row);
     void add();
 

@@ -55,13 +55,4 @@ bool canAddCity(const QStringList& chosen, const QString& choice)
     return !choice.isEmpty() && chosen.size() < kMaxWorldClocks && citiesToOffer(chosen).contains(choice);
 }
 
-QStringList withoutCity(const QStringList& names, const QString& name)
-{
-    QStringList rest;
-    for (const QString& entry : names)
-        if (entry != name)
-            rest.append(entry);
-    return rest;
-}
-
 } // namespace kalvix::settings

@@ -36,9 +36,6 @@ QStringList citiesToOffer(const QStringList& chosen);
 // are shown.
 bool canAddCity(const QStringList& chosen, const QString& choice);
 
-// `names` without any entry equal to `name` (exact text), the others in their order.
-QStringList withoutCity(const QStringList& names, const QString& name);
-
 // How the rows of a list follow a new version of it without losing the widget being typed in: for each
 // wanted key, in order, the index of the shown row to keep for it (the first not yet taken whose key is
 // equal), or -1 when a new row is needed. Shown rows no index refers to are to be removed.

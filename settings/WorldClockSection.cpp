@@ -12,6 +12,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+#include <utility>
+
 namespace kalvix::settings {
 namespace {
 
@@ -109,10 +111,8 @@ void WorldClockSection::add()
     if (!canAddCity(m_store.cityNames(), m_cityToAdd))
         return;
     const bool fromKeyboard = m_add->hasFocus();
-    QStringList names = m_store.cityNames();
-    names.append(m_cityToAdd);
-    m_cityToAdd.clear();
-    m_store.setCityNames(names);
+    const QString city = std::exchange(m_cityToAdd, QString());
+    m_store.addCity(city);
     // Add is disabled now; the keyboard goes on from the picker, where the next city is chosen.
     if (fromKeyboard)
         m_picker->setFocus(Qt::TabFocusReason);
@@ -120,7 +120,7 @@ void WorldClockSection::add()
 
 void WorldClockSection::remove(const QString& name)
 {
-    m_store.setCityNames(withoutCity(m_store.cityNames(), name));
+    m_store.removeCity(name);
 }
 
 QList<QWidget*> WorldClockSection::focusChain() const

@@ -1,5 +1,6 @@
 #include "clock/Cities.h"
 #include "countdowns/CountdownJson.h"
+#include "platform/PreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "settings/CountdownDateEdit.h"
 #include "settings/CountdownRow.h"
@@ -167,6 +168,19 @@ TEST(WorldClockSection, theKeyboardAddsAndRemovesAndKeepsItsPlace)
     settle();
 }
 
+TEST(WorldClockSection, aHandEditOfTheFileShowsAtOnce)
+{
+    Settings s;
+    s.open();
+    s.fakes.prefs.simulateExternalEdit(
+        {{PrefKey::worldClockCities,
+          PreferencesStore::encodeList({QStringLiteral("Lisbon"), QStringLiteral("Cairo")})}});
+    settle();
+    EXPECT_EQ(s.shownCities(), (QStringList{QStringLiteral("Lisbon"), QStringLiteral("Cairo")}));
+    EXPECT_NE(s.addPicker()->findText(QStringLiteral("Dubai")), -1);
+    EXPECT_EQ(s.addPicker()->findText(QStringLiteral("Cairo")), -1);
+}
+
 TEST(WorldClockSection, theRemoveButtonIsRedInBothThemes)
 {
     Settings s;
@@ -231,6 +245,39 @@ TEST(CountdownSection, everyTypedCharacterIsSavedAndTheFieldStaysInPlace)
     s.fakes.countdowns.setItems(items);
     EXPECT_EQ(title->text(), items[0].title);
     EXPECT_EQ(title->cursorPosition(), typed.size());
+}
+
+TEST(CountdownSection, aHandEditOfTheFileShowsAtOnceAndKeepsTheFieldsOfCountdownsThatStay)
+{
+    Settings s;
+    s.open();
+    QTest::mouseClick(s.addCountdown(), Qt::LeftButton);
+    const Countdown first = s.fakes.countdowns.items().first();
+    QLineEdit* field = s.countdownRows()[0]->titleField();
+    const QString json = QStringLiteral(R"([{"id":"%1","title":"Renamed","date":700000000},)"
+                                        R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","title":"Added","date":7e8}])")
+                             .arg(first.id.toString(QUuid::WithoutBraces));
+    s.fakes.prefs.simulateExternalEdit({{PrefKey::countdowns, json}});
+    settle();
+    ASSERT_EQ(s.countdownRows().size(), 2);
+    EXPECT_EQ(s.countdownRows()[0]->titleField(), field) << "the same countdown keeps its row";
+    EXPECT_EQ(field->text(), QStringLiteral("Renamed"));
+    EXPECT_EQ(s.countdownRows()[1]->titleField()->text(), QStringLiteral("Added"));
+    EXPECT_EQ(s.countdownRows()[1]->datePicker()->date(), QDate(2023, 3, 8));
+}
+
+TEST(CountdownSection, twoCountdownsOfOneIdentityAreEditedEachInItsOwnRow)
+{
+    Settings s;
+    Countdown copied = Countdown::create(QStringLiteral("Copied"), kNow);
+    s.fakes.countdowns.setItems({copied, copied}); // an entry duplicated by hand in the file
+    s.open();
+    QLineEdit* second = s.countdownRows()[1]->titleField();
+    second->end(false);
+    QTest::keyClick(second, Qt::Key_2);
+    EXPECT_EQ(s.storedCountdowns().value(0).title, QStringLiteral("Copied"));
+    EXPECT_EQ(s.storedCountdowns().value(1).title, QStringLiteral("Copied2"));
+    EXPECT_EQ(second->text(), QStringLiteral("Copied2"));
 }
 
 TEST(CountdownSection, pickingADayKeepsTheTimeAndIsSavedAtOnce)
