@@ -79,6 +79,25 @@ int firstWeekday(const QString& localeId)
     return static_cast<int>(calendar->getFirstDayOfWeek(status));
 }
 
+QStringList veryShortWeekdaySymbols(const QString& localeId)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::DateFormatSymbols symbols(icuLocale(localeId), status);
+    int32_t count = 0;
+    const icu::UnicodeString* names =
+        U_SUCCESS(status) ? symbols.getWeekdays(count, icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::NARROW)
+                          : nullptr;
+    QStringList result;
+    // ICU indexes the days by UCalendarDaysOfWeek: 1 = Sunday .. 7 = Saturday, entry 0 unused. Without
+    // data for the locale, the English letters.
+    static const char16_t english[] = u"SMTWTFS";
+    for (int day = UCAL_SUNDAY; day <= UCAL_SATURDAY; ++day) {
+        const QString name = names && day < count ? fromIcu(names[day]) : QString();
+        result << (name.isEmpty() ? QString(QChar(english[day - UCAL_SUNDAY])) : name);
+    }
+    return result;
+}
+
 struct DateFormatter::Impl {
     std::unique_ptr<icu::SimpleDateFormat> format;
 };

@@ -7,6 +7,7 @@
 #include "platform/Instant.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTimeZone>
 
 #include <memory>
@@ -21,6 +22,9 @@ QString shortTimePattern(const QString& localeId);
 
 // The first day of the week in the locale's calendar: 1 = Sunday, 2 = Monday, ... 7 = Saturday.
 int firstWeekday(const QString& localeId);
+
+// The locale's very short weekday symbols ("S", "M", "T", ... in English), seven of them, Sunday first.
+QStringList veryShortWeekdaySymbols(const QString& localeId);
 
 class DateFormatter {
 public:
