@@ -1,0 +1,87 @@
+#include "popover/CompactView.h"
+
+#include "calendar/CalendarService.h"
+#include "context/AppContext.h"
+#include "platform/TimeSource.h"
+#include "popover/CompactAgenda.h"
+#include "popover/MonthGridView.h"
+#include "prefs/Prefs.h"
+#include "prefs/SettingsState.h"
+#include "ui/PlainButton.h"
+#include "ui/PreferenceBinding.h"
+#include "ui/TextStyles.h"
+
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace kalvix {
+namespace {
+
+constexpr int kSpacing = 8;
+constexpr int kPadding = 12;
+
+} // namespace
+
+CompactView::CompactView(AppContext& context, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_compactMode(new ui::BoolBinding(context.prefs, PrefKey::compactMode, false, this))
+    , m_grid(new MonthGridView(context, true, this))
+    , m_agenda(new CompactAgenda(context, this))
+{
+    auto* stack = new QVBoxLayout(this);
+    stack->setSpacing(kSpacing);
+    stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    stack->addWidget(m_grid);
+    stack->addWidget(makeButtonRow());
+    stack->addWidget(m_agenda);
+    stack->addStretch(); // a height larger than the content (the switch's animation) leaves room below
+    connect(&context.calendar, &CalendarService::authorizedChanged, this, &CompactView::showAgendaIfAuthorized);
+    showAgendaIfAuthorized();
+}
+
+QWidget* CompactView::makeButtonRow()
+{
+    auto* buttons = new QWidget(this);
+    auto* row = new QHBoxLayout(buttons); // the platform's default spacing
+    row->setContentsMargins(0, 0, 0, 0);
+    const QFont font = ui::textStyleFont(ui::TextStyle::body);
+    const auto button = [&](const QString& symbol, const QString& tip) {
+        auto* b = new ui::PlainButton(symbol, font, ui::Ink::role(ui::ColorRole::secondary), tip, buttons);
+        b->setToolTip(tip);
+        return b;
+    };
+    m_expand = button(QStringLiteral("arrow.up.left.and.arrow.down.right"), tr("Expand to standard view"));
+    m_settings = button(QStringLiteral("gearshape"), tr("Settings"));
+    m_quit = button(QStringLiteral("power"), tr("Quit Kalvix"));
+    row->addWidget(m_expand);
+    row->addStretch();
+    row->addWidget(m_settings);
+    row->addWidget(m_quit);
+    connect(m_expand, &ui::PlainButton::clicked, this, [this] { m_compactMode->set(false); });
+    connect(
+        m_settings, &ui::PlainButton::clicked, this, [this] { m_context.actions.openSettings(SettingsTab::general); });
+    connect(m_quit, &ui::PlainButton::clicked, this, [this] { m_context.actions.quit(); });
+    return buttons;
+}
+
+void CompactView::showAgendaIfAuthorized()
+{
+    m_agenda->setVisible(m_context.calendar.authorized() == true);
+}
+
+void CompactView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        appear();
+}
+
+// Each showing starts again at the current month, also after the grid was moved to another.
+void CompactView::appear()
+{
+    m_grid->appear(m_context.time.now());
+}
+
+} // namespace kalvix

@@ -1,0 +1,120 @@
+#include "popover/StandardView.h"
+
+#include "context/AppContext.h"
+#include "platform/TimeSource.h"
+#include "popover/HDivider.h"
+#include "popover/MonthGridView.h"
+#include "popover/UpNextView.h"
+#include "popover/VDivider.h"
+
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace kalvix {
+namespace {
+
+constexpr int kSpacing = 14;
+constexpr int kPadding = 24;
+constexpr int kCalendarRowMinHeight = 280;
+constexpr int kGridWidth = 280;
+
+QVBoxLayout* makePlace()
+{
+    auto* place = new QVBoxLayout;
+    place->setContentsMargins(0, 0, 0, 0);
+    place->setSpacing(0);
+    return place;
+}
+
+} // namespace
+
+StandardView::StandardView(AppContext& context, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_headerPlace(makePlace())
+    , m_tipPlace(makePlace())
+    , m_placesPlace(makePlace())
+    , m_footerPlace(makePlace())
+    , m_placesDivider(new HDivider(this))
+    , m_footerDivider(new HDivider(this))
+{
+    auto* stack = new QVBoxLayout(this);
+    stack->setSpacing(kSpacing);
+    stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    stack->addLayout(m_headerPlace);
+    stack->addLayout(m_tipPlace);
+    stack->addWidget(new HDivider(this));
+    m_calendarRow = makeCalendarRow();
+    stack->addWidget(m_calendarRow);
+    stack->addWidget(m_placesDivider);
+    stack->addLayout(m_placesPlace);
+    stack->addWidget(m_footerDivider);
+    stack->addLayout(m_footerPlace);
+    m_placesDivider->hide();
+    m_footerDivider->hide();
+}
+
+QWidget* StandardView::makeCalendarRow()
+{
+    auto* row = new QWidget(this);
+    row->setMinimumHeight(kCalendarRowMinHeight);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kSpacing);
+    m_grid = new MonthGridView(m_context, false, row);
+    m_grid->setFixedWidth(kGridWidth);
+    layout->addWidget(m_grid, 0, Qt::AlignTop);
+    layout->addWidget(new VDivider(row));
+    m_upNext = new UpNextView(m_context, row);
+    m_upNext->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(m_upNext, 1);
+    return row;
+}
+
+void StandardView::fill(QVBoxLayout* place, QWidget*& current, QWidget* widget)
+{
+    if (current == widget)
+        return;
+    delete current;
+    current = widget;
+    if (widget)
+        place->addWidget(widget);
+}
+
+void StandardView::setHeader(QWidget* header)
+{
+    fill(m_headerPlace, m_header, header);
+}
+
+void StandardView::setTipBanner(QWidget* banner)
+{
+    fill(m_tipPlace, m_tipBanner, banner);
+}
+
+void StandardView::setPlacesRow(QWidget* row)
+{
+    fill(m_placesPlace, m_placesRow, row);
+    m_placesDivider->setVisible(row != nullptr);
+}
+
+void StandardView::setFooter(QWidget* footer)
+{
+    fill(m_footerPlace, m_footer, footer);
+    m_footerDivider->setVisible(footer != nullptr);
+}
+
+void StandardView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        appear();
+}
+
+// Each showing starts again at the current month, also after the grid was moved to another.
+void StandardView::appear()
+{
+    m_grid->appear(m_context.time.now());
+}
+
+} // namespace kalvix

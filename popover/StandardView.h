@@ -1,0 +1,67 @@
+#pragma once
+// The large popover layout, 640 wide (PopoverRoot sets the width): from top to bottom the header, the
+// one-time tip, the month grid beside Up Next, the world clocks beside the countdowns, and the footer with
+// today's sunrise and sunset, separated by hairlines, 14 apart inside 24 of padding.
+//
+// It owns the month the grid shows: each time it is shown it returns to the current month and tells the
+// calendar service, so the dots are those of that month.
+//
+// The header, tip banner, places row and footer are views of their own, put into their places with the
+// setters below; a place left empty takes no room, and the hairline above the places row or the footer is
+// drawn only when that section is there.
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace kalvix {
+
+struct AppContext;
+class HDivider;
+class MonthGridView;
+class UpNextView;
+
+class StandardView final : public QWidget {
+    Q_OBJECT
+public:
+    // `context` must outlive the view.
+    explicit StandardView(AppContext& context, QWidget* parent = nullptr);
+
+    // Each takes the widget into its place (replacing what was there) and owns it.
+    void setHeader(QWidget* header);
+    void setTipBanner(QWidget* banner);
+    void setPlacesRow(QWidget* row);
+    void setFooter(QWidget* footer);
+
+    QWidget* header() const { return m_header; }
+    QWidget* tipBanner() const { return m_tipBanner; }
+    QWidget* placesRow() const { return m_placesRow; }
+    QWidget* footer() const { return m_footer; }
+    QWidget* calendarRow() const { return m_calendarRow; }
+    MonthGridView* monthGrid() const { return m_grid; }
+    UpNextView* upNext() const { return m_upNext; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* makeCalendarRow();
+    void appear();
+    static void fill(QVBoxLayout* place, QWidget*& current, QWidget* widget);
+
+    AppContext& m_context;
+    QVBoxLayout* m_headerPlace;
+    QVBoxLayout* m_tipPlace;
+    QVBoxLayout* m_placesPlace;
+    QVBoxLayout* m_footerPlace;
+    HDivider* m_placesDivider;
+    HDivider* m_footerDivider;
+    QWidget* m_header = nullptr;
+    QWidget* m_tipBanner = nullptr;
+    QWidget* m_placesRow = nullptr;
+    QWidget* m_footer = nullptr;
+    QWidget* m_calendarRow = nullptr;
+    MonthGridView* m_grid = nullptr;
+    UpNextView* m_upNext = nullptr;
+};
+
+} // namespace kalvix
