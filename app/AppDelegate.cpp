@@ -2,25 +2,68 @@
 
 #include "app/PopoverWindow.h"
 #include "app/SystemCalendar.h"
+#include "calendar/CalendarService.h"
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferencesStore.h"
 #include "platform/StatusItem.h"
 #include "platform/TimeSource.h"
+#include "popover/CompactView.h"
 #include "popover/PopoverRoot.h"
+#include "popover/StandardView.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
+#include "ui/ColorRoles.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
 #include <QImage>
-#include <QPainter>
-#include <QPalette>
+#include <QLayout>
+#include <QTextStream>
 #include <QTimer>
 
 namespace kalvix {
+namespace {
+
+constexpr int kSnapshotDelayMs = 2500;
+constexpr int kStandardWidth = 640;
+constexpr int kCompactWidth = 300;
+constexpr qreal kSnapshotScale = 2.0;
+
+// The layout at `width` and its natural height there, drawn at scale 2 over the window background.
+QImage snapshotOf(QWidget& layout, int width)
+{
+    layout.setAttribute(Qt::WA_DontShowOnScreen); // laid out and shown (its appearance step runs), not on screen
+    layout.resize(width, PopoverRoot::naturalHeight(&layout, width));
+    layout.show();
+    for (int pass = 0; pass < 3; ++pass) { // nested layouts settle their sizes over a few rounds
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        layout.layout()->activate();
+        layout.resize(width, PopoverRoot::naturalHeight(&layout, width));
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QImage image(layout.size() * kSnapshotScale, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return image;
+    image.setDevicePixelRatio(kSnapshotScale);
+    image.fill(ui::roleColor(ui::ColorRole::windowBackground, layout.palette()));
+    layout.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    layout.hide();
+    return image;
+}
+
+bool writeSnapshot(QWidget& layout, int width, const QString& path)
+{
+    const QImage image = snapshotOf(layout, width);
+    if (!image.isNull() && image.save(path, "PNG"))
+        return true;
+    QTextStream(stderr) << "kalvix: could not write the snapshot " << path << Qt::endl;
+    return false;
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(QStringList arguments, AppContext& context, MakeStatusItem makeStatusItem, QObject* parent)
     : QObject(parent)
@@ -113,31 +156,37 @@ void AppDelegate::handleSnapshotModeIfNeeded()
     const qsizetype at = m_arguments.indexOf(QStringLiteral("--snapshot"));
     if (at < 0 || at + 1 >= m_arguments.size())
         return;
-    const QString folder = m_arguments.at(at + 1);
-    QTimer::singleShot(2500, this, [this, folder] {
-        renderSnapshots(m_context, folder);
-        m_context.actions.quit();
-    });
+    m_snapshotFolder = m_arguments.at(at + 1);
+    m_snapshotTimer = new QTimer(this);
+    m_snapshotTimer->setSingleShot(true);
+    m_snapshotTimer->setInterval(kSnapshotDelayMs);
+    connect(m_snapshotTimer, &QTimer::timeout, this, &AppDelegate::renderScheduledSnapshot);
+    m_snapshotTimer->start();
 }
 
-void AppDelegate::renderSnapshots(AppContext& context, const QString& folder)
+void AppDelegate::renderScheduledSnapshot()
 {
-    const struct {
-        const char* name;
-        int width;
-    } layouts[] = {{"standard.png", 640}, {"compact.png", 300}};
-    context.calendar.setDisplayedMonth(context.clock.now());
-    for (const auto& layout : layouts) {
-        PopoverRoot content(context);
-        content.setFixedWidth(layout.width);
-        content.adjustSize();
-        QImage image(content.size() * 2, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(2.0);
-        image.fill(content.palette().color(QPalette::Window));
-        content.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        // A folder that is missing or not writable: this file is skipped, the next is still tried.
-        image.save(QDir(folder).filePath(QString::fromLatin1(layout.name)), "PNG");
-    }
+    if (!m_snapshotTimer)
+        return;
+    m_snapshotTimer->stop();
+    m_snapshotTimer->deleteLater();
+    m_snapshotTimer = nullptr;
+    if (renderSnapshots(m_context, m_snapshotFolder))
+        m_context.actions.quit();
+    else
+        QCoreApplication::exit(1); // a picture asked for and not written is a failure, not a success
+}
+
+bool AppDelegate::renderSnapshots(AppContext& context, const QString& folder)
+{
+    context.calendar.setDisplayedMonth(context.time.now());
+    StandardView standard(context);
+    CompactView compact(context);
+    const bool wroteStandard =
+        writeSnapshot(standard, kStandardWidth, QDir(folder).filePath(QStringLiteral("standard.png")));
+    const bool wroteCompact =
+        writeSnapshot(compact, kCompactWidth, QDir(folder).filePath(QStringLiteral("compact.png")));
+    return wroteStandard && wroteCompact;
 }
 
 } // namespace kalvix

@@ -11,6 +11,8 @@
 #include <QStringList>
 
 #include <functional>
+
+class QTimer;
 #include <memory>
 
 namespace kalvix {
@@ -52,8 +54,17 @@ public:
     // Asks the desktop to start Kalvix at login once per user; whatever happens, it is not tried again.
     static void registerLoginItemOnce(PreferencesStore& prefs, LoginItems& loginItems);
 
-    // Renders the popover's content at the two layout widths into `folder` as PNG files.
-    static void renderSnapshots(AppContext& context, const QString& folder);
+    // Draws the Standard and the Compact layout, each at its width and natural height at scale 2 over the
+    // window background, into `folder` as standard.png and compact.png (replacing files of those names).
+    // A file that cannot be written is named on stderr and the other is still tried; true when both were.
+    static bool renderSnapshots(AppContext& context, const QString& folder);
+
+    // With --snapshot DIR, the launch schedules the pictures and the quit 2.5 s later (the calendars load
+    // meanwhile). The pending single-shot timer, or null when none is scheduled.
+    QTimer* snapshotTimer() const { return m_snapshotTimer; }
+    // Renders the scheduled snapshot now instead of at the end of its wait, and quits (with status 1 when
+    // a file could not be written).
+    void renderScheduledSnapshot();
 
 private:
     void handleSnapshotModeIfNeeded();
@@ -64,6 +75,8 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PopoverWindow> m_popover;
     QMetaObject::Connection m_titleSink;
+    QTimer* m_snapshotTimer = nullptr;
+    QString m_snapshotFolder;
 };
 
 } // namespace kalvix

@@ -13,16 +13,21 @@
 #include "platform/XdgDirs.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
+#include "ui/ColorScheme.h"
+#include "ui/Symbols.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFileInfo>
+#include <QFont>
 #include <QTextStream>
 
 using namespace kalvix;
 
 namespace {
+
+constexpr int kDesignBodyPixels = 13;
 
 QStringList argumentsOf(int argc, char** argv)
 {
@@ -120,13 +125,44 @@ int withoutDisplay(int argc, char** argv, const CommandLine& cl)
     return 1;
 }
 
-int runStatusItem(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
+void nameApplication()
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kalvix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+// --snapshot DIR: a one-shot render, not a second status item. It shows no item and leaves the session's
+// instance name alone, so it works beside a running Kalvix, and it needs no display: without a platform
+// chosen it draws with the offscreen one, with Kalvix's own symbols (there is no desktop theme to match).
+int runSnapshot(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!hasDisplay())
+        return withoutDisplay(argc, argv, cl);
+    QApplication app(argc, argv);
+    nameApplication();
+    if (QGuiApplication::platformName() == u"offscreen") {
+        ui::setPreferOwnSymbols(true);
+        // Nor is there a desktop font: the UI family at the design's own body size.
+        QFont font = QGuiApplication::font();
+        font.setPixelSize(kDesignBodyPixels);
+        QApplication::setFont(font);
+    }
+    ui::DesktopColorScheme colorScheme;
+    SystemContext systemContext;
+    AppDelegate appDelegate(arguments, systemContext.context(), [] { return std::unique_ptr<StatusItem>(); });
+    appDelegate.applicationDidFinishLaunching();
+    return app.exec();
+}
+
+int runStatusItem(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
+{
+    QApplication app(argc, argv);
+    nameApplication();
+    ui::DesktopColorScheme colorScheme;
 
     AppDelegate* delegate = nullptr;
     SystemContext* system = nullptr;
@@ -186,6 +222,8 @@ int main(int argc, char** argv)
         return printTitle(argc, argv, cl.follow);
     if (cl.toggle)
         return toggle(argc, argv);
+    if (cl.snapshotFolder)
+        return runSnapshot(argc, argv, arguments, cl);
     if (!hasDisplay())
         return withoutDisplay(argc, argv, cl);
     if (!platform::homeDir()) {
