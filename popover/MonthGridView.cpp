@@ -73,15 +73,17 @@ QWidget* MonthGridView::makeHeader()
     const QFont chevronFont = ui::textStyleFont(ui::TextStyle::body, QFont::DemiBold);
     m_previous = new ui::PlainButton(
         QStringLiteral("chevron.left"), chevronFont, Ink::role(ColorRole::primary), tr("Previous month"), header);
+    if (m_compact) {
+        m_today = new DotButton(kTodayDot, Ink::role(ColorRole::secondary), tr("Go to today"), header);
+        m_today->setToolTip(tr("Go to today"));
+    }
     m_next = new ui::PlainButton(
         QStringLiteral("chevron.right"), chevronFont, Ink::role(ColorRole::primary), tr("Next month"), header);
     row->addWidget(m_title);
     row->addSpacing(kHeaderSpacing);
     row->addStretch();
     row->addWidget(m_previous);
-    if (m_compact) {
-        m_today = new DotButton(kTodayDot, Ink::role(ColorRole::secondary), tr("Go to today"), header);
-        m_today->setToolTip(tr("Go to today"));
+    if (m_today) {
         row->addSpacing(kHeaderSpacing - DotButton::focusMargin());
         row->addWidget(m_today);
         row->addSpacing(kHeaderSpacing - DotButton::focusMargin());
