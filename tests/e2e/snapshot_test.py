@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""kalvix --snapshot DIR from a terminal: no display needed, both pictures at scale 2, the process ends by
+itself, a folder that cannot be written fails loudly, and it works while another Kalvix runs on the same
+session bus without taking its name or adding a second status item. Run under dbus-run-session."""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+from dbus.mainloop.glib import DBusGMainLoop
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sni_watcher import Watcher, pump  # noqa: E402
+
+INSTANCE = "io.kalvix.Kalvix"
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    return struct.unpack(">II", head[16:24])
+
+
+def run(process, seconds):
+    """Waits for a child while the stand-in panel keeps answering on the bus; None if it did not end."""
+    pump(seconds, lambda: process.poll() is not None)
+    return process.poll()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kalvix", required=True)
+    kalvix = parser.parse_args().kalvix
+
+    home = tempfile.mkdtemp(prefix="kalvix-snapshot-")
+    runtime = os.path.join(home, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    os.makedirs(os.path.join(home, "config", "kalvix"))
+    with open(os.path.join(home, "config", "kalvix", "kalvix.conf"), "w") as f:
+        f.write("[General]\ndidRegisterLoginItem=true\ncompactMode=true\n")
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_DATA_HOME=os.path.join(home, "data"),
+               XDG_RUNTIME_DIR=runtime, TZ="Europe/London", LC_ALL="en_GB.UTF-8")
+
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    watcher = Watcher(bus)
+    # Another Kalvix, running as usual (drawn offscreen: this test needs no X server).
+    running = subprocess.Popen([kalvix], env=dict(env, QT_QPA_PLATFORM="offscreen"),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        check(pump(15, lambda: watcher.items and bus.name_has_owner(INSTANCE)), "the other Kalvix runs with its item")
+        owner = bus.get_name_owner(INSTANCE)
+
+        out = os.path.join(home, "pictures")
+        os.makedirs(out)
+        with open(os.path.join(out, "standard.png"), "wb") as f:
+            f.write(b"old")
+        snap = subprocess.Popen([kalvix, "--snapshot", out], env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        status = run(snap, 30)
+        check(status == 0, "the snapshot ends by itself with status 0 (got %r: %s)"
+              % (status, snap.stderr.read() if status is not None else "still running"))
+        if status is None:
+            snap.kill()
+        check(png_size(os.path.join(out, "standard.png")) is not None
+              and png_size(os.path.join(out, "standard.png"))[0] == 1280,
+              "standard.png is 1280 pixels wide, replacing the old file: %r" % (png_size(os.path.join(out, "standard.png")),))
+        check(png_size(os.path.join(out, "compact.png")) is not None
+              and png_size(os.path.join(out, "compact.png"))[0] == 600,
+              "compact.png is 600 pixels wide: %r" % (png_size(os.path.join(out, "compact.png")),))
+        pump(0.5)
+        check(len(watcher.items) == 1, "no second status item: %r" % watcher.items)
+        check(bus.get_name_owner(INSTANCE) == owner, "the running Kalvix keeps its name")
+        check(running.poll() is None, "the running Kalvix is still there")
+
+        missing = os.path.join(home, "no", "such", "folder")
+        failed = subprocess.Popen([kalvix, "--snapshot", missing], env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, text=True)
+        status = run(failed, 30)
+        said = failed.stderr.read() if status is not None else ""
+        check(status not in (None, 0), "a missing folder ends with a failure status (got %r)" % status)
+        check(os.path.join(missing, "standard.png") in said and os.path.join(missing, "compact.png") in said,
+              "and names the files it could not write: %r" % said)
+        check(not os.path.exists(missing), "and creates no folder")
+    finally:
+        running.terminate()
+        running.wait(timeout=10)
+        shutil.rmtree(home, ignore_errors=True)
+    if failures:
+        print("%d check(s) failed" % len(failures))
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
