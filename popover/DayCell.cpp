@@ -1,7 +1,6 @@
 #include "popover/DayCell.h"
 
 #include "platform/DateFormat.h"
-#include "ui/PlainButton.h"
 #include "ui/Shapes.h"
 #include "ui/TextStyles.h"
 
@@ -24,7 +23,6 @@ constexpr int kNumberToDots = 2;
 constexpr int kVerticalPadding = 1;
 constexpr qreal kRingWidth = 1.5;
 constexpr qreal kOtherMonthOpacity = 0.5;
-constexpr qreal kFocusRingRadius = 6;
 
 // A day cell to screen readers: a selectable cell named by its full date, its events and whether it is
 // today. The name is made when asked, so cells cost nothing while no screen reader listens.
@@ -145,8 +143,6 @@ void DayCell::paintEvent(QPaintEvent*)
         ui::strokeCircleInside(painter, square, ui::roleColor(ui::ColorRole::accent, pal), kRingWidth);
     paintNumber(painter, square);
     paintDots(painter, square.bottom() + kNumberToDots);
-    if (m_focusShown)
-        ui::paintFocusRing(painter, QRectF(rect()), pal, kFocusRingRadius);
 }
 
 void DayCell::paintNumber(QPainter& painter, const QRectF& square)

@@ -28,7 +28,7 @@ public:
     const DayCellState& state() const { return m_state; }
     bool isCompact() const { return m_compact; }
 
-    // The grid's keyboard focus sits on this cell: draw the focus ring.
+    // The grid's keyboard focus sits on this cell (the grid draws the ring around it; screen readers follow).
     void setFocusShown(bool shown);
     bool isFocusShown() const { return m_focusShown; }
 

@@ -1,10 +1,12 @@
 #include "popover/DayGrid.h"
 
 #include "popover/DayCell.h"
+#include "ui/PlainButton.h"
 
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QPainter>
 
 namespace kalvix {
 namespace {
@@ -14,6 +16,9 @@ constexpr int kColumnMinWidth = 10;
 constexpr int kColumnSpacing = 0;
 constexpr int kRowSpacing = 6;
 constexpr int kRowSpacingCompact = 2;
+// The focus ring stands off the cell by this much, or by half the room to the next cell where there is less.
+constexpr int kFocusStandOff = 3;
+constexpr qreal kFocusRadius = 7;
 
 } // namespace
 
@@ -76,6 +81,22 @@ void DayGrid::setFocusDay(std::optional<Instant> day)
     m_focusDay = day;
     for (DayCell* cell : cells())
         cell->setFocusShown(m_showFocus && hasFocus() && day && cell->state().day == *day);
+    update();
+}
+
+// Drawn here rather than by the cell: it stands around the cell, in the room between the cells.
+void DayGrid::paintEvent(QPaintEvent*)
+{
+    for (DayCell* cell : cells()) {
+        if (!cell->isFocusShown())
+            continue;
+        const int columnRoom = width() / kColumns - cell->width();
+        const int across = std::min(kFocusStandOff, columnRoom / 2);
+        const int down = std::min(kFocusStandOff, m_layout->verticalSpacing() / 2);
+        QPainter painter(this);
+        ui::paintFocusRing(
+            painter, QRectF(cell->geometry()).adjusted(-across, -down, across, down), palette(), kFocusRadius);
+    }
 }
 
 void DayGrid::setEventCounter(std::function<std::optional<int>(Instant)> counter)

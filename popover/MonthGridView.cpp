@@ -179,6 +179,8 @@ void MonthGridView::appear(Instant now)
     m_context.calendar.setDisplayedMonth(now);
     m_writingService = false;
     refresh();
+    // The popover opens with the keyboard on the days, so the arrows work at once (the ring shows once used).
+    m_days->setFocus(Qt::OtherFocusReason);
 }
 
 void MonthGridView::showMonth(Instant month, bool tellService)

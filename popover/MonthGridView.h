@@ -41,7 +41,8 @@ public:
     Instant displayedMonth() const { return m_displayedMonth; }
     // The enclosing layout's write: shows the month, without telling the service.
     void setDisplayedMonth(Instant month);
-    // The enclosing layout's appearance step: shows the month of `now` and tells the service, as one change.
+    // The enclosing layout's appearance step: shows the month of `now` and tells the service, as one change,
+    // and gives the days the keyboard.
     void appear(Instant now);
     std::optional<Instant> selectedDay() const { return m_selectedDay; }
 

@@ -42,15 +42,15 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(kSpacing);
     stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    stack->addLayout(m_headerPlace);
-    stack->addLayout(m_tipPlace);
+    stack->addLayout(m_headerPlace); // header: today's date, the big clock, the menu (setHeader)
+    stack->addLayout(m_tipPlace);    // tip banner, until dismissed (setTipBanner)
     stack->addWidget(new HDivider(this));
     m_calendarRow = makeCalendarRow();
     stack->addWidget(m_calendarRow);
     stack->addWidget(m_placesDivider);
-    stack->addLayout(m_placesPlace);
+    stack->addLayout(m_placesPlace); // world clocks beside countdowns (setPlacesRow)
     stack->addWidget(m_footerDivider);
-    stack->addLayout(m_footerPlace);
+    stack->addLayout(m_footerPlace); // sunrise and sunset at the home city (setFooter)
     m_placesDivider->hide();
     m_footerDivider->hide();
 }

@@ -10,6 +10,8 @@
 #include "tests/support/TestContext.h"
 #include "ui/PlainButton.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -218,4 +220,28 @@ TEST(MonthGridLook, hairlinesCoverWholeDevicePixelsAtFractionalScales)
         EXPECT_GE(rows, 1);
         EXPECT_LE(rows, static_cast<int>(std::ceil(dpr)));
     }
+}
+
+TEST(MonthGridLook, theKeyboardsRingStandsOffTheFocusedDayAndAClickPutsItAway)
+{
+    popoverApp();
+    TestContext fakes(local(2026, 3, 5, 9, 41));
+    MonthGridView grid(fakes.context(), false);
+    layOut(grid, 280);
+    QApplication::setActiveWindow(&grid);
+    grid.days()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid.days(), Qt::Key_Right);
+    DayCell* focused = grid.days()->cellFor(local(2026, 3, 6));
+    ASSERT_TRUE(focused->isFocusShown());
+    const QRect cell = rectIn(focused, &grid);
+    const auto ringBeside = [&] {
+        const QImage image = render(grid, 2);
+        // Two units left of the cell, halfway down: in the room between the cells.
+        const QColor c = image.pixelColor(QPoint(cell.left() - 2, cell.center().y()) * 2);
+        return c.alpha() > 100 && sameRgb(c, accent(), 20);
+    };
+    EXPECT_TRUE(ringBeside());
+    QTest::mouseClick(focused, Qt::LeftButton);
+    EXPECT_FALSE(focused->isFocusShown());
+    EXPECT_FALSE(ringBeside());
 }
