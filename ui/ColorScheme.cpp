@@ -75,7 +75,7 @@ DesktopColorScheme::DesktopColorScheme(bool listen, QObject* parent)
                                               kSettingsInterface,
                                               QStringLiteral("SettingChanged"),
                                               this,
-                                              SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+                                              SLOT(portalSettingChanged(QDBusMessage)));
         askPortal();
     }
 }
@@ -95,10 +95,11 @@ void DesktopColorScheme::askPortal()
     });
 }
 
-void DesktopColorScheme::portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value)
+void DesktopColorScheme::portalSettingChanged(const QDBusMessage& message)
 {
-    if (group == kAppearance && key == kColorScheme)
-        setDesktopScheme(colorSchemeFromPortal(portalValue(value.variant())));
+    const QList<QVariant> arguments = message.arguments(); // namespace, key, value
+    if (arguments.size() == 3 && arguments[0].toString() == kAppearance && arguments[1].toString() == kColorScheme)
+        setDesktopScheme(colorSchemeFromPortal(portalValue(arguments[2])));
 }
 
 void DesktopColorScheme::setDesktopScheme(ColorScheme scheme)

@@ -14,7 +14,7 @@
 
 #include <optional>
 
-class QDBusVariant;
+class QDBusMessage;
 
 namespace kalvix::ui {
 
@@ -42,8 +42,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
-    // Named for QtDBus, whose signal connections go by name.
-    void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    // Named for QtDBus, whose signal connections go by name. It takes the whole message: QtDBus finds no
+    // slot with a QDBusVariant parameter until that type has been registered by name.
+    void portalSettingChanged(const QDBusMessage& message);
 
 private:
     void apply();

@@ -9,9 +9,12 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
 import dbus
+import dbus.service
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from sni_watcher import Watcher, pump  # noqa: E402
@@ -32,6 +35,42 @@ def png_size(path):
     if head[:8] != b"\x89PNG\r\n\x1a\n":
         return None
     return struct.unpack(">II", head[16:24])
+
+
+def first_pixel(path):
+    """The top-left pixel's red, green and blue: whatever a row's filter, its first pixel is stored as is."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        if kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    return tuple(raw[1:4])
+
+
+class Portal(dbus.service.Object):
+    """A stand-in settings portal: answers the colour scheme with `first`, then announces `then`."""
+    SETTINGS = "org.freedesktop.portal.Settings"
+
+    def __init__(self, bus, first, then):
+        self.first, self.then = first, then
+        self.bus_name = dbus.service.BusName("org.freedesktop.portal.Desktop", bus)
+        super().__init__(bus, "/org/freedesktop/portal/desktop")
+
+    @dbus.service.method(SETTINGS, in_signature="ss", out_signature="v")
+    def Read(self, group, key):
+        if (group, key) != ("org.freedesktop.appearance", "color-scheme"):
+            raise dbus.exceptions.DBusException("no such setting", name="org.freedesktop.portal.Error.NotFound")
+        if self.then is not None:
+            GLib.idle_add(lambda: self.SettingChanged(group, key, dbus.UInt32(self.then)) and False)
+        return dbus.UInt32(self.first, variant_level=1)  # a variant holding the value's variant, as portals answer
+
+    @dbus.service.signal(SETTINGS, signature="ssv")
+    def SettingChanged(self, group, key, value):
+        pass
 
 
 def run(process, seconds):
@@ -86,6 +125,20 @@ def main():
         check(len(watcher.items) == 1, "no second status item: %r" % watcher.items)
         check(bus.get_name_owner(INSTANCE) == owner, "the running Kalvix keeps its name")
         check(running.poll() is None, "the running Kalvix is still there")
+
+        # The desktop prefers dark: Kalvix follows the portal's answer, and a change it announces later.
+        light_window = first_pixel(os.path.join(out, "compact.png"))
+        portal = Portal(bus, 1, None)
+        for first, then, how in ((1, None, "when the portal answers dark"), (0, 1, "when it turns dark later")):
+            portal.first, portal.then = first, then
+            dark = os.path.join(home, "dark-%d" % first)
+            os.makedirs(dark)
+            snap = subprocess.Popen([kalvix, "--snapshot", dark], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            check(run(snap, 30) == 0, "a snapshot with a portal on the bus")
+            dark_window = first_pixel(os.path.join(dark, "compact.png"))
+            check(sum(dark_window) < 3 * 80 < sum(light_window),
+                  "drawn dark %s: %r, light %r" % (how, dark_window, light_window))
 
         missing = os.path.join(home, "no", "such", "folder")
         failed = subprocess.Popen([kalvix, "--snapshot", missing], env=env, stdout=subprocess.PIPE,
