@@ -222,9 +222,7 @@ int main(int argc, char** argv)
         return printTitle(argc, argv, cl.follow);
     if (cl.toggle)
         return toggle(argc, argv);
-    if (cl.snapshotFolder)
-        return runSnapshot(argc, argv, arguments, cl);
-    if (!hasDisplay())
+    if (!cl.snapshotFolder && !hasDisplay()) // a snapshot draws offscreen when there is none
         return withoutDisplay(argc, argv, cl);
     if (!platform::homeDir()) {
         // Settings and the autostart entry would have nowhere to live, and a clock whose settings cannot be
@@ -234,5 +232,7 @@ int main(int argc, char** argv)
               << Qt::endl;
         return 1;
     }
+    if (cl.snapshotFolder)
+        return runSnapshot(argc, argv, arguments, cl);
     return runStatusItem(argc, argv, arguments, cl);
 }
