@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "app/CommandLine.h"
+
 #include "app/PopoverWindow.h"
 #include "app/SystemCalendar.h"
 #include "calendar/CalendarService.h"
@@ -111,7 +113,10 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     Prefs::registerDefaults(m_context.prefs);
     registerLoginItemOnce(m_context.prefs, m_context.loginItems);
-    m_context.loginItems.refresh(); // an entry whose program moved starts the one running now
+    // An entry whose program moved starts the one running now; a snapshot, often taken with a build that
+    // is not the user's program, leaves the entry alone.
+    if (!CommandLine::parse(m_arguments).snapshotFolder)
+        m_context.loginItems.refresh();
 
     m_statusItem = m_makeStatusItem ? m_makeStatusItem() : nullptr;
     if (m_statusItem) {

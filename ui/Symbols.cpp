@@ -5,7 +5,6 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QIcon>
-#include <QPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -150,7 +149,10 @@ QImage symbolImage(const QString& symbol, qreal size, const QColor& color, qreal
 void paintSymbol(QPainter& painter, const QRectF& rect, const QString& symbol, const QColor& color, bool multicolor)
 {
     const qreal side = std::min(rect.width(), rect.height());
-    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // Pixels per logical unit where the symbol lands: the target's pixel ratio and any scaling of the painter.
+    // Not painter.device(): while a widget is rendered into an image that is the widget, at the screen's ratio.
+    const QTransform& toDevice = painter.deviceTransform();
+    const qreal dpr = std::max(1.0, std::hypot(toDevice.m11(), toDevice.m12()));
     const QImage image = symbolImage(symbol, side, color, dpr, multicolor);
     if (image.isNull())
         return;

@@ -51,14 +51,18 @@ QSize TextLabel::sizeHint() const
         width = platform::tabularTextWidth(text(), font());
     if (m_fit == Fit::wrap)
         return QLabel::sizeHint();
-    return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(fm.height())));
+    const QMargins margins = contentsMargins();
+    return QSize(static_cast<int>(std::ceil(width)) + margins.left() + margins.right(),
+                 static_cast<int>(std::ceil(fm.height())) + margins.top() + margins.bottom());
 }
 
 QSize TextLabel::minimumSizeHint() const
 {
-    if (m_fit == Fit::elide) // may be cut down to its ellipsis
-        return QSize(static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(QStringLiteral("\u2026")))),
-                     sizeHint().height());
+    if (m_fit == Fit::elide) { // may be cut down to its ellipsis
+        const QMargins margins = contentsMargins();
+        const qreal ellipsis = QFontMetricsF(font()).horizontalAdvance(QStringLiteral("\u2026"));
+        return QSize(static_cast<int>(std::ceil(ellipsis)) + margins.left() + margins.right(), sizeHint().height());
+    }
     if (m_fit == Fit::wrap)
         return QLabel::minimumSizeHint();
     return sizeHint();

@@ -250,6 +250,11 @@ TEST(TextLabel, elidesToItsWidthAndKeepsClockDigitsInFixedCells)
     const int ones = clock.sizeHint().width();
     clock.setText(QStringLiteral("00:00:00"));
     EXPECT_EQ(clock.sizeHint().width(), ones);
+
+    // Margins count in the size asked for, so padding set on the label is not eaten by its text.
+    const QSize bare = title.sizeHint();
+    title.setContentsMargins(3, 4, 5, 6);
+    EXPECT_EQ(title.sizeHint(), bare + QSize(8, 10));
 }
 
 TEST(PlainButton, clicksByMouseOrKeyboardAndNamesItselfForScreenReaders)
@@ -291,4 +296,29 @@ TEST(ClockTip, namesTheWayOfTheDesktopInUseAndStaysGeneralElsewhere)
               QStringLiteral("Kalvix is your clock now. Remove the system clock: right-click the "
                              "panel\u2019s clock \u2192 Remove."));
     EXPECT_TRUE(generalFooterText().startsWith(QStringLiteral("Home city drives the sunrise and sunset times. Tip: ")));
+}
+
+TEST(Symbols, drawnAtTheResolutionOfTheImageAWidgetIsRenderedInto)
+{
+    app();
+    setPreferOwnSymbols(true);
+    struct SymbolWidget final : QWidget {
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            paintSymbol(painter, QRectF(0, 0, 16, 16), QStringLiteral("chevron.left"), Qt::black);
+        }
+    } widget;
+    widget.resize(16, 16);
+    // At scale 2 the stroke's edge falls between device pixels: partly covered pixels show there. A symbol
+    // drawn at scale 1 and enlarged would show only whole 2x2 blocks.
+    const QImage image = grab(widget, 2.0);
+    int halfCovered2x2Mismatch = 0;
+    for (int y = 0; y + 1 < image.height(); y += 2)
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const int a = image.pixelColor(x, y).alpha();
+            if (a != image.pixelColor(x + 1, y).alpha() || a != image.pixelColor(x, y + 1).alpha())
+                ++halfCovered2x2Mismatch;
+        }
+    EXPECT_GT(halfCovered2x2Mismatch, 10);
 }
