@@ -6,19 +6,32 @@
 //
 // DST: where a civil time falls in a gap (spring forward) it is moved forward by the gap's length;
 // where it falls in an overlap (fall back) the earlier of the two instants is taken. A day that starts
-// inside a gap starts at the first instant that exists.
+// inside a gap starts at the first instant that exists. Both follow from the zone's own transitions, so
+// they hold in every zone and year of the tz database, whatever the offsets and wherever midnight falls.
+//
+// A date that a zone skipped whole (Samoa's 30 December 2011) starts where the next day starts: it is a
+// day of no length, and no instant has it as its date.
 #include "platform/Instant.h"
 
 #include <QTimeZone>
 
+#include <memory>
 #include <optional>
 
 namespace kalvix {
+
+namespace platform {
+class ZoneRules;
+}
 
 struct CivilDate {
     int year = 1970;
     int month = 1; // 1..12
     int day = 1;   // 1..31
+
+    // The date n days later (earlier for negative n); nothing for a date that is not in the calendar.
+    std::optional<CivilDate> plusDays(int n) const;
+
     friend constexpr auto operator<=>(const CivilDate&, const CivilDate&) = default;
 };
 
@@ -69,7 +82,10 @@ public:
     bool isSameDay(Instant a, Instant b) const;
 
 private:
+    std::optional<qint64> wallSeconds(Instant t) const;
+
     QTimeZone m_zone;
+    std::shared_ptr<const platform::ZoneRules> m_rules;
 };
 
 } // namespace kalvix
