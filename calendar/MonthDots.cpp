@@ -7,14 +7,18 @@
 namespace kalvix {
 namespace {
 
+// The start of the first day after the one that starts at `dayStart`: always later, or nothing. A date
+// that a zone skipped whole starts where the date after it starts, so two dates on are enough.
 std::optional<Instant> nextDayStart(const CivilCalendar& calendar, Instant dayStart)
 {
-    // From the day's start plus one calendar day, then back to that day's start: a day that starts
-    // after a midnight gap starts later than the same wall-clock time of its neighbours.
-    const auto later = calendar.addDays(dayStart, 1);
-    if (!later)
-        return std::nullopt;
-    return calendar.startOfDay(*later);
+    const auto date = calendar.dateOf(dayStart);
+    for (int n = 1; date && n <= 2; ++n) {
+        const auto next = date->plusDays(n);
+        const auto start = next ? calendar.startOfDay(*next) : std::nullopt;
+        if (start && *start > dayStart)
+            return start;
+    }
+    return std::nullopt;
 }
 
 // The starts of the days around the window, so that most day lookups are a binary search instead of a
@@ -24,12 +28,17 @@ public:
     DayTable(const CivilCalendar& calendar, Interval window)
         : m_calendar(calendar)
     {
-        const auto before = calendar.addDays(window.start, -1);
-        auto day = before ? calendar.startOfDay(*before) : std::nullopt;
-        const auto last = calendar.addDays(window.end, 1);
-        while (day && last && *day <= *last) {
-            m_starts.push_back(*day);
-            day = nextDayStart(calendar, *day);
+        // Counted over the dates from the day before the window to the day after it, so the loop ends
+        // whatever the zone's clock does; a skipped date adds no entry of its own.
+        const auto first = calendar.dateOf(window.start);
+        const auto days = calendar.daysBetween(window.start, window.end);
+        if (!first || !days)
+            return;
+        std::optional<CivilDate> date = first->plusDays(-1);
+        for (int i = 0; date && i < std::min(*days + 3, kMaxDays); ++i, date = date->plusDays(1)) {
+            const auto start = calendar.startOfDay(*date);
+            if (start && (m_starts.empty() || *start > m_starts.back()))
+                m_starts.push_back(*start);
         }
     }
 
@@ -42,6 +51,7 @@ public:
         return m_calendar.startOfDay(t);
     }
 
+    // The start of the day after the one that starts at `dayStart`: always later, or nothing.
     std::optional<Instant> next(Instant dayStart) const
     {
         if (m_starts.size() >= 2 && dayStart >= m_starts.front() && dayStart < m_starts.back()) {
@@ -52,6 +62,8 @@ public:
     }
 
 private:
+    static constexpr int kMaxDays = 1000; // a month's window is 45 days; a larger one is looked up slowly
+
     const CivilCalendar& m_calendar;
     std::vector<Instant> m_starts;
 };
@@ -93,6 +105,7 @@ MonthDotMap MonthDots::fromOccurrences(const std::vector<CalendarOccurrence>& oc
         const auto lastDay = days.dayOf(std::min(lastInstant, markUntil));
         if (!day || !lastDay)
             continue;
+        // Each step moves to a later day start (see DayTable::next), so this ends at lastDay.
         while (day && *day <= *lastDay) {
             DayColors& colors = dots[*day];
             if (colors.size() < kMaxColors && !colors.contains(o.color))
