@@ -1,7 +1,10 @@
 #include "platform/SystemZone.h"
 
+#include "platform/ZoneFile.h"
+
 #include <QFile>
 
+#include <cerrno>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -23,19 +26,37 @@ QByteArray idFromZoneinfoPath(const QByteArray& path)
     return id;
 }
 
-QByteArray localtimeZoneId(const char* localtimePath)
+// The zone a path names: a path into a zoneinfo tree by its name, a link into one by its target's name,
+// anything else by the bytes of the file (see ZoneFile.h). Nothing when there is no such file.
+QByteArray zoneIdOfPath(const QByteArray& path, const char* hintPath, bool* missing = nullptr)
 {
+    QByteArray id = idFromZoneinfoPath(path);
+    if (!id.isEmpty())
+        return id;
     char buf[512];
-    const ssize_t n = ::readlink(localtimePath, buf, sizeof(buf) - 1);
+    const ssize_t n = ::readlink(path.constData(), buf, sizeof(buf) - 1);
     if (n > 0) {
-        const QByteArray id = idFromZoneinfoPath(QByteArray(buf, n));
+        id = idFromZoneinfoPath(QByteArray(buf, n));
         if (!id.isEmpty())
             return id;
+    } else if (errno == ENOENT) {
+        if (missing)
+            *missing = true;
+        return {};
     }
-    // A copied (not linked) /etc/localtime: Debian keeps the name beside it.
-    QFile f(QStringLiteral("/etc/timezone"));
+    return zoneNameOfFile(path, hintPath);
+}
+
+QByteArray localtimeZoneId(const char* localtimePath, const char* timezonePath)
+{
+    bool missing = false;
+    const QByteArray id = zoneIdOfPath(QByteArray(localtimePath), timezonePath, &missing);
+    if (!missing)
+        return id;
+    // No /etc/localtime at all: Debian's name file alone still names the zone.
+    QFile f(QString::fromLocal8Bit(timezonePath));
     if (f.open(QIODevice::ReadOnly))
-        return f.readLine().trimmed();
+        return f.readLine(256).trimmed();
     return {};
 }
 
@@ -65,7 +86,7 @@ QByteArray envZoneId(bool* set)
     if (id.startsWith(':'))
         id.remove(0, 1);
     if (id.startsWith('/'))
-        return idFromZoneinfoPath(id);
+        return zoneIdOfPath(id, nullptr);
     return id;
 }
 
@@ -73,10 +94,10 @@ QByteArray envZoneId(bool* set)
 
 QTimeZone systemZone()
 {
-    return systemZone("/etc/localtime");
+    return systemZone("/etc/localtime", "/etc/timezone");
 }
 
-QTimeZone systemZone(const char* localtimePath)
+QTimeZone systemZone(const char* localtimePath, const char* timezonePath)
 {
     bool set = false;
     const QByteArray id = envZoneId(&set);
@@ -87,7 +108,7 @@ QTimeZone systemZone(const char* localtimePath)
     } else if (set && qgetenv("TZ").isEmpty()) {
         return QTimeZone::utc(); // an empty TZ means UTC to the C library too
     }
-    QTimeZone zone = resolve(localtimeZoneId(localtimePath));
+    QTimeZone zone = resolve(localtimeZoneId(localtimePath, timezonePath));
     return zone.isValid() ? zone : QTimeZone::utc();
 }
 

@@ -9,12 +9,14 @@
 
 namespace kalvix::platform {
 
-// The zone named by $TZ (":" prefix and zoneinfo paths allowed), else the target of /etc/localtime,
-// else /etc/timezone, else UTC. A $TZ that names no known zone falls back to /etc/localtime.
+// The zone named by $TZ, else the zone of /etc/localtime, else UTC. $TZ may be a zone name or POSIX rule
+// with or without a ":" prefix, or the path of a zone file; /etc/localtime may be a link into a zoneinfo
+// tree or a copied zone file, named by its bytes (see ZoneFile.h) with /etc/timezone as the hint. A $TZ
+// that names no zone falls back to /etc/localtime; an empty $TZ means UTC, as it does to the C library.
 QTimeZone systemZone();
 
-// As systemZone(), with the machine's zone read from `localtimePath` (a link into a zoneinfo tree).
-QTimeZone systemZone(const char* localtimePath);
+// As systemZone(), with the machine's zone read from `localtimePath` and its hint from `timezonePath`.
+QTimeZone systemZone(const char* localtimePath, const char* timezonePath = "/etc/timezone");
 
 // The named tz-database zone, or systemZone() when the name is unknown (never ICU's "Etc/Unknown").
 QTimeZone zoneOrSystem(const QByteArray& ianaId);
