@@ -1,5 +1,6 @@
 #include "platform/DateFormat.h"
 
+#include "platform/LocaleName.h"
 #include "platform/SystemZone.h"
 
 #include <unicode/calendar.h>
@@ -25,8 +26,11 @@ QString fromIcu(const icu::UnicodeString& s)
     return QString(reinterpret_cast<const QChar*>(s.getBuffer()), s.length());
 }
 
+// Callers pass ids from currentLocaleId(), but any text reaches ICU only once it is known to be usable.
 icu::Locale icuLocale(const QString& localeId)
 {
+    if (!isUsableIcuLocale(localeId))
+        return icu::Locale(kFallbackLocale);
     return icu::Locale(localeId.toLatin1().constData());
 }
 

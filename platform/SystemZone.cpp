@@ -1,5 +1,6 @@
 #include "platform/SystemZone.h"
 
+#include "platform/LocaleName.h"
 #include "platform/ZoneFile.h"
 
 #include <QFile>
@@ -124,19 +125,22 @@ QTimeZone zoneOrSystem(const QByteArray& ianaId)
 
 QString currentLocaleId()
 {
+    QByteArray name;
     for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
         const char* value = std::getenv(var);
-        if (!value || !*value)
-            continue;
-        QByteArray name(value);
-        const qsizetype cut = name.indexOf('.') >= 0 ? name.indexOf('.') : name.indexOf('@');
-        if (cut >= 0)
-            name.truncate(cut);
-        if (name == "C" || name == "POSIX" || name.isEmpty())
-            return QStringLiteral("en_US_POSIX");
-        return QString::fromLatin1(name);
+        if (value && *value) {
+            name = value;
+            break;
+        }
     }
-    return QStringLiteral("en_US_POSIX");
+    // Asked at every tick and for every label: the mapping (which asks ICU for data) runs once per name.
+    thread_local QByteArray lastName;
+    thread_local QString lastId;
+    if (lastId.isEmpty() || name != lastName) {
+        lastId = name.isEmpty() ? QString::fromLatin1(kFallbackLocale) : icuLocaleId(name);
+        lastName = name;
+    }
+    return lastId;
 }
 
 } // namespace kalvix::platform

@@ -21,8 +21,9 @@ QTimeZone systemZone(const char* localtimePath, const char* timezonePath = "/etc
 // The named tz-database zone, or systemZone() when the name is unknown (never ICU's "Etc/Unknown").
 QTimeZone zoneOrSystem(const QByteArray& ianaId);
 
-// The locale identifier for dates ("en_GB"), from LC_ALL, then LC_TIME, then LANG; "C" and "POSIX" map
-// to "en_US_POSIX". Encoding and modifier suffixes are dropped.
+// The ICU locale identifier for dates ("en_GB", "sr_Latn_RS"), from the first of LC_ALL, LC_TIME and
+// LANG that is set and not empty, mapped as LocaleName.h describes; "en_US_POSIX" when none is set or
+// the name is unusable.
 QString currentLocaleId();
 
 } // namespace kalvix::platform
