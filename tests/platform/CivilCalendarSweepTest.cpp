@@ -183,6 +183,20 @@ private:
         roundTrip(today, midnight, 0);
         if (roundTrip(today, today.noon, 12 * 3600))
             arithmetic(today, tomorrow.noon);
+        if (!m_cal.isSameDay(today.start, tomorrow.start - 1.0) || m_cal.isSameDay(today.start - 1.0, today.start))
+            fail(today, "the first and last instants of a day are not on the same day");
+        if (today.date.day == 1)
+            month(today);
+    }
+
+    // A month runs from the start of its first day to the start of the next month's first day.
+    void month(const Day& first)
+    {
+        const CivilDate d = first.date;
+        const CivilDate next = d.month < 12 ? CivilDate{d.year, d.month + 1, 1} : CivilDate{d.year + 1, 1, 1};
+        const auto interval = m_cal.monthInterval(first.start + 3600.0 * 24 * 10);
+        if (!interval || interval->start != first.start || interval->end != m_cal.startOfDay(next))
+            fail(first, "a month's interval does not run from its first day to the next month's");
     }
 
     // A date the zone skipped whole (a jump across the date line) has no length and no instant.
