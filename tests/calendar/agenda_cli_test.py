@@ -17,23 +17,38 @@ def calendar(body, header=""):
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n" + header + body + "END:VCALENDAR\r\n"
 
 
-def run(home, args, when):
+def run(home, args, when, tz="Europe/London"):
     env = dict(os.environ)
     env.update({
         "HOME": home,
         "XDG_CONFIG_HOME": os.path.join(home, "config"),
         "XDG_DATA_HOME": os.path.join(home, "data"),
-        "TZ": "Europe/London",
+        "TZ": tz,
         "LC_ALL": "en_GB.UTF-8",
         "LANG": "en_GB.UTF-8",
         # The clock starts at `when` and runs; timers keep the real monotonic clock.
         "FAKETIME_DONT_FAKE_MONOTONIC": "1",
     })
-    return subprocess.run(["faketime", "-f", "@" + when, AGENDA] + args, env=env, capture_output=True, text=True,
-                          timeout=60)
+    try:
+        return subprocess.run(["faketime", "-f", "@" + when, AGENDA] + args, env=env, capture_output=True, text=True,
+                              timeout=60)
+    except subprocess.TimeoutExpired:
+        return subprocess.CompletedProcess(args, "timeout", "", f"no answer within 60 s in {tz} at {when}")
 
 
 failures = []
+
+
+def write_sources(home, folder, files):
+    """A calendar folder with the given files, named in calendarSources."""
+    cals = os.path.join(home, folder)
+    os.makedirs(cals, exist_ok=True)
+    for name, text in files.items():
+        with open(os.path.join(cals, name), "w") as f:
+            f.write(text)
+    os.makedirs(os.path.join(home, "config", "kalvix"), exist_ok=True)
+    with open(os.path.join(home, "config", "kalvix", "kalvix.conf"), "w") as f:
+        f.write('[General]\ncalendarSources="' + cals + '"\n')
 
 
 def check(what, got, want):
@@ -92,6 +107,34 @@ with tempfile.TemporaryDirectory() as home:
     for needle in ["Calendar access: granted", "Up Next", "in 2h 4m", "Review", "Agenda", "Friday (7 Mar)"]:
         if needle not in text.stdout:
             failures.append(f"text output lacks {needle!r}:\n{text.stdout}")
+
+# Zones whose local midnight is 10 hours or more ahead of UTC, in the week before they spring forward
+# (6 October 2024 in Sydney, 29 September in Auckland), with no events and with an all-day event that
+# spans the change. The times are local: faketime reads them in the zone of the run.
+ZONE_ROWS = [
+    # name, zone, now, events, expected (title, relative) of Up Next, expected agenda day titles
+    ("sydney_empty", "Australia/Sydney", "2024-10-05 09:00:00", [], [], []),
+    ("auckland_empty", "Pacific/Auckland", "2024-09-25 09:00:00", [], [], []),
+    ("sydney_all_day_september_to_november", "Australia/Sydney", "2024-10-05 09:00:00",
+     [["UID:spring", "SUMMARY:Spring term", "DTSTART;VALUE=DATE:20240901", "DTEND;VALUE=DATE:20241101"]],
+     [("Spring term", "Now")], [("Today", "5 Oct")]),
+    ("auckland_timed_on_the_change_day", "Pacific/Auckland", "2024-09-25 09:00:00",
+     [["UID:brunch", "SUMMARY:Brunch", "DTSTART;TZID=Pacific/Auckland:20240929T110000",
+       "DTEND;TZID=Pacific/Auckland:20240929T120000"]],
+     [("Brunch", "Sunday")], [("Sunday", "29 Sept")]),
+]
+
+for name, tz, now, events, want_up, want_days in ZONE_ROWS:
+    with tempfile.TemporaryDirectory() as home:
+        write_sources(home, "cals", {"c.ics": calendar("".join(vevent(e) for e in events))} if events else {})
+        result = run(home, ["--json"], now, tz)
+        if result.returncode != 0:
+            failures.append(f"{name}: exit {result.returncode}: {result.stderr}")
+            continue
+        doc = json.loads(result.stdout)
+        check(f"{name} now", doc["now"][:16], now[:10] + "T" + now[11:16])
+        check(f"{name} upNext", [(e["title"], e["relative"]) for e in doc["upNext"]], want_up)
+        check(f"{name} agenda", [(d["title"], d["date"]) for d in doc["agenda"]], want_days)
 
 for f in failures:
     print("FAIL:", f)
