@@ -17,7 +17,7 @@ def calendar(body, header=""):
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n" + header + body + "END:VCALENDAR\r\n"
 
 
-def run(home, args, when, tz="Europe/London"):
+def run(home, args, when, tz="Europe/London", lang=None):
     env = dict(os.environ)
     env.update({
         "HOME": home,
@@ -29,6 +29,10 @@ def run(home, args, when, tz="Europe/London"):
         # The clock starts at `when` and runs; timers keep the real monotonic clock.
         "FAKETIME_DONT_FAKE_MONOTONIC": "1",
     })
+    if lang is not None:  # the locale from LANG alone
+        del env["LC_ALL"]
+        env.pop("LC_TIME", None)
+        env["LANG"] = lang
     try:
         return subprocess.run(["faketime", "-f", "@" + when, AGENDA] + args, env=env, capture_output=True, text=True,
                               timeout=60)
@@ -101,6 +105,15 @@ with tempfile.TemporaryDirectory() as home:
                                ("Tuesday", "11 Mar", ["Standup"])])
         # One folder is one calendar, named by the first file that names it; the broken file is skipped.
         check("calendars", [(c["name"], c["events"]) for c in doc["calendars"]], [("Work", 3)])
+
+    # Locale names ICU cannot use as they are: readable dates, never a crash.
+    for lang, want in [("abcdefghijkl", ["Mar 5", "Mar 7"]), ("xx_YY.UTF-8", ["Mar 5", "Mar 7"]),
+                       ("sr_RS.UTF-8@latin", ["5. mar", "7. mar"])]:
+        result = run(home, ["--json"], "2025-03-05 11:55:30", lang=lang)
+        if result.returncode != 0:
+            failures.append(f"LANG={lang}: exit {result.returncode}: {result.stderr}")
+        else:
+            check(f"LANG={lang} dates", [d["date"] for d in json.loads(result.stdout)["agenda"]][:2], want)
 
     text = run(home, [], "2025-03-05 11:55:30")
     check("text exit", text.returncode, 0)
