@@ -102,7 +102,10 @@ std::optional<CivilDate> CivilDate::plusDays(int n) const
     const auto d = dayOf(*this);
     if (!d)
         return std::nullopt;
-    return dateOfDay(*d + n);
+    const CivilDate result = dateOfDay(*d + n);
+    if (!dayOf(result))
+        return std::nullopt; // past the million years either side that dates are kept to
+    return result;
 }
 
 CivilCalendar::CivilCalendar(QTimeZone zone)

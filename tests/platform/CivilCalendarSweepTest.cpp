@@ -298,3 +298,32 @@ TEST(CivilCalendarSweep, everyZoneOfTheTzDatabaseOnEveryDayFrom1970To2045)
     std::printf(
         "%lld zones, every %d day(s), %d unusual days\n", static_cast<long long>(zones.size()), kStride, unusual);
 }
+
+// Far years: the zone files list transitions up to 2037 and give a POSIX rule for every year after;
+// before 1900 and after 2200 the calendar asks QTimeZone directly instead of its table.
+TEST(CivilCalendarSweep, farYearsFollowEachZonesRuleAsTheCLibraryReadsIt)
+{
+    QStringList failures;
+    for (const QByteArray& id : tzDatabaseZones()) {
+        const QByteArray tzValue = ':' + id;
+        ScopedEnv tz("TZ", tzValue.constData());
+        tzset();
+        const CivilCalendar cal{QTimeZone(id)};
+        for (int year : {1850, 2038, 2039, 2060, 2100, 2199, 2200, 2500, 3000, 9999}) {
+            for (int month : {1, 4, 7, 10}) {
+                const Instant noon = *cal.instantOf({year, month, 15}, {12, 0, 0});
+                const auto libc = libcOffset(static_cast<qint64>(noon.seconds));
+                if (cal.offsetAt(noon) != libc || cal.timeOf(noon)->hour != 12 ||
+                    cal.dateOf(noon) != CivilDate{year, month, 15})
+                    failures.append(QStringLiteral("%1 %2-%3: offset %4, the C library's %5")
+                                        .arg(QString::fromLatin1(id))
+                                        .arg(year)
+                                        .arg(month)
+                                        .arg(*cal.offsetAt(noon))
+                                        .arg(libc));
+            }
+        }
+    }
+    tzset();
+    EXPECT_TRUE(failures.isEmpty()) << failures.mid(0, 40).join(u'\n').toStdString();
+}

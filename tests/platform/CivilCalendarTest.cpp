@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <unistd.h>
 
 using namespace kalvix;
@@ -146,6 +148,7 @@ TEST(CivilDate, dayArithmeticAgreesWithQDateAcrossTheCalendar)
     EXPECT_FALSE((CivilDate{2023, 2, 29}.plusDays(1)));
     EXPECT_FALSE((CivilDate{0, 1, 1}.plusDays(1)));
     EXPECT_FALSE((CivilDate{2024, 13, 1}.plusDays(1)));
+    EXPECT_FALSE((CivilDate{2024, 1, 1}.plusDays(std::numeric_limits<int>::max())));
 }
 
 TEST(CivilCalendar, addDaysKeepsWallClockTimeAcrossDst)
