@@ -31,6 +31,17 @@ QList<Line> splitLines(const QByteArray& text)
     return lines;
 }
 
+// What a line says: without the byte-order marks before it and the blanks around it. A mark can start
+// any line (files pasted together); reading it the same on every line means a removal that brings such
+// a line to the top of the file changes nothing the reader sees.
+QByteArray meaningOf(const QByteArray& content)
+{
+    QByteArray trimmed = content.trimmed();
+    while (trimmed.startsWith(kByteOrderMark))
+        trimmed = trimmed.mid(kByteOrderMark.size()).trimmed();
+    return trimmed;
+}
+
 QByteArray withoutByteOrderMark(const QByteArray& text, bool* had)
 {
     *had = text.startsWith(kByteOrderMark);
@@ -52,8 +63,7 @@ bool isComment(const QByteArray& trimmed)
     return trimmed.startsWith('#') || trimmed.startsWith(';');
 }
 
-// The key of a "key=value" line, or empty when the line is not one. A byte-order mark before it is not
-// part of it (text decoding drops it too, so reading and rewriting agree on which line is the key's).
+// The key of a "key=value" line (as meaningOf gives it), or empty when the line is not one.
 QByteArray keyOf(const QByteArray& trimmed)
 {
     if (isComment(trimmed) || isHeader(trimmed))
@@ -61,10 +71,7 @@ QByteArray keyOf(const QByteArray& trimmed)
     const qsizetype eq = trimmed.indexOf('=');
     if (eq <= 0)
         return {};
-    QByteArray key = trimmed.left(eq).trimmed();
-    while (key.startsWith(kByteOrderMark))
-        key.remove(0, kByteOrderMark.size());
-    return key;
+    return trimmed.left(eq).trimmed();
 }
 
 // Where a new line of the [General] group goes when the key has none yet, and whether a [General]
@@ -81,7 +88,7 @@ Insertion insertionPoint(const QList<Line>& lines)
     qsizetype generalEnd = -1; // index after the last line of the group
     qsizetype firstHeader = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray trimmed = lines[i].content.trimmed();
+        const QByteArray trimmed = meaningOf(lines[i].content);
         if (!isHeader(trimmed))
             continue;
         if (firstHeader < 0)
@@ -101,7 +108,7 @@ Insertion insertionPoint(const QList<Line>& lines)
     if (!sawGeneralHeader) // keys before the first header already count as [General]
         return {firstHeader < 0 ? lines.size() : firstHeader, false};
     qsizetype at = generalEnd; // after the group's last non-blank line
-    while (at > 0 && lines[at - 1].content.trimmed().isEmpty())
+    while (at > 0 && meaningOf(lines[at - 1].content).isEmpty())
         --at;
     return {at, false};
 }
@@ -137,7 +144,7 @@ Values parse(const QByteArray& text)
     bool bom = false;
     bool inGeneral = true;
     for (const Line& line : splitLines(withoutByteOrderMark(text, &bom))) {
-        const QByteArray trimmed = line.content.trimmed();
+        const QByteArray trimmed = meaningOf(line.content);
         if (isHeader(trimmed)) {
             inGeneral = isGeneralHeader(trimmed);
             continue;
@@ -163,7 +170,7 @@ QByteArray rewrite(const QByteArray& text, const QString& key, const std::option
     bool inGeneral = true;
     bool replaced = false;
     for (const Line& line : lines) {
-        const QByteArray trimmed = line.content.trimmed();
+        const QByteArray trimmed = meaningOf(line.content);
         if (isHeader(trimmed))
             inGeneral = isGeneralHeader(trimmed);
         else if (inGeneral && keyOf(trimmed) == keyBytes) {

@@ -61,6 +61,17 @@ TEST(IniText, everyLineEndingIsReadTheSame)
         EXPECT_EQ(IniText::parse(text), expected) << text.toStdString();
 }
 
+// A mark that starts a later line (files pasted together) reads as it would at the top of the file, so
+// removing the lines before it cannot move a group header or a key into another group.
+TEST(IniText, byteOrderMarkOnAnyLineIsSkipped)
+{
+    const QByteArray text("a=1\n\xEF\xBB\xBF[Other]\nb=2\n");
+    EXPECT_EQ(IniText::parse(text), (IniText::Values{{QStringLiteral("a"), QStringLiteral("1")}}));
+    const QByteArray removed = IniText::rewrite(text, QStringLiteral("a"), std::nullopt);
+    EXPECT_EQ(removed, QByteArray("\xEF\xBB\xBF[Other]\nb=2\n"));
+    EXPECT_TRUE(IniText::parse(removed).isEmpty());
+}
+
 TEST(IniText, lineEndingIsTheFirstLinesOrLf)
 {
     EXPECT_EQ(IniText::lineEnding("a=1\r\nb=2\n"), QByteArray("\r\n"));
