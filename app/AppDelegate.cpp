@@ -145,7 +145,7 @@ void AppDelegate::applicationDidFinishLaunching()
         m_context.actions.openSettings(SettingsTab::general);
 }
 
-void AppDelegate::togglePopover(QPoint anchor)
+void AppDelegate::togglePopover(QRect anchor)
 {
     if (m_popover->isShown()) {
         m_popover->closePopover();

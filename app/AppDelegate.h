@@ -7,7 +7,7 @@
 // process-wide, made on first use and never released.
 #include <QFont>
 #include <QObject>
-#include <QPoint>
+#include <QRect>
 #include <QStringList>
 
 #include <functional>
@@ -36,7 +36,9 @@ public:
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
-    void togglePopover(QPoint anchor = {});
+    // Shows the popover against the item at `anchor` (null: the panel edge nearest the pointer), or
+    // closes it when it is shown.
+    void togglePopover(QRect anchor = {});
 
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PopoverWindow* popover() const { return m_popover.get(); }

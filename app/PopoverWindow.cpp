@@ -1,5 +1,8 @@
 #include "app/PopoverWindow.h"
 
+#include "app/PopoverPlacement.h"
+#include "platform/DesktopArea.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -7,26 +10,42 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace kalvix {
 namespace {
-constexpr int kGap = 4;
+
 constexpr auto kOutsideClickWindow = std::chrono::milliseconds(350);
+constexpr int kFadeMs = 120;
+
+bool onWaylandAlone()
+{
+    return QGuiApplication::platformName().startsWith(u"wayland");
+}
+
+// Windows fade only where the platform sets window opacity; elsewhere Qt warns at every step.
+bool canFade()
+{
+    return !onWaylandAlone() && QGuiApplication::platformName() != u"offscreen";
+}
+
 } // namespace
 
 PopoverWindow::PopoverWindow(QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
-    , m_fade(new QPropertyAnimation(this, "windowOpacity", this))
+    : QWidget(parent,
+              onWaylandAlone() ? Qt::Tool | Qt::FramelessWindowHint
+                               : Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint)
+    , m_ownWindow(onWaylandAlone())
 {
     setWindowTitle(QStringLiteral("Kalvix Calendar"));
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    m_fade->setDuration(120);
-    m_fade->setStartValue(0.0);
-    m_fade->setEndValue(1.0);
+    if (canFade()) {
+        m_fade = new QPropertyAnimation(this, "windowOpacity", this);
+        m_fade->setDuration(kFadeMs);
+        m_fade->setStartValue(0.0);
+        m_fade->setEndValue(1.0);
+    }
 }
 
 void PopoverWindow::setContent(QWidget* content)
@@ -37,44 +56,47 @@ void PopoverWindow::setContent(QWidget* content)
     layout()->addWidget(content);
 }
 
-QPoint PopoverWindow::placement(QPoint anchor, QSize size, QRect available)
+void PopoverWindow::showAt(QRect item)
 {
-    int x = anchor.x() - size.width() / 2;
-    const bool bottomPanel = anchor.y() > available.center().y();
-    int y = bottomPanel ? anchor.y() - size.height() - kGap : anchor.y() + kGap;
-    x = std::clamp(x, available.left(), std::max(available.left(), available.right() + 1 - size.width()));
-    y = std::clamp(y, available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
-    return {x, y};
-}
-
-void PopoverWindow::showAt(QPoint anchor)
-{
-    if (anchor.isNull())
-        anchor = QCursor::pos();
-    QScreen* screen = QGuiApplication::screenAt(anchor);
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(item.isNull() ? pointer : item.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     adjustSize();
-    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
-    move(placement(anchor, sizeHint().expandedTo(size()), available));
-    setWindowOpacity(0.0);
+    if (screen) {
+        const QRect area = platform::availableArea(screen);
+        if (item.isNull())
+            item = menuAnchor(pointer, screen->geometry(), area);
+        if (!m_ownWindow)
+            move(popoverPosition(item, sizeHint().expandedTo(size()), screen->geometry(), area));
+    }
+    if (m_fade)
+        setWindowOpacity(0.0);
     show();
     raise();
-    activateWindow();
-    m_fade->start();
+    if (!m_ownWindow)
+        activateWindow();
+    if (m_fade)
+        m_fade->start();
 }
 
 void PopoverWindow::closePopover()
 {
-    m_fade->stop();
-    m_closingOnPurpose = true;
+    if (m_fade)
+        m_fade->stop();
+    m_pressedOutside = false;
     hide();
-    m_closingOnPurpose = false;
 }
 
 bool PopoverWindow::justClosedByOutsideClick() const
 {
-    return std::chrono::steady_clock::now() - m_lastHide < kOutsideClickWindow;
+    return std::chrono::steady_clock::now() - m_lastOutsideClose < kOutsideClickWindow;
+}
+
+void PopoverWindow::closeAfterOutsideClick()
+{
+    closePopover();
+    m_lastOutsideClose = std::chrono::steady_clock::now();
 }
 
 void PopoverWindow::keyPressEvent(QKeyEvent* event)
@@ -86,6 +108,35 @@ void PopoverWindow::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+void PopoverWindow::mousePressEvent(QMouseEvent* event)
+{
+    // A popup closes on a press outside (QWidget's own handling); this one waits for the release.
+    if (!rect().contains(event->position().toPoint())) {
+        m_pressedOutside = true;
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void PopoverWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_pressedOutside) {
+        event->accept();
+        closeAfterOutsideClick();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+bool PopoverWindow::event(QEvent* event)
+{
+    // A window of its own closes when the user turns to something else, as a popup does on a click.
+    if (m_ownWindow && event->type() == QEvent::WindowDeactivate && isVisible())
+        closeAfterOutsideClick();
+    return QWidget::event(event);
+}
+
 void PopoverWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -94,8 +145,6 @@ void PopoverWindow::showEvent(QShowEvent* event)
 
 void PopoverWindow::hideEvent(QHideEvent* event)
 {
-    if (!m_closingOnPurpose)
-        m_lastHide = std::chrono::steady_clock::now();
     QWidget::hideEvent(event);
     Q_EMIT hidden();
 }

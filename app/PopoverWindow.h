@@ -1,7 +1,16 @@
 #pragma once
-// The popover: a frameless popup made once and reused, shown below the status item's anchor point
-// and kept inside the screen's available area. A click outside or Escape closes it, with a short fade.
+// The popover: a frameless popup made once and reused, shown against the edge of the panel that holds
+// the status item (PopoverPlacement) and kept inside the part of the screen panels leave free. A click
+// outside or Escape closes it, with a short fade where the platform can fade windows.
+//
+// A click outside closes it when the button is released, not when it is pressed: the popup keeps the
+// pointer until then, so the press and the release both stay with Kalvix, and a press on the status
+// item that closes the popover never reaches the item to open it again, however long it is held.
+//
+// On Wayland without X11 a client cannot place its windows: the popover is then a small window of its
+// own, closed when it loses focus, placed next to the pointer where the compositor lets Kalvix ask.
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 #include <chrono>
@@ -20,17 +29,14 @@ public:
     QWidget* content() const { return m_content; }
 
     bool isShown() const { return isVisible(); }
-    // Shows below `anchor` (global coordinates; the pointer when null), or above it when the anchor is
-    // in the lower half of its screen (a bottom panel).
-    void showAt(QPoint anchor);
+    // Shows against the panel edge at `item` (global logical pixels); with a null item, against the
+    // panel edge nearest the pointer.
+    void showAt(QRect item);
     void closePopover();
 
-    // True for a short while after a click outside closed the popover: that click was most likely on
-    // the status item itself, whose activation must then not reopen it.
+    // True for a short while after a click outside closed the popover: that click may have been on the
+    // status item, and a host that still reports it must not reopen the popover.
     bool justClosedByOutsideClick() const;
-
-    // Where the popover goes for an anchor on a screen area; pure, for tests.
-    static QPoint placement(QPoint anchor, QSize size, QRect available);
 
 Q_SIGNALS:
     void shown();
@@ -38,14 +44,20 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    void closeAfterOutsideClick();
+
     QWidget* m_content = nullptr;
     QPropertyAnimation* m_fade = nullptr;
-    std::chrono::steady_clock::time_point m_lastHide{};
-    bool m_closingOnPurpose = false;
+    std::chrono::steady_clock::time_point m_lastOutsideClose{};
+    bool m_pressedOutside = false;
+    bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
 };
 
 } // namespace kalvix

@@ -158,9 +158,22 @@ int runSnapshot(int argc, char** argv, const QStringList& arguments, const Comma
     return app.exec();
 }
 
+// Under Wayland with XWayland, X11 lets Kalvix put the popover exactly under its item; Wayland alone does
+// not. A QT_QPA_PLATFORM of the user's own is kept. True when the choice was Kalvix's.
+bool preferXWayland()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !waylandReachable() || !x11Reachable())
+        return false;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
+
 int runStatusItem(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
 {
+    const bool choseXWayland = preferXWayland();
     QApplication app(argc, argv);
+    if (choseXWayland)
+        qunsetenv("QT_QPA_PLATFORM"); // programs Kalvix starts choose for themselves
     nameApplication();
     ui::DesktopColorScheme colorScheme;
 

@@ -1,6 +1,8 @@
 #include "platform/SniStatusItem.h"
 
+#include "platform/PanelColors.h"
 #include "platform/TitleImage.h"
+#include "platform/XdgDirs.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -17,8 +19,9 @@ const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kMenuPath = QStringLiteral("/MenuBar");
 
-// Hosts pick the pixmap nearest their slot height; these cover common panel sizes at scale 1 and 2.
+// Hosts pick the pixmap nearest their slot; these cover common panel sizes at scale 1 and 2.
 constexpr int kIconHeights[] = {16, 22, 24, 32, 48};
+constexpr int kSquareSizes[] = {16, 22, 24, 32, 48, 64};
 
 dbus::IconPixmap toWire(const QImage& image)
 {
@@ -85,6 +88,7 @@ SniStatusItem::SniStatusItem(QDBusConnection bus, QObject* parent)
 
     m_watcher = new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &SniStatusItem::registerWithWatcher);
+    learnHost();
     registerWithWatcher();
 }
 
@@ -109,24 +113,78 @@ void SniStatusItem::registerWithWatcher()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         m_registered = !w->isError();
         w->deleteLater();
+        if (!m_registered)
+            return;
+        learnHost(); // a new watcher may be another host
+        Q_EMIT registered();
     });
+}
+
+void SniStatusItem::learnHost()
+{
+    const platform::StatusHost host = platform::statusNotifierHost(m_bus);
+    const QColor ink = platform::panelInk(host, platform::configHome());
+    const bool changed = host.look != m_host.look || ink != m_ink;
+    m_host = host;
+    m_ink = ink;
+    if (changed) {
+        m_iconContent.clear();
+        refreshIcon();
+    }
+}
+
+QString SniStatusItem::iconContent() const
+{
+    switch (m_host.look) {
+    case platform::ItemLook::label:
+        return QStringLiteral("symbol");
+    case platform::ItemLook::squareIcon: {
+        const platform::SquareFace face = platform::squareFaceOf(m_title);
+        return face.top + u'\n' + face.bottom;
+    }
+    case platform::ItemLook::wideText:
+        break;
+    }
+    return m_title;
+}
+
+void SniStatusItem::refreshIcon()
+{
+    const QString content = iconContent();
+    if (content == m_iconContent)
+        return;
+    m_iconContent = content;
+    m_icons.clear(); // drawn when a host asks for them, not for every title
+    Q_EMIT m_itemAdaptor->NewIcon();
 }
 
 void SniStatusItem::setTitle(const QString& title, const QFont& font, qreal)
 {
     m_title = title;
     m_font = font;
-    m_icons.clear(); // drawn when a host asks for them, not for every title
     Q_EMIT m_itemAdaptor->XAyatanaNewLabel(m_title, labelGuide());
-    Q_EMIT m_itemAdaptor->NewIcon();
     Q_EMIT m_itemAdaptor->NewToolTip();
+    refreshIcon();
 }
 
 const dbus::IconPixmapList& SniStatusItem::icons() const
 {
-    if (m_icons.isEmpty() && !m_title.isEmpty())
+    if (!m_icons.isEmpty() || m_title.isEmpty())
+        return m_icons;
+    switch (m_host.look) {
+    case platform::ItemLook::label:
+        for (int size : kSquareSizes)
+            m_icons << toWire(platform::renderSymbolImage(size, m_ink));
+        break;
+    case platform::ItemLook::squareIcon:
+        for (int size : kSquareSizes)
+            m_icons << toWire(platform::renderSquareImage(platform::squareFaceOf(m_title), m_font, size, m_ink));
+        break;
+    case platform::ItemLook::wideText:
         for (int height : kIconHeights)
-            m_icons << toWire(platform::renderTitleImage(m_title, m_font, height));
+            m_icons << toWire(platform::renderTitleImage(m_title, m_font, height, m_ink));
+        break;
+    }
     return m_icons;
 }
 
@@ -147,20 +205,21 @@ dbus::ToolTip SniStatusItem::toolTip() const
 
 void SniStatusItem::activate(int x, int y)
 {
-    Q_EMIT activated(x == 0 && y == 0 ? QPoint() : QPoint(x, y));
+    Q_EMIT activated(anchorAt(x, y));
 }
 
 void SniStatusItem::showContextMenu(int x, int y)
 {
     // Hosts that ignore the exported menu ask the item to show one itself.
-    popupMenu(QPoint(x, y));
+    const QRect at = anchorAt(x, y);
+    popupMenu(at.isNull() ? QPoint() : at.topLeft());
 }
 
 void SniStatusItem::menuItemClicked(int id)
 {
     switch (id) {
     case showId:
-        Q_EMIT activated(QPoint());
+        Q_EMIT activated(QRect());
         break;
     case settingsId:
         Q_EMIT settingsRequested();

@@ -2,10 +2,15 @@
 // The status item as a StatusNotifierItem on the session bus, with a com.canonical.dbusmenu menu.
 //
 // The title goes everywhere a host may look: the XAyatanaLabel property (hosts that draw labels), the
-// tooltip, and the icon pixmaps, which carry the text as an image for hosts that draw only icons.
-// The item registers with org.kde.StatusNotifierWatcher, and again whenever a watcher (re)appears.
+// tooltip, and the icon pixmaps, drawn for the host that shows them (StatusHost): a small symbol beside
+// a label, a square face for hosts that square icons, the whole title where the aspect is kept.
+// The item registers with org.kde.StatusNotifierWatcher, and again whenever a watcher (re)appears;
+// each registration learns the host anew. Hosts are told of a new icon only when its picture changes.
 #include "platform/DBusTypes.h"
+#include "platform/StatusHost.h"
 #include "platform/StatusItem.h"
+
+#include <QColor>
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
@@ -37,6 +42,7 @@ public:
     QString labelGuide() const;
     const dbus::IconPixmapList& icons() const;
     dbus::ToolTip toolTip() const;
+    const platform::StatusHost& host() const { return m_host; }
 
     // Calls from the bus.
     void activate(int x, int y);
@@ -46,13 +52,24 @@ public:
     enum MenuId { rootId = 0, showId = 1, separatorId = 2, settingsId = 3, quitId = 4 };
     static dbus::MenuLayoutItem menuLayout();
 
+Q_SIGNALS:
+    // The watcher accepted the item (again); `host()` is the host learnt then.
+    void registered();
+
 private:
     void registerWithWatcher();
+    void learnHost();
+    // What the icon shows, in a form that changes exactly when the picture does.
+    QString iconContent() const;
+    void refreshIcon();
 
     QDBusConnection m_bus;
     QString m_serviceName;
     QString m_title;
     QFont m_font;
+    platform::StatusHost m_host;
+    QColor m_ink;
+    QString m_iconContent;
     mutable dbus::IconPixmapList m_icons;
     bool m_registered = false;
     QObject* m_itemObject = nullptr;

@@ -1,10 +1,11 @@
 #include "platform/StatusItem.h"
 
-#include "platform/SniStatusItem.h"
-#include "platform/XEmbedStatusItem.h"
+#include "platform/SwitchingStatusItem.h"
 
-#include <QDBusConnection>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 
 namespace kalvix {
 
@@ -17,25 +18,29 @@ void StatusItem::popupMenu(QPoint at)
 {
     if (!m_menu) {
         m_menu = new QMenu;
-        m_menu->addAction(showCalendarText(), this, [this] { Q_EMIT activated(QPoint()); });
+        m_menu->addAction(showCalendarText(), this, [this] { Q_EMIT activated(QRect()); });
         m_menu->addSeparator();
         m_menu->addAction(settingsText(), this, &StatusItem::settingsRequested);
         m_menu->addAction(quitText(), this, &StatusItem::quitRequested);
     }
-    m_menu->popup(at);
+    m_menu->popup(at.isNull() ? QCursor::pos() : at);
+}
+
+QRect StatusItem::anchorAt(int x, int y)
+{
+    if (x == 0 && y == 0)
+        return {};
+    // Compared, never computed with: any int is safe here, however far off it is.
+    const QPoint point(x, y);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().contains(point))
+            return QRect(point, QSize(1, 1));
+    return {};
 }
 
 std::unique_ptr<StatusItem> StatusItem::create(QObject* parent)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (SniStatusItem::watcherPresent(bus))
-        return std::make_unique<SniStatusItem>(bus, parent);
-    if (XEmbedStatusItem::trayPresent())
-        return std::make_unique<XEmbedStatusItem>(parent);
-    // No host yet: an item on the bus registers itself as soon as a watcher appears.
-    if (bus.isConnected())
-        return std::make_unique<SniStatusItem>(bus, parent);
-    return nullptr;
+    return SwitchingStatusItem::forSession(parent);
 }
 
 } // namespace kalvix

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -33,21 +34,27 @@ public:
     // The clock text, drawn in `font` wherever the host lets Kalvix draw it.
     virtual void setTitle(const QString& title, const QFont& font, qreal baselineOffset) = 0;
 
-    // The best available item for this session: a StatusNotifierItem when a watcher is on the session
-    // bus, else an XEmbed tray dock on X11, else nothing (the title is then only on the command line).
+    // The item for this session, following its hosts while Kalvix runs: a StatusNotifierItem while a
+    // watcher is on the session bus, else a dock in the X11 tray while there is one (SwitchingStatusItem).
     static std::unique_ptr<StatusItem> create(QObject* parent = nullptr);
 
+    // The anchor for a point a host reports (global, logical pixels): a one-pixel rectangle there, or
+    // null when the point lies on no screen, as (0, 0) from hosts that know no position does, and as
+    // out-of-range values do.
+    static QRect anchorAt(int x, int y);
+
 Q_SIGNALS:
-    // A click on the item, or "Show Calendar" from its menu; `anchor` is a global screen point below
-    // which the popover belongs (null when the host gave none).
-    void activated(QPoint anchor);
+    // A click on the item, or "Show Calendar" from its menu. `anchor` is the item's rectangle on the
+    // screen (global, logical pixels), or a point in it; null when the host gave none.
+    void activated(QRect anchor);
     void settingsRequested();
     void quitRequested();
 
 protected:
     using QObject::QObject;
 
-    // Shows the item's menu as a popup at a global point, for hosts that leave the menu to the item.
+    // Shows the item's menu as a popup at a global point (the pointer when null), for hosts that leave
+    // the menu to the item.
     void popupMenu(QPoint at);
 
 private:

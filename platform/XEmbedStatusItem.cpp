@@ -1,198 +1,421 @@
 #include "platform/XEmbedStatusItem.h"
 
+#include "platform/PanelColors.h"
 #include "platform/TitleImage.h"
+#include "platform/X11Tray.h"
+#include "platform/XdgDirs.h"
 
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFontInfo>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
-#include <QWidget>
+#include <QToolTip>
+#include <QtEndian>
 
 #include <xcb/xcb.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace kalvix {
 namespace {
 
-xcb_connection_t* x11Connection()
+constexpr int kPad = 6;             // logical pixels beside the text
+constexpr qreal kSquareSlot = 0.75; // a slot narrower than this share of the text gets the face
+constexpr std::chrono::milliseconds kToolTipDelay{600};
+constexpr quint32 kEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_BUTTON_PRESS |
+                            XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
+
+template <typename T> struct FreeReply {
+    void operator()(T* p) const { std::free(p); }
+};
+
+void setText(xcb_connection_t* c, quint32 window, quint32 property, quint32 type, const QByteArray& text)
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
+    xcb_change_property(
+        c, XCB_PROP_MODE_REPLACE, window, property, type, 8, static_cast<quint32>(text.size()), text.constData());
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
+void setCardinals(
+    xcb_connection_t* c, quint32 window, quint32 property, quint32 type, const quint32* values, quint32 count)
 {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return a;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 32, count, values);
 }
 
-xcb_window_t trayOwner(xcb_connection_t* c)
+uint8_t rootDepth(xcb_connection_t* c, quint32 root)
 {
-    const QByteArray name = QByteArrayLiteral("_NET_SYSTEM_TRAY_S0");
-    const xcb_atom_t selection = atom(c, name.constData());
-    if (selection == XCB_ATOM_NONE)
-        return XCB_WINDOW_NONE;
-    xcb_get_selection_owner_reply_t* reply =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-    const xcb_window_t owner = reply ? reply->owner : xcb_window_t{XCB_WINDOW_NONE};
-    std::free(reply);
-    return owner;
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it))
+        if (it.data->root == root)
+            return it.data->root_depth;
+    return 24;
 }
 
 } // namespace
 
-// The docked window: the clock text in the desktop's palette, with tabular digits.
-class TrayTextWidget final : public QWidget {
-public:
-    explicit TrayTextWidget(XEmbedStatusItem* item)
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint)
-        , m_item(item)
-    {
-        setAttribute(Qt::WA_AlwaysShowToolTips);
-        setWindowTitle(QStringLiteral("Kalvix"));
-    }
-
-    void setTitle(const QString& title, const QFont& font, qreal baselineOffset)
-    {
-        m_title = title;
-        m_font = font;
-        m_baselineOffset = baselineOffset;
-        const int pad = 6;
-        const int width = static_cast<int>(std::ceil(platform::tabularTextWidth(title, font))) + 2 * pad;
-        const int height = std::max(22, QFontMetrics(font).height() + 4);
-        if (size() != QSize(width, height) || m_wanted != QSize(width, height)) {
-            m_wanted = QSize(width, height);
-            setFixedSize(m_wanted);
-        }
-        setToolTip(title);
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), palette().window());
-        p.setPen(palette().windowText().color());
-        const QFontMetricsF fm(m_font);
-        const qreal baseline = (height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent() - m_baselineOffset;
-        platform::paintTabularText(p, 6, baseline, m_title, m_font);
-    }
-
-    // On release, like a button: a popup opened on the press would see the release as a click outside.
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (!rect().contains(event->position().toPoint()))
-            return;
-        if (event->button() == Qt::RightButton)
-            m_item->showContextMenu(event->globalPosition().toPoint());
-        else if (event->button() == Qt::LeftButton)
-            Q_EMIT m_item->activated(mapToGlobal(QPoint(width() / 2, height())));
-    }
-
-private:
-    XEmbedStatusItem* m_item;
-    QString m_title;
-    QSize m_wanted;
-    QFont m_font;
-    qreal m_baselineOffset = 0;
-};
-
-XEmbedStatusItem::XEmbedStatusItem(QObject* parent)
+XEmbedStatusItem::XEmbedStatusItem(X11Tray& tray, QObject* parent)
     : StatusItem(parent)
-    , m_widget(new TrayTextWidget(this))
+    , m_tray(tray)
+    , m_toolTip(new QTimer(this))
 {
-    // The tray sizes the slot from the window's size when it docks it, so docking waits for the
-    // first title (setTitle).
+    m_toolTip->setSingleShot(true);
+    m_toolTip->setInterval(kToolTipDelay);
+    connect(m_toolTip, &QTimer::timeout, this, [this] { QToolTip::showText(QCursor::pos(), m_title); });
+    QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 XEmbedStatusItem::~XEmbedStatusItem()
 {
-    delete m_widget;
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    QToolTip::hideText();
+    destroyWindow();
 }
 
-bool XEmbedStatusItem::trayPresent()
+QSize XEmbedStatusItem::deviceSize(QSizeF logical, qreal scale)
 {
-    xcb_connection_t* c = x11Connection();
-    return c && trayOwner(c) != XCB_WINDOW_NONE;
+    return QSize(static_cast<int>(std::ceil(logical.width() * scale - 1e-6)),
+                 static_cast<int>(std::ceil(logical.height() * scale - 1e-6)));
 }
 
-bool XEmbedStatusItem::dock()
+std::array<quint32, 18> XEmbedStatusItem::sizeHints(QSize device)
 {
-    xcb_connection_t* c = x11Connection();
-    if (!c)
-        return false;
-    const xcb_window_t owner = trayOwner(c);
-    if (owner == XCB_WINDOW_NONE)
-        return false;
-    const auto window = static_cast<xcb_window_t>(m_widget->winId());
+    std::array<quint32, 18> hints{};
+    hints[0] = (1u << 3) | (1u << 4) | (1u << 5) | (1u << 8); // PSize, PMinSize, PMaxSize, PBaseSize
+    const auto w = static_cast<quint32>(std::max(1, device.width()));
+    const auto h = static_cast<quint32>(std::max(1, device.height()));
+    hints[3] = hints[5] = hints[7] = hints[15] = w; // size, minimum, maximum, base
+    hints[4] = hints[6] = hints[8] = hints[16] = h;
+    return hints;
+}
 
-    writeSizeHints();
+void XEmbedStatusItem::setTitle(const QString& title, const QFont& font, qreal)
+{
+    m_title = title;
+    m_font = font;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        m_scale = screen->devicePixelRatio();
+    const int oldWidth = m_text.width();
+    updateTextSize();
+    if (!m_window)
+        createWindow();
+    else if (m_text.width() != oldWidth)
+        writeSizeHints();
+    paint();
+}
 
-    // XEmbed version 0, flags XEMBED_MAPPED: the tray maps the window once it is embedded.
-    const quint32 info[2] = {0, 1};
-    const xcb_atom_t embedInfo = atom(c, "_XEMBED_INFO");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, embedInfo, embedInfo, 32, 2, info);
+void XEmbedStatusItem::updateTextSize()
+{
+    QFont f = m_font;
+    const int px = std::max(6, QFontInfo(m_font).pixelSize());
+    f.setPixelSize(px);
+    QFontMetricsF fm(f);
+    const qreal slotHeight = m_slot.height() / m_scale;
+    if (m_slot.height() > 0 && fm.height() > slotHeight) { // a low panel: the text fits its height
+        f.setPixelSize(std::max(6, static_cast<int>(px * slotHeight / fm.height())));
+        fm = QFontMetricsF(f);
+    }
+    m_text = deviceSize(QSizeF(platform::tabularTextWidth(m_title, f) + 2 * kPad, fm.height()), m_scale);
+    m_deviceFont = f;
+    m_deviceFont.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pixelSize() * m_scale))));
+}
+
+void XEmbedStatusItem::createWindow()
+{
+    xcb_connection_t* c = m_tray.connection();
+    const quint32 visual = m_tray.argbVisual();
+    m_argb = visual != 0;
+    m_depth = m_argb ? 32 : rootDepth(c, m_tray.root());
+    m_window = xcb_generate_id(c);
+    if (m_argb) {
+        m_colormap = xcb_generate_id(c);
+        xcb_create_colormap(c, XCB_COLORMAP_ALLOC_NONE, m_colormap, m_tray.root(), visual);
+        const quint32 values[] = {0, 0, kEvents, m_colormap}; // transparent background and border
+        xcb_create_window(c,
+                          32,
+                          m_window,
+                          m_tray.root(),
+                          0,
+                          0,
+                          static_cast<uint16_t>(m_text.width()),
+                          static_cast<uint16_t>(m_text.height()),
+                          0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP,
+                          values);
+    } else {
+        const quint32 values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, kEvents}; // the tray's own background
+        xcb_create_window(c,
+                          XCB_COPY_FROM_PARENT,
+                          m_window,
+                          m_tray.root(),
+                          0,
+                          0,
+                          static_cast<uint16_t>(m_text.width()),
+                          static_cast<uint16_t>(m_text.height()),
+                          0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK,
+                          values);
+    }
+    setText(c, m_window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, QByteArrayLiteral("Kalvix"));
+    setText(c, m_window, m_tray.atom("_NET_WM_NAME"), m_tray.atom("UTF8_STRING"), QByteArrayLiteral("Kalvix"));
+    setText(c, m_window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, QByteArrayLiteral("kalvix\0Kalvix\0"));
+    const quint32 pid = static_cast<quint32>(QCoreApplication::applicationPid());
+    setCardinals(c, m_window, m_tray.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, &pid, 1);
+    const quint32 embedInfo[2] = {0, 1}; // XEmbed version 0, XEMBED_MAPPED: the tray maps it once embedded
+    setCardinals(c, m_window, m_tray.atom("_XEMBED_INFO"), m_tray.atom("_XEMBED_INFO"), embedInfo, 2);
+    writeSizeHints(); // before the request: trays size the slot from the hints they find then
 
     xcb_client_message_event_t event;
     std::memset(&event, 0, sizeof(event));
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
-    event.window = owner;
-    event.type = atom(c, "_NET_SYSTEM_TRAY_OPCODE");
+    event.window = m_tray.owner();
+    event.type = m_tray.atom("_NET_SYSTEM_TRAY_OPCODE");
     event.data.data32[0] = XCB_CURRENT_TIME;
     event.data.data32[1] = 0; // SYSTEM_TRAY_REQUEST_DOCK
-    event.data.data32[2] = window;
-    xcb_send_event(c, 0, owner, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    event.data.data32[2] = m_window;
+    xcb_send_event(c, 0, m_tray.owner(), XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(c);
-    return true;
 }
 
-void XEmbedStatusItem::setTitle(const QString& title, const QFont& font, qreal baselineOffset)
+void XEmbedStatusItem::destroyWindow()
 {
-    m_widget->setTitle(title, font, baselineOffset);
-    if (!m_docked) {
-        m_docked = dock();
-        if (m_docked) {
-            m_widget->show();
-            for (int ms : {250, 1000})
-                QTimer::singleShot(ms, m_widget, [this] { writeSizeHints(); });
-        }
-    }
+    if (!m_window)
+        return;
+    xcb_connection_t* c = m_tray.connection();
+    xcb_destroy_window(c, m_window);
+    if (m_colormap)
+        xcb_free_colormap(c, m_colormap);
+    xcb_flush(c);
+    m_window = m_colormap = 0;
+    m_docked = false;
 }
 
-// WORKAROUND: trays size the slot from WM_NORMAL_HINTS, read when the dock request arrives and again
-// whenever the property changes; Qt may not have sent them by then, and the slot is one pixel wide.
-// Writing them before the request and once more after the tray has taken the window settles it.
 void XEmbedStatusItem::writeSizeHints()
 {
-    xcb_connection_t* c = x11Connection();
-    if (!c)
+    if (!m_window)
         return;
-    const QSize size = m_widget->size();
-    quint32 hints[18] = {};
-    hints[0] = (1u << 3) | (1u << 4) | (1u << 5); // PSize | PMinSize | PMaxSize
-    hints[3] = hints[5] = hints[7] = static_cast<quint32>(size.width());
-    hints[4] = hints[6] = hints[8] = static_cast<quint32>(size.height());
-    xcb_change_property(c,
-                        XCB_PROP_MODE_REPLACE,
-                        static_cast<xcb_window_t>(m_widget->winId()),
-                        XCB_ATOM_WM_NORMAL_HINTS,
-                        XCB_ATOM_WM_SIZE_HINTS,
-                        32,
-                        18,
-                        hints);
+    const auto hints = sizeHints(m_text);
+    setCardinals(m_tray.connection(),
+                 m_window,
+                 XCB_ATOM_WM_NORMAL_HINTS,
+                 XCB_ATOM_WM_SIZE_HINTS,
+                 hints.data(),
+                 static_cast<quint32>(hints.size()));
+    xcb_flush(m_tray.connection());
+}
+
+QImage XEmbedStatusItem::background(QSize size) const
+{
+    if (m_argb) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        return image;
+    }
+    // The tray's background as the server draws it behind the window (ParentRelative), read back so the
+    // text can be laid over it.
+    xcb_connection_t* c = m_tray.connection();
+    xcb_clear_area(c, 0, m_window, 0, 0, 0, 0);
+    std::unique_ptr<xcb_get_image_reply_t, FreeReply<xcb_get_image_reply_t>> reply(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c,
+                                          XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                          m_window,
+                                          0,
+                                          0,
+                                          static_cast<uint16_t>(size.width()),
+                                          static_cast<uint16_t>(size.height()),
+                                          ~0u),
+                            nullptr));
+    QImage image(size, QImage::Format_RGB32);
+    const qsizetype bytes = qsizetype(size.width()) * size.height() * 4;
+    if (reply && xcb_get_image_data_length(reply.get()) >= bytes) {
+        const uint8_t* data = xcb_get_image_data(reply.get());
+        for (int y = 0; y < size.height(); ++y)
+            std::memcpy(image.scanLine(y), data + qsizetype(y) * size.width() * 4, size_t(size.width()) * 4);
+    } else {
+        image.fill(QColor(0x30, 0x30, 0x30)); // unreadable: a dark ground that light text reads on
+    }
+    return image;
+}
+
+void XEmbedStatusItem::paint()
+{
+    if (!m_window || !m_docked || m_slot.isEmpty())
+        return;
+    QImage image = background(m_slot);
+    QColor ink = m_tray.foreground().value_or(QColor());
+    if (!ink.isValid()) {
+        if (!m_argb) { // the ground is known: the ink that reads on it
+            const QColor ground = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+            ink = ground.lightness() < 128 ? platform::lightInk() : platform::darkInk();
+        } else {
+            const QString process = m_tray.ownerProcess();
+            ink = platform::panelInk(
+                {process, platform::lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
+                platform::configHome());
+        }
+    }
+    QPainter p(&image);
+    if (m_slot.width() < m_text.width() * kSquareSlot) {
+        const int side = std::min(m_slot.width(), m_slot.height());
+        p.drawImage((m_slot.width() - side) / 2,
+                    (m_slot.height() - side) / 2,
+                    platform::renderSquareImage(platform::squareFaceOf(m_title), m_font, side, ink));
+    } else {
+        const QFontMetricsF fm(m_deviceFont);
+        const qreal textWidth = platform::tabularTextWidth(m_title, m_deviceFont);
+        const qreal baseline = (m_slot.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
+        p.setPen(ink);
+        platform::paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont);
+    }
+    p.end();
+    putImage(image);
+}
+
+void XEmbedStatusItem::putImage(const QImage& source)
+{
+    xcb_connection_t* c = m_tray.connection();
+    QImage image = source.convertToFormat(m_argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (xcb_get_setup(c)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
+        QSysInfo::ByteOrder != QSysInfo::LittleEndian)
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = qbswap(line[x]);
+        }
+    const quint32 gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, m_window, 0, nullptr);
+    // Requests have a size limit: large images go in bands of rows.
+    const qsizetype rowBytes = qsizetype(image.width()) * 4;
+    const qsizetype limit = qsizetype(xcb_get_maximum_request_length(c)) * 4 - 64;
+    const int rows = std::max<int>(1, static_cast<int>(limit / rowBytes));
+    for (int y = 0; y < image.height(); y += rows) {
+        const int band = std::min(rows, image.height() - y);
+        xcb_put_image(c,
+                      XCB_IMAGE_FORMAT_Z_PIXMAP,
+                      m_window,
+                      gc,
+                      static_cast<uint16_t>(image.width()),
+                      static_cast<uint16_t>(band),
+                      0,
+                      static_cast<int16_t>(y),
+                      0,
+                      m_depth,
+                      static_cast<quint32>(rowBytes * band),
+                      image.constScanLine(y));
+    }
+    xcb_free_gc(c, gc);
     xcb_flush(c);
 }
 
-void XEmbedStatusItem::showContextMenu(const QPoint& at)
+QRect XEmbedStatusItem::globalRect() const
 {
-    popupMenu(at);
+    xcb_connection_t* c = m_tray.connection();
+    std::unique_ptr<xcb_translate_coordinates_reply_t, FreeReply<xcb_translate_coordinates_reply_t>> at(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, m_window, m_tray.root(), 0, 0), nullptr));
+    if (!at)
+        return {};
+    // Device pixels to Qt's logical ones: one scale for the whole screen.
+    return QRect(QPoint(static_cast<int>(at->dst_x / m_scale), static_cast<int>(at->dst_y / m_scale)),
+                 QSize(static_cast<int>(std::ceil(m_slot.width() / m_scale)),
+                       static_cast<int>(std::ceil(m_slot.height() / m_scale))));
+}
+
+void XEmbedStatusItem::release(int button, int x, int y)
+{
+    // Only a release that ends a press on the item counts: the release of a press that closed the
+    // popover (the popover takes that press) must not open it again, however long it was held.
+    const bool pressedHere = m_pressed == button;
+    m_pressed = 0;
+    if (!pressedHere || x < 0 || y < 0 || x >= m_slot.width() || y >= m_slot.height())
+        return;
+    if (button == 1)
+        Q_EMIT activated(globalRect());
+    else if (button == 3)
+        popupMenu(QCursor::pos());
+}
+
+bool XEmbedStatusItem::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t" || !m_window)
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    switch (event->response_type & ~0x80) {
+    case XCB_EXPOSE: {
+        const auto* e = reinterpret_cast<const xcb_expose_event_t*>(event);
+        if (e->window != m_window)
+            return false;
+        if (e->count == 0)
+            paint();
+        return true;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        if (e->window != m_window)
+            return false;
+        const QSize slot(e->width, e->height);
+        if (slot != m_slot) {
+            m_slot = slot;
+            const int oldWidth = m_text.width();
+            updateTextSize();
+            if (m_text.width() != oldWidth)
+                writeSizeHints(); // the text's own width, from the font that fits the slot's height
+            paint();
+        }
+        return true;
+    }
+    case XCB_REPARENT_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+        if (e->window != m_window)
+            return false;
+        m_docked = e->parent != m_tray.root();
+        if (!m_docked) { // the tray is gone and the server handed the window back: never show it loose
+            xcb_unmap_window(m_tray.connection(), m_window);
+            xcb_flush(m_tray.connection());
+        }
+        return true;
+    }
+    case XCB_BUTTON_PRESS: {
+        const auto* e = reinterpret_cast<const xcb_button_press_event_t*>(event);
+        if (e->event != m_window)
+            return false;
+        m_toolTip->stop();
+        QToolTip::hideText();
+        m_pressed = e->detail;
+        return true;
+    }
+    case XCB_BUTTON_RELEASE: {
+        const auto* e = reinterpret_cast<const xcb_button_release_event_t*>(event);
+        if (e->event != m_window)
+            return false;
+        release(e->detail, e->event_x, e->event_y);
+        return true;
+    }
+    case XCB_ENTER_NOTIFY:
+    case XCB_LEAVE_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_enter_notify_event_t*>(event);
+        if (e->event != m_window)
+            return false;
+        if ((event->response_type & ~0x80) == XCB_ENTER_NOTIFY) {
+            m_toolTip->start();
+        } else {
+            m_toolTip->stop();
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace kalvix

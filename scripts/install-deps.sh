@@ -8,7 +8,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 packages=(
     # build
-    build-essential cmake ninja-build pkg-config libxcb1-dev
+    build-essential cmake ninja-build pkg-config libxcb1-dev libxcb-render0-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
     libicu-dev libical-dev
     # tests and benchmarks
@@ -17,8 +17,10 @@ packages=(
     faketime xvfb xauth dbus dbus-x11 x11-utils xdotool imagemagick
     python3 python3-dbus python3-gi
     khal
+    # real panels for the status-item tests and pictures (X11 trays, and waybar on sway for Wayland)
+    xfce4-panel trayer tint2 openbox sway waybar grim
     # runtime: platform plugins, fonts, icons
-    qt6-qpa-plugins libqt6dbus6 libqt6widgets6
+    qt6-qpa-plugins qt6-wayland libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme
     locales tzdata xdg-utils desktop-file-utils
     # the installed files and the Debian package: validators, the manual page, lintian, a clean Debian
