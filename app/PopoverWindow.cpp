@@ -96,7 +96,10 @@ bool PopoverWindow::justClosedByOutsideClick() const
 void PopoverWindow::closeAfterOutsideClick()
 {
     closePopover();
-    m_lastOutsideClose = std::chrono::steady_clock::now();
+    // A popup kept the whole click, so the item never saw it. A window of its own lost its focus to the
+    // item's host, which reports the same click as an activation right after.
+    if (m_ownWindow)
+        m_lastOutsideClose = std::chrono::steady_clock::now();
 }
 
 void PopoverWindow::keyPressEvent(QKeyEvent* event)

@@ -34,8 +34,8 @@ public:
     void showAt(QRect item);
     void closePopover();
 
-    // True for a short while after a click outside closed the popover: that click may have been on the
-    // status item, and a host that still reports it must not reopen the popover.
+    // True for a short while after a click elsewhere closed the popover's own window (Wayland alone):
+    // that click may have been on the status item, whose host reports it too, and must not reopen it.
     bool justClosedByOutsideClick() const;
 
 Q_SIGNALS:

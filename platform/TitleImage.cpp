@@ -114,7 +114,8 @@ SquareFace squareFaceOf(const QString& title)
 {
     // Hours and minutes as digits around a colon (or a dot, as some locales write times); a number
     // that runs on ("7.2026") is a date, not a time.
-    static const QRegularExpression time(QStringLiteral("(?<!\\d)(\\d{1,2})([:.])(\\d{2})(?!\\d)"));
+    static const QRegularExpression time(QStringLiteral("(?<!\\d)(\\d{1,2})([:.])(\\d{2})(?!\\d)"),
+                                         QRegularExpression::UseUnicodePropertiesOption);
     SquareFace found;
     bool foundColon = false;
     for (auto it = time.globalMatch(title); it.hasNext();) {

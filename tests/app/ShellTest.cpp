@@ -87,19 +87,6 @@ TEST(LoginItem, triedExactlyOnceAcrossLaunchesEvenWhenRegistrationFails)
     EXPECT_EQ(ok.registrations, 0);
 }
 
-TEST(PopoverPlacement, belowTheAnchorInsideTheScreen)
-{
-    const QRect screen(0, 30, 1280, 770); // a top panel of 30 px
-    const QSize size(640, 500);
-    EXPECT_EQ(PopoverWindow::placement(QPoint(640, 15), size, screen), QPoint(320, 30));
-    EXPECT_EQ(PopoverWindow::placement(QPoint(1270, 15), size, screen), QPoint(640, 30)); // clamped at the right
-    EXPECT_EQ(PopoverWindow::placement(QPoint(5, 15), size, screen), QPoint(0, 30));
-    // A bottom panel: above the anchor.
-    EXPECT_EQ(PopoverWindow::placement(QPoint(640, 790), size, QRect(0, 0, 1280, 770)), QPoint(320, 270));
-    // Larger than the screen: pinned to the top-left of the available area.
-    EXPECT_EQ(PopoverWindow::placement(QPoint(100, 15), QSize(2000, 900), screen), QPoint(0, 30));
-}
-
 TEST(AppDelegate, launchShowsTheTitleAtOnceAndOpensSettingsOnlyOnTheExactArgument)
 {
     app();
@@ -130,9 +117,9 @@ TEST(AppDelegate, launchShowsTheTitleAtOnceAndOpensSettingsOnlyOnTheExactArgumen
 
         // The status item's click toggles the same popover window, content kept between showings.
         QWidget* content = delegate.popover()->content();
-        Q_EMIT item->activated(QPoint(100, 10));
+        Q_EMIT item->activated(QRect(100, 10, 1, 1));
         EXPECT_TRUE(delegate.popover()->isShown());
-        Q_EMIT item->activated(QPoint(100, 10));
+        Q_EMIT item->activated(QRect(100, 10, 1, 1));
         EXPECT_FALSE(delegate.popover()->isShown());
         EXPECT_EQ(delegate.popover()->content(), content);
 
