@@ -50,7 +50,8 @@ bool InstanceBus::claim()
         serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
         return false;
-    return bus.registerObject(objectPath, this, QDBusConnection::ExportAdaptors);
+    m_claimed = bus.registerObject(objectPath, this, QDBusConnection::ExportAdaptors);
+    return m_claimed;
 }
 
 bool InstanceBus::call(const QString& method, QString* error)

@@ -25,6 +25,7 @@ public:
 
     // Takes the name; false when another instance has it or there is no session bus.
     bool claim();
+    bool isClaimed() const { return m_claimed; }
 
     // Sends a method call to the running instance; false (with `error` set) when none answers.
     static bool call(const QString& method, QString* error = nullptr);
@@ -35,6 +36,7 @@ public:
 
 private:
     Handlers m_handlers;
+    bool m_claimed = false;
 };
 
 } // namespace kalvix

@@ -13,7 +13,9 @@
 namespace kalvix {
 
 SystemContext::SystemContext()
-    : m_autostart(XdgAutostart::defaultEntryPath(), QCoreApplication::applicationFilePath())
+    // The command the user runs (the launcher names itself), not the program file it starts.
+    : m_autostart(XdgAutostart::defaultEntryPath(),
+                  qEnvironmentVariable("KALVIX_COMMAND", QCoreApplication::applicationFilePath()))
     , m_settingsOpener(SettingsState::shared(), [this](QWidget* window) { return new SettingsView(m_context, window); })
     , m_actions(CalendarAppLauncher::Environment::standard(&Prefs::standard()), m_settingsOpener)
     , m_context{Prefs::standard(),

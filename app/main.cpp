@@ -5,6 +5,8 @@
 #include "app/InstanceBus.h"
 #include "app/SystemCalendar.h"
 #include "app/SystemContext.h"
+#include "app/TitleCache.h"
+#include "app/TitlePublisher.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
 #include "platform/DisplayProbe.h"
@@ -206,6 +208,12 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
     AppDelegate appDelegate(arguments, systemContext.context(), [] { return StatusItem::create(); });
     delegate = &appDelegate;
     appDelegate.applicationDidFinishLaunching();
+    // The title where `kalvix --print-title` finds it without starting a program (only for the one
+    // instance of the session: another that could not claim the bus must not overwrite it).
+    std::unique_ptr<TitlePublisher> titleFile;
+    if (instance.isClaimed())
+        titleFile = std::make_unique<TitlePublisher>(
+            systemContext.context().clock, systemContext.context().prefs, titlecache::path());
     return app.exec();
 }
 

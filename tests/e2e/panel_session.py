@@ -57,17 +57,24 @@ class Session:
 
     # --- the X server and the bus ---------------------------------------------------------------------------
     def _start_x(self, screen):
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp"],
-                                     pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        with os.fdopen(read, "rb") as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number.decode()
-        self.env["DISPLAY"] = self.display
+        # Numbers well above the ones people and other test runs use; Xvfb's own lock file makes a
+        # number that is taken fail at once, and the next one is tried.
+        first = 200 + os.getpid() % 500
+        for number in range(first, first + 50):
+            read, write = os.pipe()
+            xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write), "-screen", "0", screen,
+                                     "-nolisten", "tcp"], pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            os.close(write)
+            with os.fdopen(read, "rb") as pipe:
+                ready = pipe.readline().strip()  # written once the server accepts clients
+            if ready:
+                self.xvfb = xvfb
+                self.display = ":" + ready.decode()
+                self.env["DISPLAY"] = self.display
+                return
+            xvfb.wait()
+        raise RuntimeError("no free display number for Xvfb")
 
     def _start_bus(self):
         # Started after the folders are set: services the bus starts (xfconfd) inherit its environment.
