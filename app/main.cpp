@@ -174,6 +174,7 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
 {
     const bool choseXWayland = preferXWayland();
     QApplication app(argc, argv);
+    platform::releaseDisplayProbe(); // Qt holds its own connection now
     if (choseXWayland)
         qunsetenv("QT_QPA_PLATFORM"); // programs Kalvix starts choose for themselves
     nameApplication();

@@ -148,8 +148,9 @@ class Session:
         return found
 
     def window_named(self, name):
+        """The window called `name`; Qt adds " — Application" to the names it gives the window manager."""
         for w in self.windows():
-            if w.name == name:
+            if w.name == name or w.name.startswith(name + " \u2014 "):
                 return w
         return None
 

@@ -1,0 +1,127 @@
+"""Real panels from Debian, configured and started in a Session: the Xfce panel with its status tray
+(StatusNotifierItem and XEmbed), trayer (a classic XEmbed tray) and tint2 (XEmbed, square icons).
+Used by the panel tests and the screenshot script."""
+import os
+
+from panel_session import wait_until, ink_box
+
+XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="dark-mode" type="bool" value="%(dark)s"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="%(size)d"/>
+      <property name="icon-size" type="uint" value="%(icon)d"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+        <value type="int" value="2"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="separator">
+      <property name="expand" type="bool" value="true"/>
+      <property name="style" type="uint" value="0"/>
+    </property>
+    <property name="plugin-2" type="string" value="systray"/>
+  </property>
+</channel>
+"""
+
+XSETTINGS = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xsettings" version="1.0">
+  <property name="Net" type="empty">
+    <property name="ThemeName" type="string" value="%s"/>
+  </property>
+</channel>
+"""
+
+TINT2RC = """panel_items = TS
+panel_position = top right horizontal
+panel_size = 30%% 30
+panel_background_id = 1
+rounded = 0
+border_width = 0
+background_color = %(background)s 100
+border_color = #000000 0
+systray_padding = 4 2 4
+systray_icon_size = 22
+systray_background_id = 1
+time1_format = %%H:%%M
+"""
+
+
+def xfce_panel(session, dark=True, size=30, icon_size=22):
+    """Starts xfce4-panel with one top panel: a spacer and the status tray."""
+    channels = os.path.join(session.config, "xfce4", "xfconf", "xfce-perchannel-xml")
+    os.makedirs(channels, exist_ok=True)
+    with open(os.path.join(channels, "xfce4-panel.xml"), "w") as f:
+        f.write(XFCE_PANEL % {"dark": "true" if dark else "false", "size": size, "icon": icon_size})
+    with open(os.path.join(channels, "xsettings.xml"), "w") as f:
+        f.write(XSETTINGS % ("Adwaita-dark" if dark else "Adwaita"))
+    return session.start("panel", ["xfce4-panel", "--disable-wm-check"])
+
+
+def trayer(session, height=24, tint=None):
+    argv = ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", str(height),
+            "--SetDockType", "true", "--SetPartialStrut", "true", "--expand", "true"]
+    if tint:
+        argv += ["--transparent", "true", "--alpha", "0", "--tint", tint]
+    return session.start("panel", argv)
+
+
+def tint2(session, dark=True):
+    folder = os.path.join(session.config, "tint2")
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, "tint2rc")
+    with open(path, "w") as f:
+        f.write(TINT2RC % {"background": "#222222" if dark else "#eeeeee"})
+    session.start("wm", ["openbox", "--sm-disable"])
+    return session.start("panel", ["tint2", "-c", path])
+
+
+def panel_window(session, name, width=None):
+    """The panel's own top-level window: named `name`, as wide as the screen when `width` is given."""
+    for w in session.windows():
+        if w.name == name and w.height > 10 and (width is None or w.width == width):
+            return w
+    return None
+
+
+def dock_window(session):
+    """Kalvix's window docked in an XEmbed tray (not Kalvix's other windows of the same name)."""
+    root = session.windows()[0].id if session.windows() else None
+    for w in session.windows():
+        if w.name == "Kalvix" and w.parent not in (None, root) and w.width > 1 and w.height > 1:
+            return w
+    return None
+
+
+def status_area_ink(session, panel, width=240, border=2):
+    """The bounding box of what the panel draws in its last `width` pixels, in screen coordinates; the
+    panel's border rows are left out, and its background is the colour at the area's left end."""
+    x0 = panel.x + panel.width - width
+    rows = session.pixels(x0, panel.y + border, width - border, panel.height - 2 * border)
+    box = ink_box(rows, rows[len(rows) // 2][0])
+    if not box:
+        return None
+    return (x0 + box[0], panel.y + border + box[1], box[2], box[3])
+
+
+def wait_for_ink(session, panel_name, seconds=20, least=6, **kwargs):
+    """Waits for something at least `least` pixels wide and high in the panel's status area, in the same
+    place on two looks in a row (a panel lays its items out again as they arrive)."""
+    seen = []
+
+    def settled():
+        panel = panel_window(session, panel_name, width=1280)
+        box = status_area_ink(session, panel, **kwargs) if panel else None
+        box = box if box and box[2] >= least and box[3] >= least else None
+        seen.append(box)
+        return box if box and len(seen) > 1 and seen[-2] == box else None
+    return wait_until(settled, seconds, step=0.25)
