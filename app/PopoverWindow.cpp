@@ -2,12 +2,15 @@
 
 #include "app/PopoverPlacement.h"
 #include "platform/DesktopArea.h"
+#include "platform/SwayIpc.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kalvix {
@@ -15,6 +18,9 @@ namespace {
 
 constexpr auto kOutsideClickWindow = std::chrono::milliseconds(350);
 constexpr int kFadeMs = 120;
+// The compositor knows the window a moment after it is shown: asked again this often, this many times.
+constexpr int kPlaceRetryMs = 25;
+constexpr int kPlaceTries = 40;
 
 bool onWaylandAlone()
 {
@@ -78,6 +84,36 @@ void PopoverWindow::showAt(QRect item)
         activateWindow();
     if (m_fade)
         m_fade->start();
+    if (m_ownWindow) {
+        m_compositorAnchor = item;
+        QTimer::singleShot(0, this, [this] { placeOnCompositor(kPlaceTries); });
+    }
+}
+
+void PopoverWindow::placeOnCompositor(int triesLeft)
+{
+    if (!isVisible())
+        return;
+    platform::SwayIpc sway;
+    if (!sway.isConnected())
+        return; // a compositor that takes no requests places the window itself
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString title = windowTitle();
+    auto found = sway.find(pid, title);
+    QRect anchor = m_compositorAnchor;
+    if (found && anchor.isNull()) {
+        // Only the compositor knows the pointer: it centres the window there, which tells where it is.
+        sway.command(platform::SwayIpc::criteria(pid, title) +
+                     QStringLiteral(" floating enable, move position cursor"));
+        found = sway.find(pid, title);
+        if (found)
+            anchor = menuAnchor(found->window.center(), found->output, found->workspace);
+    }
+    if (found && sway.command(platform::SwayIpc::moveCommand(
+                     pid, title, popoverPosition(anchor, found->window.size(), found->output, found->workspace))))
+        return;
+    if (triesLeft > 1)
+        QTimer::singleShot(kPlaceRetryMs, this, [this, triesLeft] { placeOnCompositor(triesLeft - 1); });
 }
 
 void PopoverWindow::closePopover()

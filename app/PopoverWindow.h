@@ -52,12 +52,15 @@ protected:
 
 private:
     void closeAfterOutsideClick();
+    // Wayland alone: asks the compositor, where it takes requests, to put the window at the item.
+    void placeOnCompositor(int triesLeft);
 
     QWidget* m_content = nullptr;
     QPropertyAnimation* m_fade = nullptr;
     std::chrono::steady_clock::time_point m_lastOutsideClose{};
     bool m_pressedOutside = false;
     bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
+    QRect m_compositorAnchor;
 };
 
 } // namespace kalvix
