@@ -121,7 +121,9 @@ void PopoverWindow::closePopover()
     if (m_fade)
         m_fade->stop();
     m_pressedOutside = false;
+    m_closing = true;
     hide();
+    m_closing = false;
 }
 
 bool PopoverWindow::justClosedByOutsideClick() const
@@ -171,7 +173,8 @@ void PopoverWindow::mouseReleaseEvent(QMouseEvent* event)
 bool PopoverWindow::event(QEvent* event)
 {
     // A window of its own closes when the user turns to something else, as a popup does on a click.
-    if (m_ownWindow && event->type() == QEvent::WindowDeactivate && isVisible())
+    // Not while it is being closed on purpose: hiding a window takes its focus too.
+    if (m_ownWindow && event->type() == QEvent::WindowDeactivate && isVisible() && !m_closing)
         closeAfterOutsideClick();
     return QWidget::event(event);
 }

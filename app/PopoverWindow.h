@@ -59,6 +59,7 @@ private:
     QPropertyAnimation* m_fade = nullptr;
     std::chrono::steady_clock::time_point m_lastOutsideClose{};
     bool m_pressedOutside = false;
+    bool m_closing = false;
     bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
     QRect m_compositorAnchor;
 };

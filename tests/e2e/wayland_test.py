@@ -1,0 +1,117 @@
+#!/usr/bin/python3
+"""Kalvix on Wayland alone: sway on its headless backend with waybar's tray, no X server at all.
+
+Checks: Kalvix starts (the Wayland platform plugin is there); waybar shows the whole title as a wide
+picture in light text (waybar's style sheet says white); the item's Activate opens the popover under the
+bar next to the item, and "Show Calendar" from the menu opens it against the bar too; and Kalvix writes
+nothing to its standard error (no warning per showing, as the fade used to cause). The session runs as an
+ordinary user: sway refuses root.
+"""
+import argparse
+import json
+import os
+import re
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from panel_session import wait_until  # noqa: E402
+from wayland_session import WaylandSession  # noqa: E402
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+def find_window(session, prefix):
+    def walk(node, output, workspace):
+        kind = node.get("type")
+        output = node["rect"] if kind == "output" else output
+        workspace = node["rect"] if kind == "workspace" else workspace
+        if (node.get("name") or "").startswith(prefix):
+            return node["rect"], output, workspace
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            found = walk(child, output, workspace)
+            if found:
+                return found
+        return None
+    try:
+        return walk(json.loads(session.swaymsg("-t", "get_tree", "-r")), None, None)
+    except ValueError:
+        return None
+
+
+def item_name(session):
+    names = session.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                         "org.freedesktop.DBus.ListNames"]).stdout
+    found = re.findall(r'"(org\.kde\.StatusNotifierItem-[^"]+)"', names)
+    return found[0] if found else None
+
+
+def light_text_columns(png, y0, y1):
+    """Columns of the bar's top rows that hold light text, from a PNG read through ImageMagick."""
+    import subprocess
+    raw = subprocess.run(["convert", "png:" + png, "-crop", "1280x%d+0+%d" % (y1 - y0, y0), "+repage",
+                          "-depth", "8", "rgb:-"], capture_output=True).stdout
+    columns = set()
+    for i in range(0, len(raw) - 2, 3):
+        if min(raw[i], raw[i + 1], raw[i + 2]) > 200:
+            columns.add((i // 3) % 1280)
+    return sorted(columns)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kalvix", required=True)
+    args = parser.parse_args()
+    session = WaylandSession("wayland")
+    try:
+        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
+            f.write("[General]\ndidRegisterLoginItem=true\n")
+        session.start("waybar", ["waybar"])
+        session.start("kalvix", [args.kalvix])
+        check(wait_until(lambda: item_name(session), 20), "Kalvix runs on Wayland and puts its item on the bus")
+        shot = os.path.join(session.home, "bar.png")
+        columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
+                             (lambda c: c if c and c[-1] - c[0] > 100 else None)(light_text_columns(shot, 5, 25)),
+                             20, step=0.25)
+        check(bool(columns), "waybar shows the title as a wide picture in light text (%s px)"
+              % ((columns[-1] - columns[0]) if columns else 0))
+        item = item_name(session)
+        x = (columns[0] + columns[-1]) // 2 if columns else 1100
+        session.run(["dbus-send", "--session", "--type=method_call", "--dest=" + item, "/StatusNotifierItem",
+                     "org.kde.StatusNotifierItem.Activate", "int32:%d" % x, "int32:15"])
+        # Shown first where the compositor puts new windows, then moved: wait for it under the bar.
+        placed = wait_until(lambda: (lambda f: f if f and f[0]["y"] <= f[2]["y"] + 8 else None)(
+            find_window(session, "Kalvix Calendar")), 10)
+        if check(placed is not None, "Activate opens the popover and it is moved under the bar: %s"
+                 % (find_window(session, "Kalvix Calendar"),)):
+            window, output, workspace = placed
+            check(workspace["y"] <= window["y"] <= workspace["y"] + 8,
+                  "the popover is right under the bar (top %d, bar bottom %d)" % (window["y"], workspace["y"]))
+            check(window["x"] <= x <= window["x"] + window["width"], "the popover is under the item")
+        session.run(["dbus-send", "--session", "--type=method_call", "--dest=" + item, "/StatusNotifierItem",
+                     "org.kde.StatusNotifierItem.Activate", "int32:%d" % x, "int32:15"])
+        check(wait_until(lambda: find_window(session, "Kalvix Calendar") is None, 10), "Activate again closes it")
+        sent = session.run(["dbus-send", "--session", "--print-reply", "--dest=" + item, "/MenuBar",
+                            "com.canonical.dbusmenu.Event", "int32:1", "string:clicked", "variant:int32:0",
+                            "uint32:0"])
+        check(sent.returncode == 0, "the menu takes the click: %s" % sent.stderr.strip())
+        placed = wait_until(lambda: (lambda f: f if f and f[0]["y"] <= f[2]["y"] + 8 else None)(
+            find_window(session, "Kalvix Calendar")), 10)
+        check(placed is not None, "Show Calendar from the menu opens it against the bar: %s"
+              % (find_window(session, "Kalvix Calendar"),))
+        output = session.log("kalvix").strip()
+        check(output == "", "nothing on Kalvix's standard error: %r" % output[:500])
+    finally:
+        session.close()
+    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
+
+
+if __name__ == "__main__":
+    main()
+    sys.exit(1 if failures else 0)
