@@ -247,23 +247,63 @@ QImage XEmbedStatusItem::background(QSize size) const
     return image;
 }
 
+std::optional<QColor> XEmbedStatusItem::groundBeside() const
+{
+    // The tray draws a transparent window over its own background, which Kalvix cannot read back: the
+    // tray's pixels just beside the window tell it instead (the tray's padding between its icons).
+    const QRect at = globalDeviceRect();
+    if (at.isEmpty() || at.left() < 3)
+        return std::nullopt;
+    xcb_connection_t* c = m_tray.connection();
+    const auto height = static_cast<uint16_t>(at.height());
+    std::unique_ptr<xcb_get_image_reply_t, FreeReply<xcb_get_image_reply_t>> reply(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c,
+                                          XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                          m_tray.root(),
+                                          static_cast<int16_t>(at.left() - 3),
+                                          static_cast<int16_t>(at.top()),
+                                          2,
+                                          height,
+                                          ~0u),
+                            nullptr));
+    if (!reply || xcb_get_image_data_length(reply.get()) < 2 * height * 4)
+        return std::nullopt;
+    const auto* pixels = reinterpret_cast<const quint32*>(xcb_get_image_data(reply.get()));
+    qint64 r = 0, g = 0, b = 0;
+    for (int i = 0; i < 2 * height; ++i) {
+        r += qRed(pixels[i]);
+        g += qGreen(pixels[i]);
+        b += qBlue(pixels[i]);
+    }
+    const int n = 2 * height;
+    return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+QColor XEmbedStatusItem::inkOn(const QImage& background) const
+{
+    // The tray's own text colour where it says; else the colour that reads on its background, read back
+    // (ParentRelative) or taken beside the window (a tray that composites); else its configuration's.
+    if (const auto foreground = m_tray.foreground())
+        return *foreground;
+    std::optional<QColor> ground;
+    if (!m_argb)
+        ground = background.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+    else
+        ground = groundBeside();
+    if (ground)
+        return ground->lightness() < 128 ? platform::lightInk() : platform::darkInk();
+    const QString process = m_tray.ownerProcess();
+    return platform::panelInk({process, platform::lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
+                              platform::configHome());
+}
+
 void XEmbedStatusItem::paint()
 {
     if (!m_window || !m_docked || m_slot.isEmpty())
         return;
     QImage image = background(m_slot);
-    QColor ink = m_tray.foreground().value_or(QColor());
-    if (!ink.isValid()) {
-        if (!m_argb) { // the ground is known: the ink that reads on it
-            const QColor ground = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
-            ink = ground.lightness() < 128 ? platform::lightInk() : platform::darkInk();
-        } else {
-            const QString process = m_tray.ownerProcess();
-            ink = platform::panelInk(
-                {process, platform::lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
-                platform::configHome());
-        }
-    }
+    const QColor ink = inkOn(image);
     QPainter p(&image);
     if (m_slot.width() < m_text.width() * kSquareSlot) {
         const int side = std::min(m_slot.width(), m_slot.height());
@@ -317,17 +357,25 @@ void XEmbedStatusItem::putImage(const QImage& source)
     xcb_flush(c);
 }
 
-QRect XEmbedStatusItem::globalRect() const
+QRect XEmbedStatusItem::globalDeviceRect() const
 {
     xcb_connection_t* c = m_tray.connection();
     std::unique_ptr<xcb_translate_coordinates_reply_t, FreeReply<xcb_translate_coordinates_reply_t>> at(
         xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, m_window, m_tray.root(), 0, 0), nullptr));
     if (!at)
         return {};
+    return QRect(QPoint(at->dst_x, at->dst_y), m_slot);
+}
+
+QRect XEmbedStatusItem::globalRect() const
+{
+    const QRect device = globalDeviceRect();
+    if (device.isNull())
+        return {};
     // Device pixels to Qt's logical ones: one scale for the whole screen.
-    return QRect(QPoint(static_cast<int>(at->dst_x / m_scale), static_cast<int>(at->dst_y / m_scale)),
-                 QSize(static_cast<int>(std::ceil(m_slot.width() / m_scale)),
-                       static_cast<int>(std::ceil(m_slot.height() / m_scale))));
+    return QRect(QPoint(static_cast<int>(device.x() / m_scale), static_cast<int>(device.y() / m_scale)),
+                 QSize(static_cast<int>(std::ceil(device.width() / m_scale)),
+                       static_cast<int>(std::ceil(device.height() / m_scale))));
 }
 
 void XEmbedStatusItem::release(int button, int x, int y)

@@ -16,6 +16,7 @@
 #include <QSize>
 
 #include <array>
+#include <optional>
 
 class QTimer;
 
@@ -54,6 +55,9 @@ private:
     void putImage(const QImage& image);
     void release(int button, int x, int y);
     QRect globalRect() const;
+    QRect globalDeviceRect() const;
+    std::optional<QColor> groundBeside() const;
+    QColor inkOn(const QImage& background) const;
 
     X11Tray& m_tray;
     quint32 m_window = 0;

@@ -62,8 +62,10 @@ class Session:
         first = 200 + os.getpid() % 500
         for number in range(first, first + 50):
             read, write = os.pipe()
+            # -noreset: an X server resets when its last client leaves, and panels that open and close a
+            # connection while starting would otherwise meet a server that refuses the next one.
             xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write), "-screen", "0", screen,
-                                     "-nolisten", "tcp"], pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                     "-nolisten", "tcp", "-noreset"], pass_fds=(write,), stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
             os.close(write)
             with os.fdopen(read, "rb") as pipe:

@@ -1,5 +1,5 @@
 """Real panels from Debian, configured and started in a Session: the Xfce panel with its status tray
-(StatusNotifierItem and XEmbed), trayer (a classic XEmbed tray) and tint2 (XEmbed, square icons).
+(StatusNotifierItem and XEmbed) and trayer (a classic XEmbed tray).
 Used by the panel tests and the screenshot script."""
 import os
 
@@ -41,21 +41,6 @@ XSETTINGS = """<?xml version="1.0" encoding="UTF-8"?>
 </channel>
 """
 
-TINT2RC = """panel_items = TS
-panel_position = top right horizontal
-panel_size = 30%% 30
-panel_background_id = 1
-rounded = 0
-border_width = 0
-background_color = %(background)s 100
-border_color = #000000 0
-systray_padding = 4 2 4
-systray_icon_size = 22
-systray_background_id = 1
-time1_format = %%H:%%M
-"""
-
-
 def xfce_panel(session, dark=True, size=30, icon_size=22):
     """Starts xfce4-panel with one top panel: a spacer and the status tray."""
     channels = os.path.join(session.config, "xfce4", "xfconf", "xfce-perchannel-xml")
@@ -73,16 +58,6 @@ def trayer(session, height=24, tint=None):
     if tint:
         argv += ["--transparent", "true", "--alpha", "0", "--tint", tint]
     return session.start("panel", argv)
-
-
-def tint2(session, dark=True):
-    folder = os.path.join(session.config, "tint2")
-    os.makedirs(folder, exist_ok=True)
-    path = os.path.join(folder, "tint2rc")
-    with open(path, "w") as f:
-        f.write(TINT2RC % {"background": "#222222" if dark else "#eeeeee"})
-    session.start("wm", ["openbox", "--sm-disable"])
-    return session.start("panel", ["tint2", "-c", path])
 
 
 def panel_window(session, name, width=None):

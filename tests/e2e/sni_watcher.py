@@ -48,3 +48,15 @@ class Watcher(dbus.service.Object):
             "IsStatusNotifierHostRegistered": True,
             "ProtocolVersion": dbus.Int32(0),
         }[prop]
+
+
+if __name__ == "__main__":
+    # As a process of its own (`--serve`): the stand-in panel for as long as it runs.
+    import sys
+
+    import dbus.mainloop.glib
+
+    if "--serve" in sys.argv:
+        dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+        watcher = Watcher(dbus.SessionBus())
+        GLib.MainLoop().run()

@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+"""Pictures of Kalvix in real panels, light and dark, for the README: each panel is started on a
+headless display of its own (sway for waybar), Kalvix is started in it, and the panel's status area is
+cut out of a screenshot once Kalvix's item shows. Nothing is drawn by hand.
+
+    /usr/bin/python3 scripts/panel-screenshots.py --kalvix build/test/app/kalvix [--out docs/panels]
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "tests", "e2e"))
+from panel_session import Session, wait_until  # noqa: E402
+import panels  # noqa: E402
+
+WIDTH = 360  # the right end of each panel: the status area
+# A fixed clock for the pictures: the time of the pictures does not change them from run to run.
+PREFS = "[General]\ndidRegisterLoginItem=true\n"
+
+WAYBAR_LIGHT = """* { font-family: sans-serif; font-size: 13px; }
+window#waybar { background-color: #f2f2f2; color: #202020; border-bottom: 1px solid #c8c8c8; }
+#tray { padding: 0 10px; }
+"""
+
+
+def x11_picture(kalvix, out, name, start_panel, panel_name, ready):
+    session = Session("shot-" + name)
+    try:
+        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
+            f.write(PREFS)
+        start_panel(session)
+        session.start("kalvix", [kalvix])
+        if not wait_until(lambda: ready(session), 30, step=0.25):
+            raise RuntimeError("%s: Kalvix's item did not show:\n%s" % (name, session.log("kalvix")))
+        panel = panels.panel_window(session, panel_name)
+        width = min(WIDTH, panel.width)
+        session.screenshot(os.path.join(out, name + ".png"), (panel.x + panel.width - width, panel.y, width, panel.height))
+    finally:
+        session.close()
+
+
+def waybar_picture(kalvix, out, name, style):
+    from wayland_session import WaylandSession
+    session = WaylandSession("shot-" + name, waybar_style=style)
+    try:
+        path = os.path.join(session.config, "kalvix", "kalvix.conf")
+        with open(path, "w") as f:
+            f.write(PREFS)
+        os.chown(path, session.uid, session.gid)
+        session.start("waybar", ["waybar"])
+        session.start("kalvix", [kalvix])
+        shot = os.path.join(session.home, "bar.png")
+        # Waits for the bar's picture to stop changing: waybar draws the tray item a moment after it reads it.
+        seen = []
+
+        def settled():
+            session.screenshot(shot, (1280 - WIDTH, 0, WIDTH, 30))
+            with open(shot, "rb") as f:
+                seen.append(f.read())
+            return len(seen) > 3 and seen[-1] == seen[-2] and seen[-1] != seen[0]
+        if not wait_until(settled, 30, step=0.5):
+            raise RuntimeError("%s: the bar did not settle:\n%s" % (name, session.log("kalvix")))
+        shutil.copy(shot, os.path.join(out, name + ".png"))
+    finally:
+        session.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kalvix", required=True)
+    parser.add_argument("--out", default=os.path.join(here, "..", "docs", "panels"))
+    args = parser.parse_args()
+    kalvix = os.path.abspath(args.kalvix)
+    os.makedirs(args.out, exist_ok=True)
+
+    def item_in(panel_name):
+        return lambda session: panels.wait_for_ink(session, panel_name, seconds=1)
+
+    def docked(session):
+        dock = panels.dock_window(session)
+        return dock if dock and dock.width > 16 else None
+
+    for theme, dark in (("dark", True), ("light", False)):
+        x11_picture(kalvix, args.out, "xfce-" + theme, lambda s, d=dark: panels.xfce_panel(s, dark=d),
+                    "xfce4-panel", item_in("xfce4-panel"))
+        x11_picture(kalvix, args.out, "trayer-" + theme,
+                    lambda s, d=dark: panels.trayer(s, tint="0x2b2b2b" if d else None), "panel", docked)
+    waybar_picture(kalvix, args.out, "waybar-dark", None)
+    waybar_picture(kalvix, args.out, "waybar-light", WAYBAR_LIGHT)
+    for png in sorted(os.listdir(args.out)):
+        subprocess.run(["identify", os.path.join(args.out, png)])
+
+
+if __name__ == "__main__":
+    main()
