@@ -2,6 +2,7 @@
 
 #include "platform/PanelColors.h"
 #include "platform/TitleImage.h"
+#include "platform/X11Pixels.h"
 #include "platform/X11Tray.h"
 #include "platform/XdgDirs.h"
 
@@ -13,7 +14,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QToolTip>
-#include <QtEndian>
 
 #include <xcb/xcb.h>
 
@@ -222,26 +222,10 @@ QImage XEmbedStatusItem::background(QSize size) const
     }
     // The tray's background as the server draws it behind the window (ParentRelative), read back so the
     // text can be laid over it.
-    xcb_connection_t* c = m_tray.connection();
-    xcb_clear_area(c, 0, m_window, 0, 0, 0, 0);
-    std::unique_ptr<xcb_get_image_reply_t, FreeReply<xcb_get_image_reply_t>> reply(
-        xcb_get_image_reply(c,
-                            xcb_get_image(c,
-                                          XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                          m_window,
-                                          0,
-                                          0,
-                                          static_cast<uint16_t>(size.width()),
-                                          static_cast<uint16_t>(size.height()),
-                                          ~0u),
-                            nullptr));
-    QImage image(size, QImage::Format_RGB32);
-    const qsizetype bytes = qsizetype(size.width()) * size.height() * 4;
-    if (reply && xcb_get_image_data_length(reply.get()) >= bytes) {
-        const uint8_t* data = xcb_get_image_data(reply.get());
-        for (int y = 0; y < size.height(); ++y)
-            std::memcpy(image.scanLine(y), data + qsizetype(y) * size.width() * 4, size_t(size.width()) * 4);
-    } else {
+    xcb_clear_area(m_tray.connection(), 0, m_window, 0, 0, 0, 0);
+    QImage image = platform::readX11Pixels(m_tray.connection(), m_window, QRect(QPoint(), size), QImage::Format_RGB32);
+    if (image.isNull()) {
+        image = QImage(size, QImage::Format_RGB32);
         image.fill(QColor(0x30, 0x30, 0x30)); // unreadable: a dark ground that light text reads on
     }
     return image;
@@ -254,30 +238,11 @@ std::optional<QColor> XEmbedStatusItem::groundBeside() const
     const QRect at = globalDeviceRect();
     if (at.isEmpty() || at.left() < 3)
         return std::nullopt;
-    xcb_connection_t* c = m_tray.connection();
-    const auto height = static_cast<uint16_t>(at.height());
-    std::unique_ptr<xcb_get_image_reply_t, FreeReply<xcb_get_image_reply_t>> reply(
-        xcb_get_image_reply(c,
-                            xcb_get_image(c,
-                                          XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                          m_tray.root(),
-                                          static_cast<int16_t>(at.left() - 3),
-                                          static_cast<int16_t>(at.top()),
-                                          2,
-                                          height,
-                                          ~0u),
-                            nullptr));
-    if (!reply || xcb_get_image_data_length(reply.get()) < 2 * height * 4)
+    const QImage beside = platform::readX11Pixels(
+        m_tray.connection(), m_tray.root(), QRect(at.left() - 3, at.top(), 2, at.height()), QImage::Format_RGB32);
+    if (beside.isNull())
         return std::nullopt;
-    const auto* pixels = reinterpret_cast<const quint32*>(xcb_get_image_data(reply.get()));
-    qint64 r = 0, g = 0, b = 0;
-    for (int i = 0; i < 2 * height; ++i) {
-        r += qRed(pixels[i]);
-        g += qGreen(pixels[i]);
-        b += qBlue(pixels[i]);
-    }
-    const int n = 2 * height;
-    return QColor(int(r / n), int(g / n), int(b / n));
+    return beside.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
 }
 
 QColor XEmbedStatusItem::inkOn(const QImage& background) const
@@ -318,43 +283,7 @@ void XEmbedStatusItem::paint()
         platform::paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont);
     }
     p.end();
-    putImage(image);
-}
-
-void XEmbedStatusItem::putImage(const QImage& source)
-{
-    xcb_connection_t* c = m_tray.connection();
-    QImage image = source.convertToFormat(m_argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (xcb_get_setup(c)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
-        QSysInfo::ByteOrder != QSysInfo::LittleEndian)
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = qbswap(line[x]);
-        }
-    const quint32 gc = xcb_generate_id(c);
-    xcb_create_gc(c, gc, m_window, 0, nullptr);
-    // Requests have a size limit: large images go in bands of rows.
-    const qsizetype rowBytes = qsizetype(image.width()) * 4;
-    const qsizetype limit = qsizetype(xcb_get_maximum_request_length(c)) * 4 - 64;
-    const int rows = std::max<int>(1, static_cast<int>(limit / rowBytes));
-    for (int y = 0; y < image.height(); y += rows) {
-        const int band = std::min(rows, image.height() - y);
-        xcb_put_image(c,
-                      XCB_IMAGE_FORMAT_Z_PIXMAP,
-                      m_window,
-                      gc,
-                      static_cast<uint16_t>(image.width()),
-                      static_cast<uint16_t>(band),
-                      0,
-                      static_cast<int16_t>(y),
-                      0,
-                      m_depth,
-                      static_cast<quint32>(rowBytes * band),
-                      image.constScanLine(y));
-    }
-    xcb_free_gc(c, gc);
-    xcb_flush(c);
+    platform::writeX11Pixels(m_tray.connection(), m_window, m_depth, image);
 }
 
 QRect XEmbedStatusItem::globalDeviceRect() const
@@ -392,6 +321,27 @@ void XEmbedStatusItem::release(int button, int x, int y)
         popupMenu(QCursor::pos());
 }
 
+void XEmbedStatusItem::resized(QSize slot)
+{
+    if (slot == m_slot)
+        return;
+    m_slot = slot;
+    const int oldWidth = m_text.width();
+    updateTextSize();
+    if (m_text.width() != oldWidth)
+        writeSizeHints(); // the text's own width, from the font that fits the slot's height
+    paint();
+}
+
+void XEmbedStatusItem::reparented(quint32 parent)
+{
+    m_docked = parent != m_tray.root();
+    if (!m_docked) { // the tray is gone and the server handed the window back: never show it loose
+        xcb_unmap_window(m_tray.connection(), m_window);
+        xcb_flush(m_tray.connection());
+    }
+}
+
 bool XEmbedStatusItem::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (eventType != "xcb_generic_event_t" || !m_window)
@@ -410,26 +360,14 @@ bool XEmbedStatusItem::nativeEventFilter(const QByteArray& eventType, void* mess
         const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
         if (e->window != m_window)
             return false;
-        const QSize slot(e->width, e->height);
-        if (slot != m_slot) {
-            m_slot = slot;
-            const int oldWidth = m_text.width();
-            updateTextSize();
-            if (m_text.width() != oldWidth)
-                writeSizeHints(); // the text's own width, from the font that fits the slot's height
-            paint();
-        }
+        resized(QSize(e->width, e->height));
         return true;
     }
     case XCB_REPARENT_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
         if (e->window != m_window)
             return false;
-        m_docked = e->parent != m_tray.root();
-        if (!m_docked) { // the tray is gone and the server handed the window back: never show it loose
-            xcb_unmap_window(m_tray.connection(), m_window);
-            xcb_flush(m_tray.connection());
-        }
+        reparented(e->parent);
         return true;
     }
     case XCB_BUTTON_PRESS: {

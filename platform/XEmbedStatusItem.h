@@ -52,8 +52,9 @@ private:
     void updateTextSize();
     void paint();
     QImage background(QSize size) const;
-    void putImage(const QImage& image);
     void release(int button, int x, int y);
+    void resized(QSize slot);
+    void reparented(quint32 parent);
     QRect globalRect() const;
     QRect globalDeviceRect() const;
     std::optional<QColor> groundBeside() const;
