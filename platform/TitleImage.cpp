@@ -37,7 +37,6 @@ template <typename F> void forEachRun(const QString& text, F&& f)
     }
 }
 
-
 QImage transparentImage(int width, int height)
 {
     QImage image(std::max(1, width), std::max(1, height), QImage::Format_ARGB32_Premultiplied);
