@@ -58,7 +58,7 @@ class WaylandSession:
         os.chmod(self.runtime, 0o700)
         self.processes, self.logs = {}, {}
         self.as_user = dict(user=self.uid, group=self.gid, extra_groups=[]) if os.geteuid() == 0 else {}
-        keep = ("PATH", "TZ", "LC_ALL", "LANG")
+        keep = ("PATH", "TZ", "LC_ALL", "LANG", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS")
         self.env = {k: v for k, v in os.environ.items() if k in keep}
         self.env.update(HOME=self.home, USER=USER, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                         XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
