@@ -3,6 +3,7 @@
 #include "platform/SwitchingStatusItem.h"
 #include "platform/SniStatusItem.h"
 #include "platform/TrayMonitor.h"
+#include "tests/support/PrivateSessionBus.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestApplication.h"
 #include "tests/support/TestEnv.h"
@@ -15,9 +16,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -66,37 +65,7 @@ public:
     QString lastTitle;
 };
 
-// A session bus of the test's own.
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            return;
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (m_daemon.waitForStarted(kDeadlineMs) && m_daemon.waitForReadyRead(kDeadlineMs))
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        for (const QString& name : m_names)
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(kDeadlineMs);
-    }
-    bool isRunning() const { return !m_address.isEmpty(); }
-    QDBusConnection connect(const QString& name)
-    {
-        m_names << name;
-        return QDBusConnection::connectToBus(m_address, name);
-    }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-    QStringList m_names;
-};
+using PrivateBus = test::PrivateSessionBus;
 
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 
