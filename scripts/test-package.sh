@@ -80,10 +80,12 @@ check "the package holds exactly the installed files of packaging/files.txt" \
     same "$expected_files" "$(awk '$1 !~ /^d/ {print $6}' <<<"$listing" | sort)"
 check "everything is under /usr, owned by root" \
     same "" "$(awk '$6 != "./" && ($6 !~ /^\.\/usr\// || $2 != "0/0") {print}' <<<"$listing")"
-check "folders 0755, the program 0755, other files 0644" same "" "$(awk '
+# The command (a small launcher) and the program it starts.
+programs="./usr/bin/kalvix ./usr/libexec/kalvix/kalvix"
+check "folders 0755, the programs 0755, other files 0644" same "" "$(awk -v programs=" $programs " '
     $1 ~ /^d/ && $1 != "drwxr-xr-x" {print; next}
-    $6 == "./usr/bin/kalvix" && $1 != "-rwxr-xr-x" {print; next}
-    $1 ~ /^-/ && $6 != "./usr/bin/kalvix" && $1 != "-rw-r--r--" {print}' <<<"$listing")"
+    index(programs, " " $6 " ") && $1 != "-rwxr-xr-x" {print; next}
+    $1 ~ /^-/ && !index(programs, " " $6 " ") && $1 != "-rw-r--r--" {print}' <<<"$listing")"
 check "no maintainer scripts and no configuration files: nothing is done to users' homes" \
     same "./control ./md5sums" "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -v '^\./$' | sort | xargs)"
 
@@ -113,15 +115,18 @@ owner_of() {
         fi
     done
 }
-loaded=$(ldd "$work/tree/usr/bin/kalvix" | awk '$2 == "=>" {print $1, $3; next} {n = split($1, p, "/"); print p[n], $1}')
-for soname in $(objdump -p "$work/tree/usr/bin/kalvix" | awk '$1 == "NEEDED" {print $2}'); do
-    owner=$(owner_of "$(awk -v s="$soname" '$1 == s {print $2}' <<<"$loaded")")
-    if [[ $dep_names != *" $owner "* ]]; then missing+=" $soname(${owner:-no package})"; fi
+for program in usr/bin/kalvix usr/libexec/kalvix/kalvix; do
+    loaded=$(ldd "$work/tree/$program" | awk '$2 == "=>" {print $1, $3; next} {n = split($1, p, "/"); print p[n], $1}')
+    for soname in $(objdump -p "$work/tree/$program" | awk '$1 == "NEEDED" {print $2}'); do
+        owner=$(owner_of "$(awk -v s="$soname" '$1 == s {print $2}' <<<"$loaded")")
+        if [[ $dep_names != *" $owner "* ]]; then missing+=" $soname(${owner:-no package})"; fi
+    done
 done
 check "every library the program links comes from a package it depends on" same "" "${missing# }"
 check "the time-zone database is a dependency" matches " tzdata " "$dep_names"
 check "no development package among the dependencies" same "" "$(tr ' ' '\n' <<<"$dep_names" | grep -- '-dev$' || true)"
-check "the program is stripped" same "" "$(objdump -h "$work/tree/usr/bin/kalvix" | awk '$2 ~ /^\.debug/ {print $2}')"
+check "the programs are stripped" same "" "$(for p in usr/bin/kalvix usr/libexec/kalvix/kalvix; do
+    objdump -h "$work/tree/$p" | awk '$2 ~ /^\.debug/ {print $2}'; done)"
 
 phase "lintian"
 lintian_out=$(lintian --fail-on error --display-info "$deb" 2>&1) && lintian_ok=1 || lintian_ok=0
