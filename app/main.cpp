@@ -145,6 +145,7 @@ int runSnapshot(int argc, char** argv, const QStringList& arguments, const Comma
     if (!hasDisplay())
         return withoutDisplay(argc, argv, cl);
     QApplication app(argc, argv);
+    platform::releaseDisplayProbe(); // Qt holds its own connection now
     nameApplication();
     if (QGuiApplication::platformName() == u"offscreen") {
         ui::setPreferOwnSymbols(true);

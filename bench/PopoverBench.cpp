@@ -96,7 +96,7 @@ void openPopoverTicks(benchmark::State& state, bool compact, double secondsPerTi
     addWeekOfEvents(fakes);
     PopoverWindow window; // a real window of the offscreen platform: it paints into its backing store
     window.setContent(new PopoverRoot(fakes.context()));
-    window.showAt(QPoint(640, 10));
+    window.showAt(QRect(640, 10, 1, 1));
     QCoreApplication::processEvents();
     PaintCounter painted;
     bool later = false;
@@ -134,7 +134,7 @@ void BM_OpenStandardFullRepaint(benchmark::State& state)
     addWeekOfEvents(fakes);
     PopoverWindow window; // a real window of the offscreen platform: it paints into its backing store
     window.setContent(new PopoverRoot(fakes.context()));
-    window.showAt(QPoint(640, 10));
+    window.showAt(QRect(640, 10, 1, 1));
     QCoreApplication::processEvents();
     for (auto _ : state)
         window.repaint();
@@ -153,7 +153,7 @@ void toggleToShown(benchmark::State& state, bool compact)
     PopoverWindow* window = delegate.popover();
     PaintCounter painted;
     for (auto _ : state) {
-        delegate.togglePopover(QPoint(640, 10));
+        delegate.togglePopover(QRect(640, 10, 1, 1));
         QCoreApplication::processEvents(); // layout, appearance step and first paint
         benchmark::DoNotOptimize(window->isShown());
         state.PauseTiming();

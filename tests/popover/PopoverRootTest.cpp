@@ -47,7 +47,7 @@ struct Shown {
         window.setAttribute(Qt::WA_DontShowOnScreen);
         root = new PopoverRoot(fakes.context());
         window.setContent(root);
-        window.showAt(QPoint(640, 10));
+        window.showAt(QRect(640, 10, 1, 1));
         settle();
     }
     void settle() { QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest); }
@@ -148,7 +148,7 @@ TEST(PopoverRoot, aSwitchWhileClosedTakesEffectAtOnceAndShowsAtTheNextOpening)
     EXPECT_NE(s.root->switchAnimation()->state(), QAbstractAnimation::Running);
     EXPECT_EQ(s.root->leavingLayout(), nullptr);
     EXPECT_NE(qobject_cast<CompactView*>(s.root->currentLayout()), nullptr);
-    s.window.showAt(QPoint(640, 10));
+    s.window.showAt(QRect(640, 10, 1, 1));
     s.settle();
     EXPECT_EQ(s.window.width(), 300);
     EXPECT_TRUE(s.root->currentLayout()->isVisible());
@@ -164,7 +164,7 @@ TEST(PopoverRoot, theWindowFollowsTheLayoutWhenItsContentGrows)
     window.setAttribute(Qt::WA_DontShowOnScreen);
     auto* root = new PopoverRoot(fakes.context());
     window.setContent(root);
-    window.showAt(QPoint(640, 10));
+    window.showAt(QRect(640, 10, 1, 1));
     QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const int before = window.height();
     fakes.store.answer(true); // the agenda appears
