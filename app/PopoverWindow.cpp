@@ -69,13 +69,11 @@ void PopoverWindow::showAt(QRect item)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     adjustSize();
-    if (screen) {
-        const QRect area = platform::availableArea(screen);
-        if (item.isNull())
-            item = menuAnchor(pointer, screen->geometry(), area);
-        if (!m_ownWindow)
-            move(popoverPosition(item, sizeHint().expandedTo(size()), screen->geometry(), area));
-    }
+    m_screen = screen;
+    if (screen && item.isNull())
+        item = menuAnchor(pointer, screen->geometry(), platform::availableArea(screen));
+    m_anchor = item;
+    placeAtAnchor();
     if (m_fade)
         setWindowOpacity(0.0);
     show();
@@ -88,6 +86,23 @@ void PopoverWindow::showAt(QRect item)
         m_compositorAnchor = item;
         QTimer::singleShot(0, this, [this] { placeOnCompositor(kPlaceTries); });
     }
+}
+
+void PopoverWindow::placeAtAnchor()
+{
+    if (m_ownWindow || !m_screen)
+        return;
+    move(popoverPosition(
+        m_anchor, sizeHint().expandedTo(size()), m_screen->geometry(), platform::availableArea(m_screen)));
+}
+
+// A switch of layout while shown changes the width frame by frame: the popover stays centred on its
+// item and on screen, instead of growing from its old left edge past the screen's.
+void PopoverWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        placeAtAnchor();
 }
 
 void PopoverWindow::placeOnCompositor(int triesLeft)

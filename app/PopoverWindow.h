@@ -10,7 +10,9 @@
 // On Wayland without X11 a client cannot place its windows: the popover is then a small window of its
 // own, closed when it loses focus, placed next to the pointer where the compositor lets Kalvix ask.
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
+#include <QScreen>
 #include <QWidget>
 
 #include <chrono>
@@ -49,8 +51,11 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Where the window goes for its size, against the anchor it was last shown at.
+    void placeAtAnchor();
     void closeAfterOutsideClick();
     // Wayland alone: asks the compositor, where it takes requests, to put the window at the item.
     void placeOnCompositor(int triesLeft);
@@ -62,6 +67,8 @@ private:
     bool m_closing = false;
     bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
     QRect m_compositorAnchor;
+    QRect m_anchor; // the item (or menu anchor) the popover was last shown at, global logical pixels
+    QPointer<QScreen> m_screen;
 };
 
 } // namespace kalvix

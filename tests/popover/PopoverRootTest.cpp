@@ -18,6 +18,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QVariantAnimation>
 
@@ -138,6 +139,22 @@ TEST(PopoverRoot, aSwitchWhileShownMovesTheWidthAndCrossFadesThenShowsTheCurrent
     EXPECT_EQ(CivilCalendar::current().dateOf(again->monthGrid()->displayedMonth())->month, 3);
     EXPECT_EQ(s.root->width(), 640);
     EXPECT_EQ(s.root->height(), standardHeight);
+}
+
+TEST(PopoverRoot, theWindowStaysCentredOnItsItemWhileASwitchChangesItsWidth)
+{
+    Shown s;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect item(screen->geometry().center().x(), 10, 1, 1);
+    s.window.showAt(item);
+    s.settle();
+    s.fakes.prefs.setBool(PrefKey::compactMode, true);
+    for (const int ms : {40, s.root->switchAnimation()->duration()}) {
+        s.root->switchAnimation()->setCurrentTime(ms);
+        s.settle();
+        EXPECT_NEAR(s.window.geometry().center().x(), item.center().x(), 1) << "at " << ms << " ms";
+    }
+    EXPECT_EQ(s.window.width(), 300);
 }
 
 TEST(PopoverRoot, aSwitchWhileClosedTakesEffectAtOnceAndShowsAtTheNextOpening)
