@@ -11,13 +11,8 @@ import sys
 import tempfile
 import time
 
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures  # noqa: E402
 
 
 def main():

@@ -17,16 +17,10 @@ import dbus
 import dbus.service
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures  # noqa: E402
 from sni_watcher import Watcher, pump  # noqa: E402
 
 INSTANCE = "io.kalvix.Kalvix"
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
 
 
 def png_size(path):

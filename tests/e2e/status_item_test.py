@@ -21,20 +21,12 @@ import dbus
 from dbus.mainloop.glib import DBusGMainLoop
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures  # noqa: E402
 from sni_watcher import Watcher, pump  # noqa: E402
+
 
 ITEM_IFACE = "org.kde.StatusNotifierItem"
 PROPS = "org.freedesktop.DBus.Properties"
-
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
-
 
 def window_visible(name):
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % name],

@@ -14,17 +14,9 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures  # noqa: E402
 from panel_session import wait_until  # noqa: E402
 from wayland_session import WaylandSession  # noqa: E402
-
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
 
 
 def find_window(session, prefix):

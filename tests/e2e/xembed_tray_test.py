@@ -15,18 +15,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures  # noqa: E402
 from panel_session import Session, wait_until, ink_box  # noqa: E402
 import panels  # noqa: E402
 
+
 TRAY_HEIGHT = 24
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
 
 
 def hinted_size(session, window):
