@@ -34,6 +34,9 @@ def main():
         env = dict(base_env, TZ=tz, LC_ALL=locale, FAKETIME="@" + at)
         done = subprocess.run(["faketime", "-f", "@" + at, kalvix, "--print-title"], env=env,
                               capture_output=True, text=True, timeout=30)
+        if done.returncode != 0 or not done.stdout:
+            print("     --print-title at %s in %s: exit %d, standard error %r" % (at, tz, done.returncode, done.stderr),
+                  flush=True)
         return done.stdout.rstrip("\n")
 
     rows = [

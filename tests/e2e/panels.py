@@ -70,8 +70,9 @@ def panel_window(session, name, width=None):
 
 def dock_window(session):
     """Kalvix's window docked in an XEmbed tray (not Kalvix's other windows of the same name)."""
-    root = session.windows()[0].id if session.windows() else None
-    for w in session.windows():
+    windows = session.windows()  # one listing: the tree may change between two
+    root = windows[0].id if windows else None
+    for w in windows:
         if w.name == "Kalvix" and w.parent not in (None, root) and w.width > 1 and w.height > 1:
             return w
     return None
