@@ -28,6 +28,10 @@
 
 namespace kalvix {
 
+namespace ical {
+class Snapshot;
+}
+
 class IcalCalendarStore final : public CalendarStore {
     Q_OBJECT
 public:
@@ -41,9 +45,6 @@ public:
 
         const TimeSource* time = nullptr; // the system clock when null
     };
-
-    // The loaded index (opaque outside the store's own source).
-    struct Snapshot;
 
     explicit IcalCalendarStore(QStringList sources, QObject* parent = nullptr);
     IcalCalendarStore(QStringList sources, Options options, QObject* parent = nullptr);
@@ -68,8 +69,8 @@ Q_SIGNALS:
 private:
     struct State;
     void startLoad();
-    void finishLoad(std::shared_ptr<const Snapshot> snapshot);
-    void watch(const Snapshot& snapshot);
+    void finishLoad(std::shared_ptr<const ical::Snapshot> snapshot);
+    void watch(const ical::Snapshot& snapshot);
 
     QStringList m_sources;
     Options m_options;
