@@ -17,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const QTimeZone london("Europe/London");
     const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    ical::ReadOptions options{Interval{Instant{1735689600.0}, Instant{1767225600.0}}, london, 4};
+    ical::ReadOptions options;
+    options.window = Interval{Instant{1735689600.0}, Instant{1767225600.0}};
+    options.floating = london;
     ical::CalendarText header;
     ical::ParsedCalendar parsed = ical::readCalendar(text, options, &header);
     for (const auto& o : parsed.occurrences) {
@@ -26,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Interval far{Instant{2524608000.0}, Instant{2527286400.0}}; // January 2050
     for (const auto& rule : parsed.rules)
-        (void)ical::expandRule(rule, header.zones, far, london);
+        (void)ical::expandRule(rule, header.zones.get(), far, london);
     return 0;
 }

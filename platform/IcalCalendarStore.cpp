@@ -1,7 +1,7 @@
 #include "platform/IcalCalendarStore.h"
 
-#include "platform/IcalReader.h"
 #include "platform/IcalSnapshot.h"
+#include "platform/IcalValues.h"
 #include "platform/SystemZone.h"
 
 #include <QFileSystemWatcher>
@@ -46,7 +46,7 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObje
     , m_options(options)
     , m_state(std::make_unique<State>())
 {
-    ical::initialise();
+    ical::initialiseLibical();
     if (!m_options.time)
         m_options.time = &TimeSource::system();
     m_state->watcher = new QFileSystemWatcher(this);

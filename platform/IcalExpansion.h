@@ -1,6 +1,7 @@
 #pragma once
-// Expanding recurring events: RRULE and RDATE occurrences in the event's wall-clock time, less EXDATE
-// and overridden ones, over any interval; libical iterates the rules.
+// Expanding recurring events: DTSTART, RRULE and RDATE occurrences in the event's wall-clock time,
+// less EXDATEs and overridden occurrences, with the series moved from each THISANDFUTURE override on,
+// over any interval.
 #include "platform/IcalRecords.h"
 
 #include <optional>
@@ -11,19 +12,23 @@ namespace kalvix::ical {
 
 class ZoneContext;
 
-// Occurrences of one rule overlapping [range.start, range.end), or nothing when the rule is bad.
-// `lastStart`, when given, learns the rule's last start when every RRULE ran to its end (else
-// kUnknownLastStart).
+struct Expansion {
+    std::vector<Occurrence> occurrences; // overlapping the range, by start
+    // The rule's last start when every RRULE ran to its end, else kUnknownLastStart.
+    double lastStart = kUnknownLastStart;
+    std::int64_t steps = 0; // work done
+};
+
+// Nothing when the rule cannot be expanded over the range within `steps` of work, or would give
+// more than kMaxOccurrencesPerRule occurrences.
+std::optional<Expansion> expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range, std::int64_t steps);
+
+// As expandWith, with the zones of one file and a budget for one rule.
 std::optional<std::vector<Occurrence>>
-expandWith(const RecurringRule& rule, ZoneContext& zones, Interval range, double* lastStart = nullptr);
+expandRule(const RecurringRule& rule, const ZoneSet* zones, Interval range, const QTimeZone& floating);
 
-// As expandWith, with the zones of one file.
-std::optional<std::vector<Occurrence>> expandRule(const RecurringRule& rule,
-                                                  const QHash<QByteArray, QByteArray>& zones,
-                                                  Interval range,
-                                                  const QTimeZone& floating);
-
-// The longest an occurrence of the rule can be, in seconds (all-day ones may gain an hour at a DST change).
+// How far an occurrence of the rule can reach past its own start (its longest length, all-day ones
+// an hour longer across a DST change, plus the furthest a THISANDFUTURE override moves it ahead).
 double lengthBound(const RecurringRule& rule);
 
 // Appends to `out` the occurrences that start within [range.start, range.end) of the rules `which`
@@ -34,9 +39,11 @@ double lengthBound(const RecurringRule& rule);
 void expandRulesStartingIn(const std::vector<RecurringRule>& rules,
                            const std::vector<std::uint32_t>& which,
                            std::span<double> lastStarts,
-                           const QHash<QByteArray, QByteArray>& zones,
+                           const ZoneSet* zones,
                            Interval range,
                            const QTimeZone& floating,
                            std::vector<Occurrence>& out);
+
+inline constexpr std::int64_t kRuleSteps = 2000000; // one rule's budget in one expansion
 
 } // namespace kalvix::ical

@@ -1,44 +1,40 @@
 #include "platform/IcalFiles.h"
 
 #include "platform/IcalReader.h"
+#include "platform/IcalZones.h"
 #include "platform/ParallelFor.h"
 
 #include <QFile>
+#include <QHash>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalvix::ical {
 namespace {
 
 constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
-constexpr qsizetype kChunkedFileBytes = 512 * 1024;
 
-void parseText(const QByteArray& text, const ReadOptions& options, FileData& data)
+FileKey keyOf(const struct stat& st)
 {
-    CalendarText split = splitCalendarText(text, options.chunkEvents);
-    data.parsed.skipped = split.truncated;
-    std::vector<ParsedCalendar> parts(split.chunks.size());
-    auto parse = [&](std::size_t i) { parts[i] = parseChunk(split.chunks[i], split.zones, options); };
-    if (text.size() > kChunkedFileBytes && parts.size() > 1) {
-        parallelFor(parts.size(), parse);
-    } else {
-        for (std::size_t i = 0; i < parts.size(); ++i)
-            parse(i);
+    return FileKey{qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size), qint64(st.st_ino)};
+}
+
+bool readAll(int fd, qint64 size, QByteArray& out)
+{
+    out.resize(size);
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, out.data() + done, static_cast<std::size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
     }
-    std::size_t occurrences = 0;
-    std::size_t events = 0;
-    for (const auto& part : parts) {
-        occurrences += part.occurrences.size();
-        events += part.events.size();
-    }
-    data.parsed.occurrences.reserve(occurrences);
-    data.parsed.events.reserve(events);
-    for (auto& part : parts)
-        append(data.parsed, std::move(part));
-    applyOverrides(data.parsed);
-    data.zones = std::move(split.zones);
-    data.name = split.name;
-    data.color = split.color;
+    out.truncate(done);
+    return done == size;
 }
 
 } // namespace
@@ -48,7 +44,24 @@ std::optional<FileKey> regularFileKey(const QString& path)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return FileKey{qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size), qint64(st.st_ino)};
+    return keyOf(st);
+}
+
+std::optional<std::pair<QByteArray, FileKey>> readRegularFile(const QString& path, qint64 limit)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below like any non-file.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::pair<QByteArray, FileKey>> result;
+    struct stat before {};
+    struct stat after {};
+    QByteArray bytes;
+    if (::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) && before.st_size <= limit &&
+        readAll(fd, before.st_size, bytes) && ::fstat(fd, &after) == 0 && keyOf(after) == keyOf(before))
+        result.emplace(std::move(bytes), keyOf(before));
+    ::close(fd);
+    return result;
 }
 
 std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& options)
@@ -56,20 +69,19 @@ std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& optio
     auto data = std::make_shared<FileData>();
     data->path = path;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const auto before = regularFileKey(path);
-        if (!before || before->size > kMaxFileBytes)
+        const auto read = readRegularFile(path, kMaxFileBytes);
+        if (!read) {
+            if (regularFileKey(path))
+                continue; // it changed while it was read
             return data;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return data;
-        const QByteArray text = file.readAll();
-        const auto after = regularFileKey(path);
-        if (!after || !(*after == *before)) {
-            continue;
         }
-        data->key = *before;
+        data->key = read->second;
         data->readable = true;
-        parseText(text, options, *data);
+        CalendarText header;
+        data->parsed = readCalendar(read->first, options, &header);
+        data->zones = std::move(header.zones);
+        data->name = header.name;
+        data->color = header.color;
         return data;
     }
     return data; // never stable: skipped this time; the watcher brings the next try
@@ -86,21 +98,14 @@ std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString
     std::vector<std::size_t> toRead;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         auto it = reusable.constFind(paths[i]);
-        const auto key = regularFileKey(paths[i]);
-        if (it != reusable.constEnd() && (*it)->readable && key && *key == (*it)->key)
+        const bool unchanged = it != reusable.constEnd() && (*it)->readable && regularFileKey(paths[i]) == (*it)->key;
+        if (unchanged)
             files[i] = *it;
         else
             toRead.push_back(i);
     }
-    std::vector<std::size_t> small;
-    for (std::size_t i : toRead) {
-        const auto key = regularFileKey(paths[i]);
-        if (key && key->size > kChunkedFileBytes)
-            files[i] = readFile(paths[i], options);
-        else
-            small.push_back(i);
-    }
-    parallelFor(small.size(), [&](std::size_t k) { files[small[k]] = readFile(paths[small[k]], options); });
+    // Each large file also reads its parts in parallel.
+    parallelFor(toRead.size(), [&](std::size_t k) { files[toRead[k]] = readFile(paths[toRead[k]], options); });
     return files;
 }
 

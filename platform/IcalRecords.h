@@ -5,24 +5,34 @@
 #include "platform/CivilCalendar.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QTimeZone>
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace kalvix::ical {
 
+class ZoneSet;
+
 inline constexpr int kMaxOccurrencesPerRule = 50000;
-inline constexpr int kMaxIterationsPerRule = 100000;
 inline constexpr double kUnknownLastStart = std::numeric_limits<double>::infinity();
 
+// Text kept in its calendar's pool of UTF-8 bytes.
+struct TextRef {
+    static constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t at = 0;
+    std::uint32_t size = kAbsent;
+    bool present() const { return size != kAbsent; }
+};
+
 struct EventInfo {
-    std::optional<QString> title;
-    std::optional<QString> uid;
+    TextRef title;
+    TextRef uid;
     bool isAllDay = false;
 };
 
@@ -32,7 +42,6 @@ struct Occurrence {
     double start = 0;
     double end = 0;
     std::uint32_t event = 0;
-    bool fromRule = false; // made by RRULE or RDATE, so an override may replace it
 };
 
 struct WallTime {
@@ -46,45 +55,100 @@ struct ZoneRef {
     QByteArray id; // tz-database id for named, the TZID text for embedded
 };
 
+// An RDATE: its start, and its own length when it was given as a period.
+struct ExtraStart {
+    double start = 0;
+    double length = -1; // negative: the event's own length
+};
+
+// A RECURRENCE-ID;RANGE=THISANDFUTURE override: from its original start on, the series moves by the
+// override's shift and takes its length and its text (the override's event).
+struct FutureChange {
+    double from = 0;
+    double shiftSeconds = 0; // timed series
+    int shiftDays = 0;       // all-day series
+    double durationSeconds = 0;
+    int durationDays = 1;
+    std::uint32_t event = 0;
+};
+
 // A recurring event kept so that it can be expanded again for any interval.
 struct RecurringRule {
     std::uint32_t event = 0;
     bool isAllDay = false;
     WallTime start;
     ZoneRef zone;
-    double durationSeconds = 0; // timed events
-    int durationDays = 1;       // all-day events
-    std::vector<QByteArray> rules;
-    std::vector<double> extraStarts;      // RDATE, as instants
+    double durationSeconds = 0;    // timed events
+    int durationDays = 1;          // all-day events
+    std::vector<QByteArray> rules; // RRULE texts, each one Kalvix can follow
+    std::vector<ExtraStart> extraStarts;
     std::vector<double> excludedStarts;   // EXDATE and overridden RECURRENCE-IDs, as instants
-    std::vector<CivilDate> excludedDates; // EXDATE given as dates on a timed event
+    std::vector<CivilDate> excludedDates; // EXDATE dates of a timed event; overrides of an all-day one
+    std::vector<FutureChange> futures;    // by `from`
     // No occurrence starts before firstStart (DTSTART or an earlier RDATE) or after lastStart (known
     // when the load ran every RRULE to its end, else kUnknownLastStart).
     double firstStart = 0;
     double lastStart = kUnknownLastStart;
 };
 
+// An override of one occurrence (RECURRENCE-ID), to be matched with its series by UID.
+struct Override {
+    TextRef uid;
+    double originalStart = 0; // the RECURRENCE-ID as an instant
+    CivilDate originalDate;   // the RECURRENCE-ID's date as written
+    bool originalIsDate = false;
+    bool thisAndFuture = false;
+    std::uint32_t event = 0;
+    double start = 0; // the override's own start and length
+    bool isAllDay = false;
+    CivilDate startDate;
+    double durationSeconds = 0;
+    int durationDays = 1;
+};
+
 struct CalendarText {
-    // Vertical-level calendar properties found in the text.
-    QString name;                        // X-WR-CALNAME
-    std::optional<CalendarColor> color;  // COLOR or X-APPLE-CALENDAR-COLOR
-    QHash<QByteArray, QByteArray> zones; // TZID -> VTIMEZONE text
-    std::vector<QByteArray> chunks;      // each a VCALENDAR holding some of the events
-    int truncated = 0;                   // components cut off by the end of the text
+    // Calendar-level properties found in the text.
+    QString name;                                        // X-WR-CALNAME
+    std::optional<CalendarColor> color;                  // COLOR or X-APPLE-CALENDAR-COLOR
+    std::shared_ptr<ZoneSet> zones;                      // the VTIMEZONEs by TZID
+    std::vector<std::pair<qsizetype, qsizetype>> events; // each VEVENT's lines, from and to
+    int skipped = 0;                                     // events that could not be read whole
 };
 
 struct ParsedCalendar {
+    QByteArray text; // the pool that TextRefs point into
     std::vector<EventInfo> events;
     std::vector<Occurrence> occurrences; // every single event; of the rules, those starting in the window
     std::vector<RecurringRule> rules;
-    std::vector<std::pair<QString, double>> overrides; // UID and RECURRENCE-ID of each override
-    int skipped = 0;                                   // components dropped as bad
+    std::vector<Override> overrides;
+    int skipped = 0; // events that could not be read, or whose rules Kalvix cannot follow
+    int dropped = 0; // of the events, those left out after reading (their rules could not be expanded)
+
+    std::optional<QString> string(TextRef ref) const;
+};
+
+// Work allowed for reading and expanding one file, in steps of the recurrence iterator (about one
+// per day looked at); shared by the threads that read parts of the file.
+class WorkBudget {
+public:
+    explicit WorkBudget(std::int64_t steps)
+        : m_left(steps)
+    {
+    }
+    // What one rule may use: what is left, at most `cap`.
+    std::int64_t available(std::int64_t cap) const { return std::max<std::int64_t>(0, std::min(cap, m_left.load())); }
+    void spend(std::int64_t steps) { m_left -= steps; }
+    bool exhausted() const { return m_left.load() <= 0; }
+
+private:
+    std::atomic<std::int64_t> m_left;
 };
 
 struct ReadOptions {
-    Interval window;    // recurring events are expanded over this interval
-    QTimeZone floating; // zone of floating times and dates
-    int chunkEvents = 400;
+    Interval window;                   // recurring events are expanded over this interval
+    QTimeZone floating;                // zone of floating times and dates
+    std::int64_t fileSteps = 20000000; // the file's work budget
+    std::int64_t ruleSteps = 2000000;  // one rule's, in one expansion
 };
 
 } // namespace kalvix::ical

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <tuple>
 
 namespace kalvix::ical {
 namespace {
@@ -69,16 +70,17 @@ std::shared_ptr<Snapshot> Snapshot::build(
     snap->m_anySourceReadable = scan.anySourceReadable;
 
     std::vector<QString> paths;
-    std::vector<std::uint32_t> fileCalendar;
     for (std::size_t c = 0; c < scan.calendars.size(); ++c) {
         for (const QString& path : std::as_const(scan.calendars[c].files)) {
             paths.push_back(path);
-            fileCalendar.push_back(static_cast<std::uint32_t>(c));
+            snap->m_fileCalendar.push_back(static_cast<std::uint32_t>(c));
         }
     }
-    const ReadOptions readOptions{snap->m_window, floating, 400};
+    ReadOptions readOptions;
+    readOptions.window = snap->m_window;
+    readOptions.floating = floating;
     snap->m_files = readFiles(paths, keepWindow ? previous->m_files : decltype(m_files){}, readOptions);
-    snap->describeCalendars(scan.calendars, fileCalendar);
+    snap->describeCalendars(scan.calendars);
     if (snap->m_files.size() <= kMaxWatchedFiles) {
         for (const auto& f : snap->m_files)
             snap->m_watchPaths.append(f->path);
@@ -89,35 +91,36 @@ std::shared_ptr<Snapshot> Snapshot::build(
 }
 
 // Calendars: colour and name from the vdir files, else from the first file that has them.
-void Snapshot::describeCalendars(const std::vector<CalendarEntry>& calendars,
-                                 const std::vector<std::uint32_t>& fileCalendar)
+void Snapshot::describeCalendars(const std::vector<CalendarEntry>& calendars)
 {
-    std::vector<CalendarColor> calendarColors(calendars.size());
-    for (std::size_t c = 0; c < calendars.size(); ++c) {
+    std::vector<std::optional<CalendarColor>> colors(calendars.size());
+    for (const CalendarEntry& entry : calendars) {
         CalendarInfo info;
-        info.path = calendars[c].path;
-        info.name = calendars[c].name;
-        std::optional<CalendarColor> color = calendars[c].color;
-        for (std::size_t i = 0; i < m_files.size(); ++i) {
-            if (fileCalendar[i] != c)
-                continue;
-            const FileData& f = *m_files[i];
-            if (!color && f.color)
-                color = f.color;
-            if (info.name.isEmpty() && !f.name.isEmpty())
-                info.name = f.name;
-            info.events += static_cast<int>(f.parsed.events.size());
-            info.skipped += f.readable ? f.parsed.skipped : 1;
-        }
+        info.path = entry.path;
+        info.name = entry.name;
+        colors[std::size_t(m_calendars.size())] = entry.color;
+        m_calendars.append(info);
+    }
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        const std::uint32_t c = m_fileCalendar[i];
+        const FileData& f = *m_files[i];
+        CalendarInfo& info = m_calendars[c];
+        if (!colors[c] && f.color)
+            colors[c] = f.color;
+        if (info.name.isEmpty() && !f.name.isEmpty())
+            info.name = f.name;
+        info.events += static_cast<int>(f.parsed.events.size()) - f.parsed.dropped;
+        info.skipped += f.readable ? f.parsed.skipped : 1;
+    }
+    for (qsizetype c = 0; c < m_calendars.size(); ++c) {
+        CalendarInfo& info = m_calendars[c];
         if (info.name.isEmpty())
             info.name = QFileInfo(info.path).completeBaseName();
-        info.color = color.value_or(paletteColor(info.path));
-        calendarColors[c] = info.color;
-        m_calendars.append(info);
+        info.color = colors[std::size_t(c)].value_or(paletteColor(info.path));
     }
     m_fileColors.resize(m_files.size());
     for (std::size_t i = 0; i < m_files.size(); ++i)
-        m_fileColors[i] = calendarColors[fileCalendar[i]];
+        m_fileColors[i] = m_calendars[m_fileCalendar[i]].color;
 }
 
 void Snapshot::buildIndex()
@@ -139,8 +142,9 @@ void Snapshot::buildIndex()
             }
         }
     }
+    // By start, then by file and place, so equal starts keep the files' order.
     std::sort(m_shortIndex.begin(), m_shortIndex.end(), [](const IndexEntry& a, const IndexEntry& b) {
-        return a.start < b.start;
+        return std::tie(a.start, a.file, a.pos) < std::tie(b.start, b.file, b.pos);
     });
     m_shortIndex.shrink_to_fit();
 }

@@ -8,6 +8,11 @@
 // costs once per month. Each occurrence of a rule belongs to where it starts, the load window or a
 // month, so none is repeated or missed. Rules whose occurrences can last longer than four weeks are
 // expanded for each query instead, and so is a query longer than the months kept.
+//
+// Queries give occurrences by start; those with the same start in the order of their calendars (the
+// sources' order), their files (by name) and their events (by place in the file), so a vdir and one
+// file holding the same events give the same order. An occurrence's identifier is its event's UID
+// qualified by its calendar, so the same event in two calendars has two identifiers.
 #include "platform/CalendarStore.h"
 #include "platform/IcalFiles.h"
 
@@ -67,29 +72,32 @@ private:
         std::vector<std::uint32_t> longRules;  // expanded for each query
         std::size_t firstShort = 0;            // where its short rules begin in m_shortLastStarts
     };
-    struct BlockEntry {
+    // An occurrence found by a query, with the file it comes from.
+    struct Hit {
         Occurrence occurrence;
         std::uint32_t file = 0;
     };
+
     // The occurrences of the short rules that start in one month.
     struct Block {
-        std::vector<BlockEntry> entries;
+        std::vector<Hit> entries;
         std::uint64_t lastUse = 0;
     };
 
-    void describeCalendars(const std::vector<CalendarEntry>& calendars, const std::vector<std::uint32_t>& fileCalendar);
+    void describeCalendars(const std::vector<CalendarEntry>& calendars);
     void buildIndex();
     void registerRules();
 
     const Occurrence& at(const IndexEntry& e) const { return m_files[e.file]->parsed.occurrences[e.pos]; }
-    CalendarOccurrence toOccurrence(std::uint32_t file, const Occurrence& o) const;
-    void appendIndexed(Interval range, std::vector<CalendarOccurrence>& out) const;
-    void appendExpanded(Interval range, std::vector<CalendarOccurrence>& out) const;
+    CalendarOccurrence toOccurrence(const Hit& hit) const;
+    void appendIndexed(Interval range, std::vector<Hit>& out) const;
+    void appendExpanded(Interval range, std::vector<Hit>& out) const;
     // Expands the months not yet kept (several at once in parallel) and marks all of them used.
     void ensureBlocks(const std::vector<int>& months) const;
     Block expandMonth(int month, std::vector<double>& lastStarts) const;
 
-    std::vector<std::shared_ptr<const FileData>> m_files;
+    std::vector<std::shared_ptr<const FileData>> m_files; // by calendar, then by name
+    std::vector<std::uint32_t> m_fileCalendar;            // index into m_calendars
     std::vector<CalendarColor> m_fileColors;
     QList<CalendarInfo> m_calendars;
     std::vector<IndexEntry> m_shortIndex; // sorted by start

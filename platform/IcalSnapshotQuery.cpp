@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace kalvix::ical {
 namespace {
@@ -34,26 +35,42 @@ double monthStart(int month)
 
 } // namespace
 
-CalendarOccurrence Snapshot::toOccurrence(std::uint32_t file, const Occurrence& o) const
+CalendarOccurrence Snapshot::toOccurrence(const Hit& hit) const
 {
-    const EventInfo& info = m_files[file]->parsed.events[o.event];
-    return CalendarOccurrence{
-        Instant{o.start}, Instant{o.end}, info.isAllDay, info.title, info.uid, m_fileColors[file]};
+    const ParsedCalendar& parsed = m_files[hit.file]->parsed;
+    const EventInfo& info = parsed.events[hit.occurrence.event];
+    std::optional<QString> identifier;
+    if (info.uid.present())
+        identifier = m_calendars[m_fileCalendar[hit.file]].path + QLatin1Char('#') + *parsed.string(info.uid);
+    return CalendarOccurrence{Instant{hit.occurrence.start},
+                              Instant{hit.occurrence.end},
+                              info.isAllDay,
+                              parsed.string(info.title),
+                              std::move(identifier),
+                              m_fileColors[hit.file]};
 }
 
 std::vector<CalendarOccurrence> Snapshot::occurrences(Instant start, Instant end) const
 {
-    std::vector<CalendarOccurrence> result;
     if (!(start < end) || !start.isCivil() || !end.isCivil())
-        return result;
+        return {};
     const Interval range{start, end};
-    appendIndexed(range, result);
+    std::vector<Hit> hits;
+    appendIndexed(range, hits);
     if (!m_rules.empty())
-        appendExpanded(range, result);
+        appendExpanded(range, hits);
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
+        return std::tie(a.occurrence.start, a.file, a.occurrence.event, a.occurrence.end) <
+               std::tie(b.occurrence.start, b.file, b.occurrence.event, b.occurrence.end);
+    });
+    std::vector<CalendarOccurrence> result;
+    result.reserve(hits.size());
+    for (const Hit& hit : hits)
+        result.push_back(toOccurrence(hit));
     return result;
 }
 
-void Snapshot::appendIndexed(Interval range, std::vector<CalendarOccurrence>& out) const
+void Snapshot::appendIndexed(Interval range, std::vector<Hit>& out) const
 {
     const double from = range.start.seconds - m_maxShortLength;
     auto it = std::partition_point(
@@ -61,18 +78,18 @@ void Snapshot::appendIndexed(Interval range, std::vector<CalendarOccurrence>& ou
     for (; it != m_shortIndex.end() && it->start < range.end.seconds; ++it) {
         const Occurrence& o = at(*it);
         if (overlaps(o.start, o.end, range))
-            out.push_back(toOccurrence(it->file, o));
+            out.push_back({o, it->file});
     }
     for (const IndexEntry& e : m_longIndex) {
         const Occurrence& o = at(e);
         if (overlaps(o.start, o.end, range))
-            out.push_back(toOccurrence(e.file, o));
+            out.push_back({o, e.file});
     }
 }
 
 // Rule occurrences that start outside the window. Short rules: from the months that hold the starts
 // that can reach the range; a query over more months than are kept expands them directly.
-void Snapshot::appendExpanded(Interval range, std::vector<CalendarOccurrence>& out) const
+void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
 {
     const Interval window = m_window;
     auto outsideWindow = [&](double s) { return s < window.start.seconds || s >= window.end.seconds; };
@@ -89,9 +106,9 @@ void Snapshot::appendExpanded(Interval range, std::vector<CalendarOccurrence>& o
     if (!direct) {
         ensureBlocks(months);
         for (int m : months) {
-            for (const BlockEntry& e : m_blocks.at(m).entries) {
+            for (const Hit& e : m_blocks.at(m).entries) {
                 if (outsideWindow(e.occurrence.start) && overlaps(e.occurrence.start, e.occurrence.end, range))
-                    out.push_back(toOccurrence(e.file, e.occurrence));
+                    out.push_back(e);
             }
         }
     }
@@ -102,7 +119,7 @@ void Snapshot::appendExpanded(Interval range, std::vector<CalendarOccurrence>& o
         const FileData& file = *m_files[rules.file];
         expanded.clear();
         for (std::uint32_t r : rules.longRules) {
-            if (auto overlapping = expandRule(file.parsed.rules[r], file.zones, range, m_floating))
+            if (auto overlapping = expandRule(file.parsed.rules[r], file.zones.get(), range, m_floating))
                 expanded.insert(expanded.end(), overlapping->begin(), overlapping->end());
         }
         if (direct) {
@@ -111,11 +128,11 @@ void Snapshot::appendExpanded(Interval range, std::vector<CalendarOccurrence>& o
                                            m_shortLastStarts.begin() +
                                                std::ptrdiff_t(rules.firstShort + rules.shortRules.size()));
             expandRulesStartingIn(
-                file.parsed.rules, rules.shortRules, lastStarts, file.zones, reach, m_floating, expanded);
+                file.parsed.rules, rules.shortRules, lastStarts, file.zones.get(), reach, m_floating, expanded);
         }
         for (const Occurrence& o : expanded) {
             if (outsideWindow(o.start) && overlaps(o.start, o.end, range))
-                out.push_back(toOccurrence(rules.file, o));
+                out.push_back({o, rules.file});
         }
     }
 }
@@ -131,12 +148,12 @@ Snapshot::Block Snapshot::expandMonth(int month, std::vector<double>& lastStarts
         expandRulesStartingIn(file.parsed.rules,
                               r.shortRules,
                               std::span<double>(lastStarts).subspan(r.firstShort, r.shortRules.size()),
-                              file.zones,
+                              file.zones.get(),
                               range,
                               m_floating,
                               expanded);
         for (const Occurrence& o : expanded)
-            block.entries.push_back(BlockEntry{o, r.file});
+            block.entries.push_back({o, r.file});
     }
     block.entries.shrink_to_fit();
     return block;

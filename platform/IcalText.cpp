@@ -1,79 +1,156 @@
 #include "platform/IcalText.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace kalvix::ical {
 namespace {
 
-bool startsWithNoCase(QByteArrayView line, QByteArrayView prefix)
+bool isFold(QByteArrayView line)
 {
-    return line.size() >= prefix.size() && line.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+    return !line.isEmpty() && (line[0] == ' ' || line[0] == '\t');
 }
 
-std::optional<CalendarColor> colorFromText(QStringView text)
+bool holdsNul(QByteArrayView text)
 {
-    if (auto c = CalendarColor::fromName(text))
-        return c;
-    // CSS colour names (RFC 7986 COLOR): the common ones.
-    static const std::pair<const char*, CalendarColor> names[] = {
-        {"black", {0, 0, 0, 255}},        {"white", {255, 255, 255, 255}},    {"red", {255, 0, 0, 255}},
-        {"green", {0, 128, 0, 255}},      {"blue", {0, 0, 255, 255}},         {"yellow", {255, 255, 0, 255}},
-        {"orange", {255, 165, 0, 255}},   {"purple", {128, 0, 128, 255}},     {"gray", {128, 128, 128, 255}},
-        {"grey", {128, 128, 128, 255}},   {"pink", {255, 192, 203, 255}},     {"brown", {165, 42, 42, 255}},
-        {"teal", {0, 128, 128, 255}},     {"navy", {0, 0, 128, 255}},         {"olive", {128, 128, 0, 255}},
-        {"maroon", {128, 0, 0, 255}},     {"lime", {0, 255, 0, 255}},         {"aqua", {0, 255, 255, 255}},
-        {"cyan", {0, 255, 255, 255}},     {"fuchsia", {255, 0, 255, 255}},    {"magenta", {255, 0, 255, 255}},
-        {"silver", {192, 192, 192, 255}}, {"turquoise", {64, 224, 208, 255}}, {"violet", {238, 130, 238, 255}},
-    };
-    const QString lower = text.trimmed().toString().toLower();
-    for (const auto& [name, color] : names) {
-        if (lower == QLatin1String(name))
-            return color;
-    }
-    return std::nullopt;
+    return !text.isEmpty() && std::memchr(text.data(), 0, static_cast<std::size_t>(text.size())) != nullptr;
 }
 
-void readCalendarProperty(QByteArrayView line, CalendarText& out)
-{
-    const qsizetype colon = line.indexOf(':');
-    if (colon < 0)
-        return;
-    QByteArrayView name = line.first(colon);
-    if (const qsizetype semi = name.indexOf(';'); semi >= 0)
-        name = name.first(semi);
-    const QByteArrayView value = line.sliced(colon + 1);
-    if (name.compare("X-WR-CALNAME", Qt::CaseInsensitive) == 0 && out.name.isEmpty()) {
-        out.name = unescapeText(value).trimmed();
-    } else if (name.compare("COLOR", Qt::CaseInsensitive) == 0 ||
-               name.compare("X-APPLE-CALENDAR-COLOR", Qt::CaseInsensitive) == 0) {
-        if (!out.color)
-            out.color = colorFromText(QString::fromUtf8(value));
-    }
-}
-
-QByteArray zoneIdOf(QByteArrayView vtimezone)
+// Splits a whole line into name, parameters and value.
+void splitLine(QByteArrayView text, ContentLine& line)
 {
     qsizetype at = 0;
-    while (at < vtimezone.size()) {
-        qsizetype end = vtimezone.indexOf('\n', at);
-        if (end < 0)
-            end = vtimezone.size();
-        QByteArrayView line = vtimezone.sliced(at, end - at);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (startsWithNoCase(line, "TZID")) {
-            const qsizetype colon = line.indexOf(':');
-            if (colon >= 0)
-                return line.sliced(colon + 1).trimmed().toByteArray();
-        }
-        at = end + 1;
+    while (at < text.size() && text[at] != ';' && text[at] != ':')
+        ++at;
+    line.name = text.first(at);
+    if (line.tooLong || at == text.size())
+        return;
+    const qsizetype paramsStart = at;
+    bool quoted = false;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ':' && !quoted)
+            break;
     }
-    return {};
+    line.params = text.sliced(paramsStart, at - paramsStart);
+    if (at < text.size())
+        line.value = text.sliced(at + 1);
 }
 
 } // namespace
 
-QString unescapeText(QByteArrayView value)
+bool equalsNoCase(QByteArrayView text, const char* upper)
+{
+    const auto size = static_cast<qsizetype>(std::strlen(upper));
+    if (text.size() != size)
+        return false;
+    for (qsizetype i = 0; i < size; ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i])
+            return false;
+    }
+    return true;
+}
+
+std::vector<QByteArrayView> splitItems(QByteArrayView text, char separator)
+{
+    std::vector<QByteArrayView> items;
+    qsizetype at = 0;
+    while (true) {
+        const qsizetype end = text.indexOf(separator, at);
+        items.push_back(text.sliced(at, (end < 0 ? text.size() : end) - at));
+        if (end < 0)
+            return items;
+        at = end + 1;
+    }
+}
+
+bool ContentLine::is(const char* upperName) const
+{
+    return equalsNoCase(name, upperName);
+}
+
+std::optional<QByteArrayView> ContentLine::param(const char* upperName) const
+{
+    qsizetype at = 0;
+    while (at < params.size()) {
+        // params[at] is the ';' that opens a parameter.
+        qsizetype end = at + 1;
+        bool quoted = false;
+        while (end < params.size() && (quoted || params[end] != ';')) {
+            if (params[end] == '"')
+                quoted = !quoted;
+            ++end;
+        }
+        const QByteArrayView item = params.sliced(at + 1, end - at - 1);
+        const qsizetype eq = item.indexOf('=');
+        if (eq > 0 && equalsNoCase(item.first(eq).trimmed(), upperName)) {
+            QByteArrayView found = item.sliced(eq + 1).trimmed();
+            if (found.size() >= 2 && found.front() == '"' && found.back() == '"')
+                found = found.sliced(1, found.size() - 2);
+            return found;
+        }
+        at = end;
+    }
+    return std::nullopt;
+}
+
+QByteArrayView LineReader::physicalLine(qsizetype at, qsizetype* next) const
+{
+    const qsizetype end = m_text.indexOf('\n', at);
+    *next = end < 0 ? m_text.size() : end + 1;
+    QByteArrayView line = m_text.sliced(at, (end < 0 ? m_text.size() : end) - at);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+bool LineReader::next(ContentLine& line)
+{
+    line = ContentLine{};
+    QByteArrayView first;
+    // Blank lines, and continuations with no line to continue, carry nothing.
+    while (m_at < m_text.size()) {
+        qsizetype after = 0;
+        first = physicalLine(m_at, &after);
+        m_lineStart = m_at;
+        m_at = after;
+        if (!first.isEmpty() && !isFold(first))
+            break;
+        first = {};
+    }
+    if (first.isEmpty())
+        return false;
+    line.hasNul = holdsNul(first);
+    qsizetype length = first.size();
+    bool folded = false;
+    while (m_at < m_text.size()) {
+        qsizetype after = 0;
+        const QByteArrayView more = physicalLine(m_at, &after);
+        if (!more.isEmpty() && !isFold(more))
+            break;
+        m_at = after;
+        if (more.isEmpty())
+            continue;
+        const QByteArrayView piece = more.sliced(1);
+        line.hasNul = line.hasNul || holdsNul(piece);
+        if (!folded) {
+            folded = true;
+            line.joined = first.toByteArray();
+        }
+        length += piece.size();
+        if (length <= kMaxLineBytes)
+            line.joined.append(piece);
+    }
+    line.tooLong = length > kMaxLineBytes;
+    splitLine(folded ? QByteArrayView(line.joined) : first, line);
+    return true;
+}
+
+QByteArray unescapeTextUtf8(QByteArrayView value)
 {
     QByteArray out;
     out.reserve(value.size());
@@ -85,99 +162,12 @@ QString unescapeText(QByteArrayView value)
             out += value[i];
         }
     }
-    return QString::fromUtf8(out);
+    return out;
 }
 
-CalendarText splitCalendarText(const QByteArray& text, int componentsPerChunk)
+QString unescapeText(QByteArrayView value)
 {
-    static const QByteArray kHead = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Kalvix//EN\r\n";
-    static const QByteArray kTail = "END:VCALENDAR\r\n";
-    CalendarText out;
-    QByteArray chunk;
-    int inChunk = 0;
-    auto flush = [&] {
-        if (inChunk > 0)
-            out.chunks.push_back(kHead + chunk + kTail);
-        chunk.clear();
-        inChunk = 0;
-    };
-
-    std::vector<QByteArray> stack; // names of the open components
-    bool inCalendar = false;
-    qsizetype componentStart = -1;
-    bool componentBroken = false;
-    QByteArray property; // an unfolded calendar-level property line
-
-    const QByteArrayView all(text);
-    qsizetype at = 0;
-    while (at < all.size()) {
-        qsizetype end = all.indexOf('\n', at);
-        const qsizetype next = end < 0 ? all.size() : end + 1;
-        QByteArrayView line = all.sliced(at, (end < 0 ? all.size() : end) - at);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const std::size_t calendarLevel = inCalendar ? 1 : 0;
-
-        if (stack.size() == calendarLevel && inCalendar && !line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
-            property += line.sliced(1);
-            at = next;
-            continue;
-        }
-        if (!property.isEmpty()) {
-            readCalendarProperty(property, out);
-            property.clear();
-        }
-
-        if (startsWithNoCase(line, "BEGIN:")) {
-            const QByteArray name = line.sliced(6).trimmed().toByteArray().toUpper();
-            if (stack.empty() && name == "VCALENDAR") {
-                inCalendar = true;
-                stack.push_back(name);
-            } else {
-                if (stack.size() == (inCalendar ? 1u : 0u)) {
-                    componentStart = at;
-                    componentBroken = false;
-                }
-                stack.push_back(name);
-            }
-        } else if (startsWithNoCase(line, "END:")) {
-            const QByteArray name = line.sliced(4).trimmed().toByteArray().toUpper();
-            auto open = std::find(stack.rbegin(), stack.rend(), name);
-            if (open != stack.rend()) {
-                if (open != stack.rbegin())
-                    componentBroken = true; // inner components left open: the component is damaged
-                stack.erase((open + 1).base(), stack.end());
-                if (name == "VCALENDAR" && stack.empty()) {
-                    inCalendar = false;
-                } else if (stack.size() == (inCalendar ? 1u : 0u) && componentStart >= 0) {
-                    QByteArray component = all.sliced(componentStart, next - componentStart).toByteArray();
-                    if (!component.endsWith('\n'))
-                        component += "\r\n";
-                    if (componentBroken) {
-                        ++out.truncated;
-                    } else if (name == "VTIMEZONE") {
-                        const QByteArray id = zoneIdOf(component);
-                        if (!id.isEmpty() && !out.zones.contains(id))
-                            out.zones.insert(id, component);
-                    } else if (name == "VEVENT") {
-                        chunk += component;
-                        if (++inChunk >= componentsPerChunk)
-                            flush();
-                    }
-                    componentStart = -1;
-                }
-            }
-        } else if (stack.size() == 1 && inCalendar) {
-            property = line.toByteArray();
-        }
-        at = next;
-    }
-    if (!property.isEmpty())
-        readCalendarProperty(property, out);
-    if (componentStart >= 0)
-        ++out.truncated;
-    flush();
-    return out;
+    return QString::fromUtf8(unescapeTextUtf8(value));
 }
 
 } // namespace kalvix::ical

@@ -1,25 +1,40 @@
 #pragma once
-// libical time values and our wall-clock times: the one private header of the reader that sees
-// libical, shared by reading and expansion.
+// iCalendar values: dates, date-times, durations and periods, read from the text of a value.
+//
+// The common forms ("20250310", "20250310T090000", "20250310T090000Z") are read directly; any other
+// form is left to libical's reader. Dates outside the years 1 to 9999, or with fields out of range,
+// are not values.
 #include "platform/IcalRecords.h"
 
-#include <libical/ical.h>
+#include <QByteArrayView>
+
+#include <optional>
 
 namespace kalvix::ical {
 
-// A date or date-time that the calendar code can use (years 1 to 9999, fields in range).
-bool validWall(const icaltimetype& t);
-WallTime wallOf(const icaltimetype& t);
-icaltimetype icalTime(const WallTime& w, bool isDate);
-
-// Frees its libical iterator.
-struct RuleIterator {
-    icalrecur_iterator* it = nullptr;
-    ~RuleIterator()
-    {
-        if (it)
-            icalrecur_iterator_free(it);
-    }
+struct DateTimeValue {
+    WallTime wall;
+    bool isDate = false;
+    bool utc = false;
 };
+
+struct DurationValue {
+    bool negative = false;
+    qint64 days = 0; // weeks included
+    qint64 seconds = 0;
+};
+
+struct PeriodValue {
+    DateTimeValue start;
+    std::optional<DateTimeValue> end;      // "start/end"
+    std::optional<DurationValue> duration; // "start/duration"
+};
+
+std::optional<DateTimeValue> parseDateTime(QByteArrayView text);
+std::optional<DurationValue> parseDuration(QByteArrayView text);
+std::optional<PeriodValue> parsePeriod(QByteArrayView text);
+
+// libical's global settings (errors not fatal); called before any other use, idempotent.
+void initialiseLibical();
 
 } // namespace kalvix::ical

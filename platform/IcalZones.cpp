@@ -1,130 +1,123 @@
 #include "platform/IcalZones.h"
 
-#include <QDate>
+#include "platform/WallSeconds.h"
+
 #include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-#include <unordered_map>
 
 namespace kalvix::ical {
-
-qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<qint64>(doe) - 719468;
-}
-
-qint64 wallSeconds(const WallTime& w)
-{
-    return daysFromCivil(w.date.year, static_cast<unsigned>(w.date.month), static_cast<unsigned>(w.date.day)) * 86400 +
-           w.time.hour * 3600 + w.time.minute * 60 + w.time.second;
-}
-
-WallTime fromWallSeconds(qint64 s)
-{
-    qint64 days = s / 86400;
-    qint64 rest = s % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    const QDate d = QDate(1970, 1, 1).addDays(days);
-    return WallTime{
-        CivilDate{d.year(), d.month(), d.day()},
-        CivilTime{static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)}};
-}
-
-CivilDate addDays(CivilDate date, int days)
-{
-    return fromWallSeconds(wallSeconds(WallTime{date, {}}) + qint64(days) * 86400).date;
-}
-
-// A zone's offsets between 1900 and 2200 as a transition table, so that the hundreds of thousands of
-// wall-clock times of a load convert without a QDateTime each. Gap and overlap follow CivilCalendar:
-// a time in a gap moves forward by the gap's length, a time in an overlap takes the earlier instant;
-// both are "the offset in force before the transition".
-class ZoneTable {
-public:
-    explicit ZoneTable(const QTimeZone& zone)
-        : m_zone(zone)
-    {
-        const QDateTime from(QDate(1900, 1, 1), QTime(0, 0), QTimeZone::utc());
-        const QDateTime to(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc());
-        m_from = from.toSecsSinceEpoch();
-        m_to = to.toSecsSinceEpoch();
-        int before = zone.offsetFromUtc(from);
-        m_initial = before;
-        for (const auto& t : zone.transitions(from, to)) {
-            const int after = t.offsetFromUtc;
-            if (after == before)
-                continue;
-            const qint64 at = t.atUtc.toSecsSinceEpoch();
-            m_transitions.push_back({at, before, after, at + std::max(before, after)});
-            before = after;
-        }
-        m_final = before;
-    }
-
-    double toInstant(qint64 wall) const
-    {
-        if (wall < m_from + 2 * 86400 || wall > m_to - 2 * 86400) {
-            const WallTime w = fromWallSeconds(wall);
-            const auto t = CivilCalendar(m_zone).instantOf(w.date, w.time);
-            return t ? t->seconds : static_cast<double>(wall);
-        }
-        auto it = std::partition_point(m_transitions.begin(), m_transitions.end(), [wall](const Transition& t) {
-            return t.wallThreshold <= wall;
-        });
-        const int offset = it == m_transitions.end() ? m_final : it->before;
-        return static_cast<double>(wall - offset);
-    }
-
-    qint64 toWall(double instant) const
-    {
-        const auto s = static_cast<qint64>(std::floor(instant));
-        if (s < m_from || s > m_to)
-            return s + m_zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(s, QTimeZone::utc()));
-        auto it = std::partition_point(
-            m_transitions.begin(), m_transitions.end(), [s](const Transition& t) { return t.atUtc <= s; });
-        const int offset = it == m_transitions.begin() ? m_initial : (it - 1)->after;
-        return s + offset;
-    }
-
-private:
-    struct Transition {
-        qint64 atUtc;
-        int before;
-        int after;
-        qint64 wallThreshold; // wall times from here on map with `after`
-    };
-    QTimeZone m_zone;
-    qint64 m_from = 0;
-    qint64 m_to = 0;
-    int m_initial = 0;
-    int m_final = 0;
-    std::vector<Transition> m_transitions;
-};
-
 namespace {
 
-const ZoneTable& zoneTable(const QTimeZone& zone)
+constexpr qint64 kCycleSeconds = kDaysPerCycle * kSecondsPerDay;
+constexpr qint64 kYearSeconds = 366 * kSecondsPerDay;
+
+qint64 yearStart(int year)
 {
-    // Per thread: tables are immutable once built, but the cache itself is not shared.
-    thread_local std::unordered_map<std::string, std::unique_ptr<ZoneTable>> cache;
-    const std::string key = zone.id().toStdString();
-    auto& slot = cache[key];
-    if (!slot)
-        slot = std::make_unique<ZoneTable>(zone);
-    return *slot;
+    return daysFromCivil(year, 1, 1) * kSecondsPerDay;
+}
+
+// The system zone's transitions from 1800, with those past the database's explicit list (Qt lists
+// them up to 2037) continued from its closing rule for one more cycle.
+std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
+{
+    const QDateTime from(QDate(1800, 1, 1), QTime(0, 0), QTimeZone::utc());
+    std::vector<ZoneTable::Transition> transitions;
+    int offset = zone.offsetFromUtc(from);
+    const int initial = offset;
+    auto add = [&](const QTimeZone::OffsetData& t) {
+        if (t.offsetFromUtc != offset)
+            transitions.push_back({t.atUtc.toSecsSinceEpoch(), offset, t.offsetFromUtc});
+        offset = t.offsetFromUtc;
+    };
+    const auto listed = zone.transitions(from, QDateTime(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    for (const auto& t : listed)
+        add(t);
+    QDateTime last = listed.isEmpty() ? from : listed.last().atUtc;
+    const qint64 cycleStart = yearStart(last.date().year() + 1);
+    const qint64 until = cycleStart + kCycleSeconds + 2 * kYearSeconds;
+    while (last.toSecsSinceEpoch() < until) {
+        const auto next = zone.nextTransition(last);
+        if (!next.atUtc.isValid() || next.atUtc <= last)
+            break;
+        add(next);
+        last = next.atUtc;
+    }
+    return std::make_shared<const ZoneTable>(initial, std::move(transitions), cycleStart);
 }
 
 } // namespace
+
+ZoneTable::ZoneTable(int initialOffset, std::vector<Transition> transitions, std::optional<qint64> cycleStart)
+    : m_initial(initialOffset)
+    , m_cycleStart(cycleStart)
+{
+    m_entries.reserve(transitions.size());
+    for (const Transition& t : transitions)
+        m_entries.push_back({t, t.atUtc + std::max(t.before, t.after)});
+}
+
+qint64 ZoneTable::cyclesBack(qint64& seconds) const
+{
+    if (!m_cycleStart || seconds < *m_cycleStart + kCycleSeconds + kYearSeconds)
+        return 0;
+    const qint64 cycles = (seconds - *m_cycleStart - kYearSeconds) / kCycleSeconds;
+    seconds -= cycles * kCycleSeconds;
+    return cycles * kCycleSeconds;
+}
+
+qint64 ZoneTable::toInstant(qint64 wall) const
+{
+    const qint64 moved = cyclesBack(wall);
+    auto it = std::partition_point(
+        m_entries.begin(), m_entries.end(), [wall](const Entry& e) { return e.wallThreshold <= wall; });
+    const int offset = it == m_entries.end() ? (m_entries.empty() ? m_initial : m_entries.back().transition.after)
+                                             : it->transition.before;
+    return wall - offset + moved;
+}
+
+qint64 ZoneTable::toWall(qint64 instant) const
+{
+    const qint64 moved = cyclesBack(instant);
+    auto it = std::partition_point(
+        m_entries.begin(), m_entries.end(), [instant](const Entry& e) { return e.transition.atUtc <= instant; });
+    const int offset = it == m_entries.begin() ? m_initial : (it - 1)->transition.after;
+    return instant + offset + moved;
+}
+
+std::shared_ptr<const ZoneTable> ZoneTable::system(const QTimeZone& zone)
+{
+    static std::mutex mutex;
+    static std::map<QByteArray, std::shared_ptr<const ZoneTable>> cache;
+    const QByteArray id = zone.id();
+    {
+        const std::lock_guard lock(mutex);
+        if (auto it = cache.find(id); it != cache.end())
+            return it->second;
+    }
+    auto table = buildSystemTable(zone); // outside the lock: another thread may build the same, harmlessly
+    const std::lock_guard lock(mutex);
+    return cache.emplace(id, std::move(table)).first->second;
+}
+
+void ZoneSet::add(const QByteArray& tzid, QByteArray lines)
+{
+    if (!tzid.isEmpty() && !m_lines.contains(tzid) && m_lines.size() < kMaxZones)
+        m_lines.insert(tzid, std::move(lines));
+}
+
+std::shared_ptr<const ZoneTable> ZoneSet::table(const QByteArray& tzid) const
+{
+    const auto lines = m_lines.constFind(tzid);
+    if (lines == m_lines.constEnd())
+        return nullptr;
+    const std::lock_guard lock(m_mutex);
+    auto it = m_tables.constFind(tzid);
+    if (it == m_tables.constEnd())
+        it = m_tables.insert(tzid, ZoneTable::fromVTimezone(*lines));
+    return *it;
+}
 
 std::optional<QByteArray> systemZoneName(const QByteArray& tzid)
 {
@@ -149,114 +142,71 @@ std::optional<QByteArray> systemZoneName(const QByteArray& tzid)
                 found = windows;
         }
     }
+    if (cache.size() > 4096)
+        cache.clear(); // a file of made-up names does not grow the cache for ever
     cache.insert(tzid, found);
     return found;
 }
 
-ZoneContext::ZoneContext(const QHash<QByteArray, QByteArray>& zones, const QTimeZone& floating)
+ZoneContext::ZoneContext(const ZoneSet* zones, const QTimeZone& floating)
     : m_zones(zones)
-    , m_floating(zoneTable(floating.isValid() ? floating : QTimeZone::utc()))
+    , m_floating(ZoneTable::system(floating.isValid() ? floating : QTimeZone::utc()))
 {
 }
 
-ZoneRef ZoneContext::resolve(const char* tzid)
+ZoneRef ZoneContext::resolve(QByteArrayView tzid)
 {
-    if (!tzid || !*tzid)
+    if (tzid.isEmpty())
         return {};
-    const QByteArray id(tzid);
+    const QByteArray id = tzid.toByteArray();
     if (auto name = systemZoneName(id))
         return ZoneRef{ZoneRef::Kind::named, *name};
-    if (embedded(id))
+    if (m_zones && m_zones->contains(id) && table(ZoneRef{ZoneRef::Kind::embedded, id}))
         return ZoneRef{ZoneRef::Kind::embedded, id};
     return {}; // unknown: floating, read in the system zone
 }
 
+const ZoneTable* ZoneContext::table(const ZoneRef& zone)
+{
+    const QByteArray key = (zone.kind == ZoneRef::Kind::named ? "n" : "e") + zone.id;
+    auto it = m_cache.find(key);
+    if (it == m_cache.end()) {
+        std::shared_ptr<const ZoneTable> made;
+        if (zone.kind == ZoneRef::Kind::named)
+            made = ZoneTable::system(QTimeZone(zone.id));
+        else if (m_zones)
+            made = m_zones->table(zone.id);
+        it = m_cache.emplace(key, std::move(made)).first;
+    }
+    return it->second.get();
+}
+
 double ZoneContext::toInstant(const WallTime& w, const ZoneRef& zone)
 {
-    switch (zone.kind) {
-    case ZoneRef::Kind::utc:
-        return static_cast<double>(wallSeconds(w));
-    case ZoneRef::Kind::named:
-        return table(zone.id).toInstant(wallSeconds(w));
-    case ZoneRef::Kind::embedded:
-        if (icaltimezone* z = embedded(zone.id)) {
-            icaltimetype t = icaltime_null_time();
-            t.year = w.date.year;
-            t.month = w.date.month;
-            t.day = w.date.day;
-            t.hour = w.time.hour;
-            t.minute = w.time.minute;
-            t.second = w.time.second;
-            return static_cast<double>(icaltime_as_timet_with_zone(t, z));
-        }
-        break;
-    case ZoneRef::Kind::floating:
-        break;
-    }
-    return m_floating.toInstant(wallSeconds(w));
+    const qint64 wall = wallSeconds(w);
+    if (zone.kind == ZoneRef::Kind::utc)
+        return static_cast<double>(wall);
+    const ZoneTable* t = zone.kind == ZoneRef::Kind::floating ? nullptr : table(zone);
+    return static_cast<double>((t ? t : m_floating.get())->toInstant(wall));
 }
 
 WallTime ZoneContext::toWall(double instant, const ZoneRef& zone)
 {
-    switch (zone.kind) {
-    case ZoneRef::Kind::utc:
-        return fromWallSeconds(static_cast<qint64>(std::floor(instant)));
-    case ZoneRef::Kind::named:
-        return fromWallSeconds(table(zone.id).toWall(instant));
-    case ZoneRef::Kind::embedded:
-        if (icaltimezone* z = embedded(zone.id)) {
-            const icaltimetype t = icaltime_from_timet_with_zone(static_cast<time_t>(std::floor(instant)), 0, z);
-            return WallTime{{t.year, t.month, t.day}, {t.hour, t.minute, t.second}};
-        }
-        break;
-    case ZoneRef::Kind::floating:
-        break;
-    }
-    return fromWallSeconds(m_floating.toWall(instant));
+    const auto seconds = static_cast<qint64>(std::floor(instant));
+    if (zone.kind == ZoneRef::Kind::utc)
+        return fromWallSeconds(seconds);
+    const ZoneTable* t = zone.kind == ZoneRef::Kind::floating ? nullptr : table(zone);
+    return fromWallSeconds((t ? t : m_floating.get())->toWall(seconds));
 }
 
 double ZoneContext::dayStart(CivilDate date)
 {
-    return m_floating.toInstant(wallSeconds(WallTime{date, {}}));
+    return static_cast<double>(m_floating->toInstant(wallSeconds(WallTime{date, {}})));
 }
 
 CivilDate ZoneContext::floatingDate(double instant)
 {
-    return fromWallSeconds(m_floating.toWall(instant)).date;
-}
-
-const ZoneTable& ZoneContext::table(const QByteArray& id)
-{
-    auto it = m_named.find(id);
-    if (it != m_named.end())
-        return *it->second;
-    const ZoneTable& t = zoneTable(QTimeZone(id));
-    m_named.emplace(id, &t);
-    return t;
-}
-
-icaltimezone* ZoneContext::embedded(const QByteArray& tzid)
-{
-    auto it = m_embedded.find(tzid);
-    if (it != m_embedded.end())
-        return it->second.get();
-    std::unique_ptr<icaltimezone, ZoneDeleter> zone;
-    const auto text = m_zones.constFind(tzid);
-    if (text != m_zones.constEnd()) {
-        icalcomponent* comp = icalparser_parse_string(text->constData());
-        if (comp && icalcomponent_isa(comp) == ICAL_VTIMEZONE_COMPONENT) {
-            zone.reset(icaltimezone_new());
-            if (!icaltimezone_set_component(zone.get(), comp)) {
-                icalcomponent_free(comp);
-                zone.reset();
-            }
-        } else if (comp) {
-            icalcomponent_free(comp);
-        }
-    }
-    icaltimezone* raw = zone.get();
-    m_embedded.emplace(tzid, std::move(zone));
-    return raw;
+    return fromWallSeconds(m_floating->toWall(static_cast<qint64>(std::floor(instant)))).date;
 }
 
 } // namespace kalvix::ical

@@ -93,7 +93,8 @@ with tempfile.TemporaryDirectory() as home:
                              ("Trip", "Friday", "All day"),
                              ("Standup", "Friday", "09:30 \u2013 09:45"),
                              ("Standup", "Saturday", "09:30 \u2013 09:45")])
-        check("first id", doc["upNext"][0]["id"], "review2025-03-05 14:00:00 +0000")
+        # The UID qualified by its calendar, then the start in UTC.
+        check("first id", doc["upNext"][0]["id"], cals + "#review2025-03-05 14:00:00 +0000")
         check("colour", doc["upNext"][0]["color"], "#1e88e5")
         days = [(d["title"], d["date"], [e["title"] for e in d["events"]]) for d in doc["agenda"]]
         # A three-day trip is listed under its first day only.
