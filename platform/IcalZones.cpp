@@ -38,7 +38,8 @@ std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
     const qint64 cycleStart = yearStart(last.date().year() + 1);
     const qint64 until = cycleStart + kCycleSeconds + 2 * kYearSeconds;
     while (last.toSecsSinceEpoch() < until) {
-        const auto next = zone.nextTransition(last);
+        // Asked at a transition's own instant, Qt 6.4 finds no next one past its listed range.
+        const auto next = zone.nextTransition(last.addSecs(1));
         if (!next.atUtc.isValid() || next.atUtc <= last)
             break;
         add(next);

@@ -74,9 +74,12 @@ private:
     bool fillPeriod();
     void advancePeriod();
     bool skipUnmatched(bool dayUnmatched, qint64 floor);
+    struct Day;
     void collectDays(std::vector<qint64>& days);
-    bool dayMatches(qint64 day) const;
-    bool byDayMatches(qint64 day, const CivilDate& date, int yearDay, int yearLength) const;
+    void scanMonth(qint64 year, int month, int from, int to, std::vector<qint64>& days);
+    bool dayMatches(const Day& d) const;
+    bool byDayMatches(const Day& d) const;
+    bool setPositionsReachable() const;
     void collectTimes(qint64 periodWall, std::vector<int>& times) const;
     void applySetPos();
     qint64 periodFloor() const; // first wall second of the current period
