@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace kalvix::platform {
 namespace {
@@ -126,10 +127,13 @@ QStringList standardCalendarSources()
 QStringList userCalendarSources(const QStringList& entries)
 {
     QStringList out;
+    QSet<QString> seen;
     for (const QString& e : entries) {
-        const QString path = expandHome(e);
-        if (!path.isEmpty() && !out.contains(QDir::cleanPath(path)))
-            out.append(QDir::cleanPath(path));
+        const QString path = QDir::cleanPath(expandHome(e));
+        if (!expandHome(e).isEmpty() && !seen.contains(path)) {
+            seen.insert(path);
+            out.append(path);
+        }
     }
     return out;
 }

@@ -1,13 +1,15 @@
 #include "platform/IcalCalendarStore.h"
 
 #include "platform/IcalSnapshot.h"
+#include "platform/IcalSourceWatcher.h"
 #include "platform/IcalValues.h"
 #include "platform/SystemZone.h"
 
-#include <QFileSystemWatcher>
-#include <QSet>
-#include <QTimer>
+#include <QThreadPool>
 
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <thread>
 
 namespace kalvix {
@@ -16,12 +18,27 @@ using ical::Snapshot;
 
 namespace {
 
+// How long a store that goes away waits for a load it has told to stop (a read may hang on a
+// network file system); after that the load finishes on its own and its result is dropped.
+constexpr auto kStopWait = std::chrono::seconds(2);
+// Months are expanded ahead for the month before and the month after a query.
+constexpr double kAhead = 31 * 86400.0;
+
 ical::LoadPlan planOf(const IcalCalendarStore::Options& options)
 {
     return ical::LoadPlan{options.loadDaysBefore, options.loadDaysAfter, options.cachedMonths};
 }
 
 } // namespace
+
+// What a load shares with its store: the load holds no pointer to the store but this one, which the
+// store clears when it goes away.
+struct IcalCalendarStore::LoadLink {
+    std::mutex mutex;
+    IcalCalendarStore* store = nullptr;
+    std::atomic<bool> cancelled{false};
+    std::promise<void> done;
+};
 
 struct IcalCalendarStore::State {
     std::shared_ptr<const Snapshot> snapshot;
@@ -30,9 +47,11 @@ struct IcalCalendarStore::State {
     bool loading = false;
     bool reloadPending = false;
     mutable bool zoneReloadAsked = false;
+    std::shared_ptr<LoadLink> link;
+    std::future<void> loadDone;
     std::thread loader;
-    QFileSystemWatcher* watcher = nullptr;
-    QTimer* settle = nullptr;
+    IcalSourceWatcher* watcher = nullptr;
+    QThreadPool* ahead = nullptr; // expands months ahead, one task at a time
 };
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, QObject* parent)
@@ -43,25 +62,33 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, QObject* parent)
 IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObject* parent)
     : CalendarStore(parent)
     , m_sources(std::move(sources))
-    , m_options(options)
+    , m_options(std::move(options))
     , m_state(std::make_unique<State>())
 {
     ical::initialiseLibical();
     if (!m_options.time)
         m_options.time = &TimeSource::system();
-    m_state->watcher = new QFileSystemWatcher(this);
-    m_state->settle = new QTimer(this);
-    m_state->settle->setSingleShot(true);
-    m_state->settle->setInterval(m_options.settleMs);
-    connect(m_state->watcher, &QFileSystemWatcher::directoryChanged, m_state->settle, qOverload<>(&QTimer::start));
-    connect(m_state->watcher, &QFileSystemWatcher::fileChanged, m_state->settle, qOverload<>(&QTimer::start));
-    connect(m_state->settle, &QTimer::timeout, this, &IcalCalendarStore::startLoad);
+    m_state->watcher = new IcalSourceWatcher(m_options.settleMs, this);
+    connect(m_state->watcher, &IcalSourceWatcher::settled, this, &IcalCalendarStore::startLoad);
+    m_state->ahead = new QThreadPool(this);
+    m_state->ahead->setMaxThreadCount(1);
 }
 
 IcalCalendarStore::~IcalCalendarStore()
 {
-    if (m_state->loader.joinable())
-        m_state->loader.join();
+    if (m_state->link) {
+        const std::lock_guard lock(m_state->link->mutex);
+        m_state->link->store = nullptr;
+        m_state->link->cancelled = true;
+    }
+    if (m_state->loader.joinable()) {
+        if (m_state->loadDone.wait_for(kStopWait) == std::future_status::ready)
+            m_state->loader.join();
+        else
+            m_state->loader.detach();
+    }
+    m_state->ahead->clear();
+    m_state->ahead->waitForDone();
 }
 
 CalendarAccess IcalCalendarStore::accessStatus() const
@@ -85,6 +112,44 @@ void IcalCalendarStore::requestFullAccess(AccessCallback done)
         startLoad();
 }
 
+void IcalCalendarStore::setSources(QStringList sources)
+{
+    if (sources == m_sources)
+        return;
+    m_sources = std::move(sources);
+    startLoad();
+}
+
+void IcalCalendarStore::noteSourcesChanged()
+{
+    m_state->watcher->noteChange();
+}
+
+bool IcalCalendarStore::changePending() const
+{
+    return m_state->watcher->changePending();
+}
+
+void IcalCalendarStore::settleNow()
+{
+    m_state->watcher->settleNow();
+}
+
+int IcalCalendarStore::watchedPathCount() const
+{
+    return m_state->watcher->watchedCount();
+}
+
+void IcalCalendarStore::run(std::function<void()> task, bool load) const
+{
+    if (m_options.executor)
+        m_options.executor(std::move(task));
+    else if (load)
+        m_state->loader = std::thread(std::move(task));
+    else
+        m_state->ahead->start(std::move(task));
+}
+
 void IcalCalendarStore::startLoad()
 {
     if (m_state->loading) {
@@ -92,18 +157,32 @@ void IcalCalendarStore::startLoad()
         return;
     }
     if (m_state->loader.joinable())
-        m_state->loader.join();
+        m_state->loader.join(); // it ended: its result has arrived
     m_state->loading = true;
     m_state->zoneReloadAsked = false;
-    const Instant now = m_options.time->now();
-    const QTimeZone floating = platform::systemZone();
-    m_state->loader = std::thread([this, previous = m_state->snapshot, now, floating, sources = m_sources] {
-        std::shared_ptr<const Snapshot> snap =
-            Snapshot::build(sources, previous.get(), now, planOf(m_options), floating);
-        // Queued to this object: dropped if the store is gone (its destructor joins this thread first).
-        QMetaObject::invokeMethod(
-            this, [this, snap] { finishLoad(snap); }, Qt::QueuedConnection);
-    });
+    auto link = std::make_shared<LoadLink>();
+    link->store = this;
+    m_state->link = link;
+    m_state->loadDone = link->done.get_future();
+    run(
+        [link,
+         previous = m_state->snapshot,
+         now = m_options.time->now(),
+         floating = platform::systemZone(),
+         sources = m_sources,
+         plan = planOf(m_options)] {
+            std::shared_ptr<const Snapshot> snap =
+                Snapshot::build(sources, previous.get(), now, plan, floating, &link->cancelled);
+            {
+                const std::lock_guard lock(link->mutex);
+                if (IcalCalendarStore* store = link->store) {
+                    QMetaObject::invokeMethod(
+                        store, [store, snap] { store->finishLoad(snap); }, Qt::QueuedConnection);
+                }
+            }
+            link->done.set_value();
+        },
+        true);
 }
 
 void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
@@ -112,57 +191,36 @@ void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
     const bool first = !m_state->snapshot;
     const bool changedContent = !first && !m_state->snapshot->sameContent(*snapshot);
     m_state->snapshot = std::move(snapshot);
-    watch(*m_state->snapshot);
-    if (m_state->access == CalendarAccess::notDetermined) {
-        const auto& s = *m_state->snapshot;
-        m_state->access =
-            s.anySourceExists() && !s.anySourceReadable() ? CalendarAccess::denied : CalendarAccess::fullAccess;
-        for (auto& done : std::exchange(m_state->waiting, {}))
-            done(m_state->access == CalendarAccess::fullAccess);
-    }
+    settleAccess();
     Q_EMIT loaded();
     if (changedContent)
         Q_EMIT changed();
+    // After the news: the paths go to the file watcher in batches on later turns of the loop.
+    m_state->watcher->watch(m_state->snapshot->watchFolders(), m_state->snapshot->watchFiles());
     if (m_state->reloadPending) {
         m_state->reloadPending = false;
         startLoad();
     }
 }
 
+void IcalCalendarStore::settleAccess()
+{
+    if (m_state->access != CalendarAccess::notDetermined)
+        return;
+    const Snapshot& s = *m_state->snapshot;
+    m_state->access =
+        s.anySourceExists() && !s.anySourceReadable() ? CalendarAccess::denied : CalendarAccess::fullAccess;
+    for (auto& done : std::exchange(m_state->waiting, {}))
+        done(m_state->access == CalendarAccess::fullAccess);
+}
+
 void IcalCalendarStore::loadNow()
 {
     if (m_state->loader.joinable())
         m_state->loader.join();
-    auto snap = Snapshot::build(
+    m_state->snapshot = Snapshot::build(
         m_sources, m_state->snapshot.get(), m_options.time->now(), planOf(m_options), platform::systemZone());
-    m_state->snapshot = std::move(snap);
-    if (m_state->access == CalendarAccess::notDetermined) {
-        const auto& s = *m_state->snapshot;
-        m_state->access =
-            s.anySourceExists() && !s.anySourceReadable() ? CalendarAccess::denied : CalendarAccess::fullAccess;
-    }
-}
-
-void IcalCalendarStore::watch(const Snapshot& snapshot)
-{
-    QFileSystemWatcher* w = m_state->watcher;
-    const QStringList wanted = snapshot.watchPaths();
-    const QSet<QString> wantedSet(wanted.begin(), wanted.end());
-    QStringList stale;
-    for (const QString& p : w->files() + w->directories()) {
-        if (!wantedSet.contains(p))
-            stale.append(p);
-    }
-    if (!stale.isEmpty())
-        w->removePaths(stale);
-    const QStringList present = w->files() + w->directories();
-    QStringList missing;
-    for (const QString& p : wanted) {
-        if (!present.contains(p))
-            missing.append(p);
-    }
-    if (!missing.isEmpty())
-        w->addPaths(missing);
+    settleAccess();
 }
 
 std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const
@@ -176,7 +234,17 @@ std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, In
         QMetaObject::invokeMethod(
             const_cast<IcalCalendarStore*>(this), &IcalCalendarStore::startLoad, Qt::QueuedConnection);
     }
-    return snap->occurrences(start, end);
+    auto result = snap->occurrences(start, end);
+    expandAhead(*snap, start, end);
+    return result;
+}
+
+// The months of the month before and after the query, expanded by the worker while the user looks.
+void IcalCalendarStore::expandAhead(const Snapshot& snapshot, Instant start, Instant end) const
+{
+    const std::vector<int> months = snapshot.monthsToExpand(start - kAhead, end + kAhead);
+    if (!months.empty())
+        run([snap = m_state->snapshot, months] { snap->prefetch(months); }, false);
 }
 
 QList<CalendarInfo> IcalCalendarStore::calendars() const

@@ -105,7 +105,10 @@ std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString
             toRead.push_back(i);
     }
     // Each large file also reads its parts in parallel.
-    parallelFor(toRead.size(), [&](std::size_t k) { files[toRead[k]] = readFile(paths[toRead[k]], options); });
+    parallelFor(toRead.size(), [&](std::size_t k) {
+        const bool wanted = !options.cancelled || !options.cancelled->load();
+        files[toRead[k]] = wanted ? readFile(paths[toRead[k]], options) : std::make_shared<FileData>();
+    });
     return files;
 }
 

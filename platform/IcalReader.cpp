@@ -55,6 +55,8 @@ ParsedCalendar readEvents(QByteArrayView text, const CalendarText& header, const
     const std::size_t parts = std::max<std::size_t>(1, (spans.size() + kEventsPerPart - 1) / kEventsPerPart);
     std::vector<ParsedCalendar> read(parts);
     parallelFor(parts, [&](std::size_t part) {
+        if (options.cancelled && options.cancelled->load())
+            return;
         EventReader reader(text, options, header.zones.get());
         const std::size_t end = std::min(spans.size(), (part + 1) * kEventsPerPart);
         for (std::size_t i = part * kEventsPerPart; i < end; ++i)
@@ -134,7 +136,8 @@ void expandAtLoad(ParsedCalendar& calendar, const CalendarText& header, const Re
     parallelFor(parts, [&](std::size_t part) {
         ZoneContext zones(header.zones.get(), options.floating);
         for (std::size_t r = part * kRulesPerPart; r < std::min(count, (part + 1) * kRulesPerPart); ++r) {
-            const std::int64_t steps = budget.available(options.ruleSteps);
+            const bool cancelled = options.cancelled && options.cancelled->load();
+            const std::int64_t steps = cancelled ? 0 : budget.available(options.ruleSteps);
             if (steps > 0)
                 expanded[r] = expandWith(calendar.rules[r], zones, options.window, steps);
             budget.spend(expanded[r] ? expanded[r]->steps : steps);

@@ -145,10 +145,11 @@ private:
 };
 
 struct ReadOptions {
-    Interval window;                   // recurring events are expanded over this interval
-    QTimeZone floating;                // zone of floating times and dates
-    std::int64_t fileSteps = 20000000; // the file's work budget
-    std::int64_t ruleSteps = 2000000;  // one rule's, in one expansion
+    Interval window;                              // recurring events are expanded over this interval
+    QTimeZone floating;                           // zone of floating times and dates
+    std::int64_t fileSteps = 20000000;            // the file's work budget
+    std::int64_t ruleSteps = 2000000;             // one rule's, in one expansion
+    const std::atomic<bool>* cancelled = nullptr; // set when the result is no longer wanted
 };
 
 } // namespace kalvix::ical

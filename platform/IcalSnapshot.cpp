@@ -51,8 +51,12 @@ Interval loadWindow(Instant now, const QTimeZone& zone, int before, int after)
 
 } // namespace
 
-std::shared_ptr<Snapshot> Snapshot::build(
-    const QStringList& sources, const Snapshot* previous, Instant now, const LoadPlan& plan, const QTimeZone& floating)
+std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
+                                          const Snapshot* previous,
+                                          Instant now,
+                                          const LoadPlan& plan,
+                                          const QTimeZone& floating,
+                                          const std::atomic<bool>* cancelled)
 {
     auto snap = std::make_shared<Snapshot>();
     snap->m_floating = floating;
@@ -64,7 +68,7 @@ std::shared_ptr<Snapshot> Snapshot::build(
                             previous->m_window.end == snap->m_window.end;
 
     SourceScan scan = scanSources(sources);
-    snap->m_watchPaths = std::move(scan.watchPaths);
+    snap->m_watchFolders = std::move(scan.watchPaths);
     snap->m_unreadable = scan.unreadable;
     snap->m_anySourceExists = scan.anySourceExists;
     snap->m_anySourceReadable = scan.anySourceReadable;
@@ -79,11 +83,12 @@ std::shared_ptr<Snapshot> Snapshot::build(
     ReadOptions readOptions;
     readOptions.window = snap->m_window;
     readOptions.floating = floating;
+    readOptions.cancelled = cancelled;
     snap->m_files = readFiles(paths, keepWindow ? previous->m_files : decltype(m_files){}, readOptions);
     snap->describeCalendars(scan.calendars);
     if (snap->m_files.size() <= kMaxWatchedFiles) {
         for (const auto& f : snap->m_files)
-            snap->m_watchPaths.append(f->path);
+            snap->m_watchFiles.append(f->path);
     }
     snap->buildIndex();
     snap->registerRules();
@@ -157,14 +162,14 @@ void Snapshot::registerRules()
             continue;
         FileRules entry;
         entry.file = static_cast<std::uint32_t>(i);
-        entry.firstShort = m_shortLastStarts.size();
+        entry.firstShort = m_months.shortLastStarts.size();
         for (std::size_t r = 0; r < rules.size(); ++r) {
             const double length = lengthBound(rules[r]);
             if (length > kLongRule) {
                 entry.longRules.push_back(static_cast<std::uint32_t>(r));
             } else {
                 entry.shortRules.push_back(static_cast<std::uint32_t>(r));
-                m_shortLastStarts.push_back(rules[r].lastStart);
+                m_months.shortLastStarts.push_back(rules[r].lastStart);
                 m_maxShortRuleLength = std::max(m_maxShortRuleLength, length);
             }
         }

@@ -20,6 +20,10 @@
 #include <QStringList>
 #include <QTimeZone>
 
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -44,17 +48,26 @@ public:
                                            const Snapshot* previous,
                                            Instant now,
                                            const LoadPlan& plan,
-                                           const QTimeZone& floating);
+                                           const QTimeZone& floating,
+                                           const std::atomic<bool>* cancelled = nullptr);
 
-    // Occurrences overlapping [start, end). Fills the month cache: one thread at a time.
+    // Occurrences overlapping [start, end). Expands the months it needs that are not kept yet, and
+    // waits for those being expanded elsewhere. Safe from any thread.
     std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const;
+
+    // The months a query of [start, end) would need that are neither kept nor being expanded.
+    std::vector<int> monthsToExpand(Instant start, Instant end) const;
+    // Expands those of `months` that are still missing, one after the other on the calling thread
+    // (a worker), and keeps them for the queries to come.
+    void prefetch(const std::vector<int>& months) const;
 
     // What the user would notice: files, their content and the calendars' colours and names.
     bool sameContent(const Snapshot& other) const;
 
     const QList<CalendarInfo>& calendars() const { return m_calendars; }
     const QString& unreadable() const { return m_unreadable; }
-    const QStringList& watchPaths() const { return m_watchPaths; }
+    const QStringList& watchFolders() const { return m_watchFolders; }
+    const QStringList& watchFiles() const { return m_watchFiles; }
     const QTimeZone& floating() const { return m_floating; }
     bool anySourceExists() const { return m_anySourceExists; }
     bool anySourceReadable() const { return m_anySourceReadable; }
@@ -81,7 +94,17 @@ private:
     // The occurrences of the short rules that start in one month.
     struct Block {
         std::vector<Hit> entries;
-        std::uint64_t lastUse = 0;
+    };
+    // Months expanded on demand, kept until the next load; filled from any thread.
+    struct MonthCache {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::unordered_map<int, std::shared_ptr<const Block>> blocks;
+        std::unordered_map<int, std::uint64_t> lastUse;
+        std::set<int> inFlight;
+        std::uint64_t uses = 0;
+        // The last start of each short rule as far as known, learned as months are expanded.
+        std::vector<double> shortLastStarts;
     };
 
     void describeCalendars(const std::vector<CalendarEntry>& calendars);
@@ -92,9 +115,14 @@ private:
     CalendarOccurrence toOccurrence(const Hit& hit) const;
     void appendIndexed(Interval range, std::vector<Hit>& out) const;
     void appendExpanded(Interval range, std::vector<Hit>& out) const;
-    // Expands the months not yet kept (several at once in parallel) and marks all of them used.
-    void ensureBlocks(const std::vector<int>& months) const;
+    std::vector<int> monthsFor(Interval range) const;
+    // The blocks of `months`, expanding those missing (several at once in parallel) and waiting for
+    // those in flight; all are marked used.
+    std::vector<std::shared_ptr<const Block>> blocks(const std::vector<int>& months) const;
+    // Expands `months` (marked in flight by the caller) and keeps them.
+    void expandAndKeep(const std::vector<int>& months, bool parallel) const;
     Block expandMonth(int month, std::vector<double>& lastStarts) const;
+    void evict(const std::vector<int>& keep) const;
 
     std::vector<std::shared_ptr<const FileData>> m_files; // by calendar, then by name
     std::vector<std::uint32_t> m_fileCalendar;            // index into m_calendars
@@ -110,13 +138,11 @@ private:
     double m_maxShortRuleLength = 0;
     bool m_anyLongRule = false;
     int m_cachedMonths = 0;
-    // Filled by queries; a reload makes a new snapshot and so a new cache.
-    mutable std::unordered_map<int, Block> m_blocks;
-    mutable std::uint64_t m_uses = 0;
-    // The last start of each short rule as far as known, learned as months are expanded.
-    mutable std::vector<double> m_shortLastStarts;
+    // A reload makes a new snapshot and so a new cache.
+    mutable MonthCache m_months;
     QTimeZone m_floating;
-    QStringList m_watchPaths;
+    QStringList m_watchFolders;
+    QStringList m_watchFiles;
     QString m_unreadable;
     bool m_anySourceExists = false;
     bool m_anySourceReadable = false;

@@ -3,9 +3,7 @@
 #include "platform/IcalSnapshot.h"
 
 #include "platform/IcalExpansion.h"
-#include "platform/ParallelFor.h"
-
-#include <QDate>
+#include "platform/WallSeconds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,20 +15,6 @@ namespace {
 bool overlaps(double start, double end, Interval range)
 {
     return start < range.end.seconds && (end > range.start.seconds || (start == end && start >= range.start.seconds));
-}
-
-// Months in UTC, counted from January 1970: the blocks in which recurring events are expanded.
-int monthOf(double seconds)
-{
-    const QDate d = QDate(1970, 1, 1).addDays(static_cast<qint64>(std::floor(seconds / 86400.0)));
-    return (d.year() - 1970) * 12 + d.month() - 1;
-}
-
-double monthStart(int month)
-{
-    const int year = 1970 + (month >= 0 ? month / 12 : (month - 11) / 12);
-    const int m = month - (year - 1970) * 12 + 1;
-    return static_cast<double>(QDate(1970, 1, 1).daysTo(QDate(year, m, 1))) * 86400.0;
 }
 
 } // namespace
@@ -93,27 +77,23 @@ void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
 {
     const Interval window = m_window;
     auto outsideWindow = [&](double s) { return s < window.start.seconds || s >= window.end.seconds; };
-    const int firstMonth = monthOf(range.start.seconds - m_maxShortRuleLength);
-    int lastMonth = monthOf(range.end.seconds);
-    if (monthStart(lastMonth) >= range.end.seconds)
-        --lastMonth; // starts lie before `end`
-    std::vector<int> months;
-    for (int m = firstMonth; m <= lastMonth; ++m) {
-        if (monthStart(m) < window.start.seconds || monthStart(m + 1) > window.end.seconds)
-            months.push_back(m);
-    }
+    const std::vector<int> months = monthsFor(range);
     const bool direct = static_cast<int>(months.size()) > m_cachedMonths;
     if (!direct) {
-        ensureBlocks(months);
-        for (int m : months) {
-            for (const Hit& e : m_blocks.at(m).entries) {
+        for (const auto& block : blocks(months)) {
+            for (const Hit& e : block->entries) {
                 if (outsideWindow(e.occurrence.start) && overlaps(e.occurrence.start, e.occurrence.end, range))
                     out.push_back(e);
             }
         }
+        if (!m_anyLongRule)
+            return;
     }
-    if (!direct && !m_anyLongRule)
-        return;
+    std::vector<double> lastStarts;
+    if (direct) {
+        const std::lock_guard lock(m_months.mutex);
+        lastStarts = m_months.shortLastStarts;
+    }
     std::vector<Occurrence> expanded;
     for (const FileRules& rules : m_rules) {
         const FileData& file = *m_files[rules.file];
@@ -124,11 +104,13 @@ void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
         }
         if (direct) {
             const Interval reach{Instant{range.start.seconds - m_maxShortRuleLength}, range.end};
-            std::vector<double> lastStarts(m_shortLastStarts.begin() + std::ptrdiff_t(rules.firstShort),
-                                           m_shortLastStarts.begin() +
-                                               std::ptrdiff_t(rules.firstShort + rules.shortRules.size()));
-            expandRulesStartingIn(
-                file.parsed.rules, rules.shortRules, lastStarts, file.zones.get(), reach, m_floating, expanded);
+            expandRulesStartingIn(file.parsed.rules,
+                                  rules.shortRules,
+                                  std::span<double>(lastStarts).subspan(rules.firstShort, rules.shortRules.size()),
+                                  file.zones.get(),
+                                  reach,
+                                  m_floating,
+                                  expanded);
         }
         for (const Occurrence& o : expanded) {
             if (outsideWindow(o.start) && overlaps(o.start, o.end, range))
@@ -137,59 +119,20 @@ void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
     }
 }
 
-Snapshot::Block Snapshot::expandMonth(int month, std::vector<double>& lastStarts) const
+// The months (in UTC) that hold the rule starts that can reach the range, less those the load window
+// covers whole.
+std::vector<int> Snapshot::monthsFor(Interval range) const
 {
-    Block block;
-    const Interval range{Instant{monthStart(month)}, Instant{monthStart(month + 1)}};
-    std::vector<Occurrence> expanded;
-    for (const FileRules& r : m_rules) {
-        const FileData& file = *m_files[r.file];
-        expanded.clear();
-        expandRulesStartingIn(file.parsed.rules,
-                              r.shortRules,
-                              std::span<double>(lastStarts).subspan(r.firstShort, r.shortRules.size()),
-                              file.zones.get(),
-                              range,
-                              m_floating,
-                              expanded);
-        for (const Occurrence& o : expanded)
-            block.entries.push_back({o, r.file});
+    const int firstMonth = utcMonthOf(range.start.seconds - m_maxShortRuleLength);
+    int lastMonth = utcMonthOf(range.end.seconds);
+    if (utcMonthStart(lastMonth) >= range.end.seconds)
+        --lastMonth; // starts lie before `end`
+    std::vector<int> months;
+    for (int m = firstMonth; m <= lastMonth; ++m) {
+        if (utcMonthStart(m) < m_window.start.seconds || utcMonthStart(m + 1) > m_window.end.seconds)
+            months.push_back(m);
     }
-    block.entries.shrink_to_fit();
-    return block;
-}
-
-void Snapshot::ensureBlocks(const std::vector<int>& months) const
-{
-    const std::uint64_t use = ++m_uses;
-    std::vector<int> missing;
-    for (int m : months) {
-        auto it = m_blocks.find(m);
-        if (it == m_blocks.end())
-            missing.push_back(m);
-        else
-            it->second.lastUse = use;
-    }
-    if (missing.empty())
-        return;
-    // Every month is the same whichever thread expands it; what one learns about where rules end is
-    // merged afterwards.
-    std::vector<Block> made(missing.size());
-    std::vector<std::vector<double>> learned(missing.size(), m_shortLastStarts);
-    parallelFor(missing.size(), [&](std::size_t k) { made[k] = expandMonth(missing[k], learned[k]); });
-    for (std::size_t k = 0; k < missing.size(); ++k) {
-        for (std::size_t i = 0; i < m_shortLastStarts.size(); ++i)
-            m_shortLastStarts[i] = std::min(m_shortLastStarts[i], learned[k][i]);
-        made[k].lastUse = use;
-        m_blocks.insert_or_assign(missing[k], std::move(made[k]));
-    }
-    // Keep the most recently used months, never one this query needs.
-    while (static_cast<int>(m_blocks.size()) > std::max(m_cachedMonths, static_cast<int>(months.size()))) {
-        auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(), [](const auto& a, const auto& b) {
-            return a.second.lastUse < b.second.lastUse;
-        });
-        m_blocks.erase(oldest);
-    }
+    return months;
 }
 
 } // namespace kalvix::ical

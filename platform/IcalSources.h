@@ -3,8 +3,10 @@
 //
 // A folder source is searched three levels deep, and every folder that holds .ics files is one
 // calendar (with the vdir `displayname` and `color` files when present); a file source is a calendar
-// of its own. Sources may overlap (vdirsyncer's storage folder and khal's calendars inside it): each
-// calendar folder is kept once, where it is first met.
+// of its own. Each real folder is looked at once however many links or overlapping sources lead to
+// it (vdirsyncer's storage folder and khal's calendars inside it), where it is first met, and no
+// more than 10,000 folders are. A source that is a FIFO, a device or a socket is never opened: like
+// a source that cannot be read, it is reported as unreadable and gives no calendar.
 #include "platform/CalendarStore.h"
 
 #include <QString>

@@ -1,5 +1,7 @@
 #include "platform/WallSeconds.h"
 
+#include <cmath>
+
 namespace kalvix::ical {
 
 qint64 floorDiv(qint64 a, qint64 b)
@@ -69,6 +71,18 @@ int daysInMonth(qint64 year, int month)
 {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+int utcMonthOf(double seconds)
+{
+    const CivilDate d = civilFromDays(floorDiv(static_cast<qint64>(std::floor(seconds)), kSecondsPerDay));
+    return (d.year - 1970) * 12 + d.month - 1;
+}
+
+double utcMonthStart(int month)
+{
+    return static_cast<double>(daysFromCivil(1970 + floorDiv(month, 12), static_cast<int>(floorMod(month, 12)) + 1, 1) *
+                               kSecondsPerDay);
 }
 
 } // namespace kalvix::ical

@@ -20,6 +20,9 @@ CivilDate addDays(CivilDate date, qint64 days);
 int weekdayOfDay(qint64 days);
 bool isLeapYear(qint64 year);
 int daysInMonth(qint64 year, int month);
+// Months in UTC, counted from January 1970 (negative before).
+int utcMonthOf(double seconds);
+double utcMonthStart(int month);
 // Floor division and the matching remainder, for negative numbers too.
 qint64 floorDiv(qint64 a, qint64 b);
 qint64 floorMod(qint64 a, qint64 b);
