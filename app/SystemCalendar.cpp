@@ -1,7 +1,6 @@
 #include "app/SystemCalendar.h"
 
 #include "platform/CalendarSources.h"
-#include "platform/IcalCalendarStore.h"
 #include "platform/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
@@ -15,11 +14,18 @@ QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs)
     return platform::standardCalendarSources();
 }
 
-std::unique_ptr<CalendarService> createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time)
+std::unique_ptr<CalendarService>
+createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, IcalCalendarStore::Executor executor)
 {
     IcalCalendarStore::Options options;
     options.time = &time;
+    options.executor = std::move(executor);
     auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), options);
+    // With the store as context: the connection goes when the store does.
+    QObject::connect(&prefs, &PreferencesStore::changed, store, [store, &prefs](const QString& key) {
+        if (key == PrefKey::calendarSources)
+            store->setSources(calendarSourcesFromPreferences(prefs));
+    });
     auto service = std::make_unique<CalendarService>(*store, time);
     store->setParent(service.get()); // destroyed with the service, after it
     return service;

@@ -2,10 +2,12 @@
 // The process's calendar service over the user's iCalendar data.
 //
 // The sources are the `calendarSources` preference (a list of files and folders) when it holds any,
-// else the standard places (see platform/CalendarSources.h), read when the service is made. The
-// returned service owns its store; loading starts at once, off the main thread, and `authorized`
-// becomes true (or false) when it ends.
+// else the standard places (see platform/CalendarSources.h). The returned service owns its store;
+// loading starts at once, off the main thread, and `authorized` becomes true (or false) when it
+// ends. A change of `calendarSources` (made in Kalvix, by hand or by another program) reads the
+// calendars again from the new sources, and the service refreshes when that load ends.
 #include "calendar/CalendarService.h"
+#include "platform/IcalCalendarStore.h"
 
 #include <QStringList>
 
@@ -17,6 +19,8 @@ class PreferencesStore;
 class TimeSource;
 
 QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs);
-std::unique_ptr<CalendarService> createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time);
+// `executor` is the store's (see IcalCalendarStore::Options): unset in the program.
+std::unique_ptr<CalendarService>
+createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, IcalCalendarStore::Executor executor = {});
 
 } // namespace kalvix
