@@ -17,6 +17,13 @@ namespace kalvix {
 namespace {
 
 const QString kDeniedText = QStringLiteral("Kalvix needs calendar access to show your events.");
+constexpr int kLoadWaitMs = 30 * 1000;
+
+bool isTerminalControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0) || (c >= 0x202a && c <= 0x202e) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
 
 QString accessName(std::optional<bool> authorized)
 {
@@ -86,12 +93,25 @@ void printAgendaJson(const CalendarService& service, Instant now, QTextStream& o
     out.flush();
 }
 
+QString printableText(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u == u'\n' || u == u'\t' || u == u'\r')
+            c = QLatin1Char(' ');
+        else if (isTerminalControl(u))
+            c = QChar(0xfffd);
+    }
+    return out;
+}
+
 void printAgendaText(const CalendarService& service, Instant now, QTextStream& out)
 {
     if (service.authorized() != true) {
         out << "Calendar access: " << accessName(service.authorized()) << '\n' << kDeniedText << '\n';
         if (const QString unreadable = service.store().unreadableSource(); !unreadable.isEmpty())
-            out << "Cannot read: " << unreadable << '\n';
+            out << "Cannot read: " << printableText(unreadable) << '\n';
         out.flush();
         return;
     }
@@ -100,7 +120,7 @@ void printAgendaText(const CalendarService& service, Instant now, QTextStream& o
         out << "  No upcoming events\n";
     for (const DayEvent& e : service.upNext()) {
         out << "  " << relativeLabel(e, now).leftJustified(12) << ' ' << timeRangeLabel(e).leftJustified(15) << ' '
-            << e.title << '\n';
+            << printableText(e.title) << '\n';
     }
     out << "\nAgenda\n";
     if (service.agenda().isEmpty())
@@ -108,7 +128,7 @@ void printAgendaText(const CalendarService& service, Instant now, QTextStream& o
     for (const AgendaDay& day : service.agenda()) {
         out << "  " << dayTitle(day.day, now) << " (" << dayMonthLabel(day.day) << ")\n";
         for (const DayEvent& e : day.events)
-            out << "    " << timeRangeLabel(e).leftJustified(15) << ' ' << e.title << '\n';
+            out << "    " << timeRangeLabel(e).leftJustified(15) << ' ' << printableText(e.title) << '\n';
     }
     out.flush();
 }
@@ -122,7 +142,7 @@ int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, con
         timeout.setSingleShot(true);
         QObject::connect(service, &CalendarService::authorizedChanged, &loop, &QEventLoop::quit);
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timeout.start(120 * 1000);
+        timeout.start(kLoadWaitMs);
         loop.exec();
     }
     if (!service->authorized()) {

@@ -150,6 +150,40 @@ for name, tz, now, events, want_up, want_days in ZONE_ROWS:
         check(f"{name} upNext", [(e["title"], e["relative"]) for e in doc["upNext"]], want_up)
         check(f"{name} agenda", [(d["title"], d["date"]) for d in doc["agenda"]], want_days)
 
+# Hostile titles and sources: control characters never reach the terminal raw, a FIFO among the
+# sources is never opened, and the command always ends.
+with tempfile.TemporaryDirectory() as home:
+    cals = os.path.join(home, "cals")
+    os.makedirs(cals)
+    with open(os.path.join(cals, "evil.ics"), "wb") as f:
+        f.write(calendar(
+            vevent(["UID:evil", "SUMMARY:Clear\x1b[2Jand\x1b]0;owned\x07\u202eend", "DTSTART:20250305T140000Z"])
+            + vevent(["UID:escaped", "SUMMARY:Lunch\\, with Bob\\nat one", "DTSTART:20250305T150000Z"])
+        ).encode("utf-8"))
+    fifo = os.path.join(home, "pipe.ics")
+    os.mkfifo(fifo)
+    os.makedirs(os.path.join(home, "config", "kalvix"))
+    conf = os.path.join(home, "config", "kalvix", "kalvix.conf")
+    with open(conf, "w") as f:
+        f.write('[General]\ncalendarSources="' + fifo + '", "' + cals + '"\n')
+
+    text = run(home, [], "2025-03-05 11:55:30")
+    check("exit with a FIFO among the sources", text.returncode, 0)
+    if "\x1b" in text.stdout or "\x07" in text.stdout or "\u202e" in text.stdout:
+        failures.append(f"control characters reach the terminal: {text.stdout!r}")
+    for needle in ["Clear\ufffd[2Jand\ufffd]0;owned\ufffd\ufffdend", "Lunch, with Bob at one"]:
+        if needle not in text.stdout:
+            failures.append(f"text output lacks {needle!r}:\n{text.stdout}")
+    doc = json.loads(run(home, ["--json"], "2025-03-05 11:55:30").stdout)
+    check("JSON keeps the title", doc["upNext"][0]["title"], "Clear\x1b[2Jand\x1b]0;owned\x07\u202eend")
+    check("JSON escaped text", doc["upNext"][1]["title"], "Lunch, with Bob\nat one")
+
+    with open(conf, "w") as f:
+        f.write('[General]\ncalendarSources="' + fifo + '"\n')
+    only = run(home, [], "2025-03-05 11:55:30")
+    check("exit with only a FIFO", only.returncode, 2)
+    check("FIFO reported", "Cannot read: " + fifo in only.stdout, True)
+
 for f in failures:
     print("FAIL:", f)
 print(f"{0 if failures else 1} passed, {len(failures)} failed")
