@@ -51,6 +51,16 @@ public:
         return m_calendar.startOfDay(t);
     }
 
+    // Where the day that holds `t` is in the table, when it is.
+    std::optional<std::size_t> indexOf(Instant t) const
+    {
+        if (m_starts.size() < 2 || t < m_starts.front() || !(t < m_starts.back()))
+            return std::nullopt;
+        return static_cast<std::size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), t) - m_starts.begin() - 1);
+    }
+    std::size_t size() const { return m_starts.size(); }
+    Instant at(std::size_t index) const { return m_starts[index]; }
+
     // The start of the day after the one that starts at `dayStart`: always later, or nothing.
     std::optional<Instant> next(Instant dayStart) const
     {
@@ -87,10 +97,10 @@ std::optional<MonthDotMap> MonthDots::compute(const CalendarStore& store, Instan
     const auto range = window(month, calendar);
     if (!range)
         return std::nullopt;
-    return fromOccurrences(store.occurrences(range->start, range->end), *range, calendar);
+    return fromOccurrences(store.spans(range->start, range->end), *range, calendar);
 }
 
-MonthDotMap MonthDots::fromOccurrences(const std::vector<CalendarOccurrence>& occurrences,
+MonthDotMap MonthDots::fromOccurrences(const std::vector<OccurrenceSpan>& occurrences,
                                        Interval window,
                                        const CivilCalendar& calendar)
 {
@@ -98,20 +108,40 @@ MonthDotMap MonthDots::fromOccurrences(const std::vector<CalendarOccurrence>& oc
     const Instant markFrom = window.start - 366 * 86400.0;
     const Instant markUntil = window.end + 366 * 86400.0;
 
+    // Days of the table are counted in a list by position (the map is made at the end); days past
+    // the table (rare: long events) go to the map directly.
+    std::vector<DayColors> tableDays(days.size());
     MonthDotMap dots;
-    for (const CalendarOccurrence& o : occurrences) {
+    auto mark = [](DayColors& colors, const CalendarColor& color) {
+        if (colors.size() < kMaxColors && !colors.contains(color))
+            colors.append(color);
+    };
+    for (const OccurrenceSpan& o : occurrences) {
         const Instant lastInstant = o.isAllDay ? o.end - 1.0 : o.end;
-        auto day = days.dayOf(std::max(o.start, markFrom));
-        const auto lastDay = days.dayOf(std::min(lastInstant, markUntil));
+        const Instant from = std::max(o.start, markFrom);
+        const Instant to = std::min(lastInstant, markUntil);
+        const auto first = days.indexOf(from);
+        const auto last = days.indexOf(to);
+        if (first && last) {
+            for (std::size_t i = *first; i <= *last; ++i)
+                mark(tableDays[i], o.color);
+            continue;
+        }
+        auto day = days.dayOf(from);
+        const auto lastDay = days.dayOf(to);
         if (!day || !lastDay)
             continue;
         // Each step moves to a later day start (see DayTable::next), so this ends at lastDay.
         while (day && *day <= *lastDay) {
-            DayColors& colors = dots[*day];
-            if (colors.size() < kMaxColors && !colors.contains(o.color))
-                colors.append(o.color);
+            auto index = days.indexOf(*day);
+            mark(index ? tableDays[*index] : dots[*day], o.color);
             day = days.next(*day);
         }
+    }
+    // A day is either in the table or past it, so no day is in both.
+    for (std::size_t i = 0; i < tableDays.size(); ++i) {
+        if (!tableDays[i].isEmpty())
+            dots.insert(days.at(i), std::move(tableDays[i]));
     }
     return dots;
 }

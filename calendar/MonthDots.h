@@ -29,7 +29,7 @@ struct MonthDots {
     // Nothing when the calendar cannot give the month: the published map then stays as it is.
     static std::optional<MonthDotMap> compute(const CalendarStore& store, Instant month, const CivilCalendar& calendar);
     static MonthDotMap
-    fromOccurrences(const std::vector<CalendarOccurrence>& occurrences, Interval window, const CivilCalendar& calendar);
+    fromOccurrences(const std::vector<OccurrenceSpan>& occurrences, Interval window, const CivilCalendar& calendar);
 };
 
 } // namespace kalvix

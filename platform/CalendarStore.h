@@ -44,6 +44,14 @@ struct CalendarOccurrence {
     CalendarColor color;
 };
 
+// What the month grid's dots need of an occurrence.
+struct OccurrenceSpan {
+    Instant start;
+    Instant end;
+    bool isAllDay = false;
+    CalendarColor color;
+};
+
 // One calendar of a store, as the user would recognise it.
 struct CalendarInfo {
     QString name;
@@ -74,6 +82,9 @@ public:
     // Occurrences overlapping [start, end): start < end of the interval and end > start of the interval
     // (a zero-length occurrence at `start` counts as overlapping).
     virtual std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const = 0;
+    // The same occurrences, in the same order, without their title and identifier (which cost a copy
+    // each). This default asks occurrences(); a store that can answer cheaper does.
+    virtual std::vector<OccurrenceSpan> spans(Instant start, Instant end) const;
 
     // The calendars as last loaded, in the order of their sources; empty before the first load.
     virtual QList<CalendarInfo> calendars() const = 0;

@@ -223,20 +223,32 @@ void IcalCalendarStore::loadNow()
     settleAccess();
 }
 
-std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const
+// The snapshot to answer a query from, after the checks every query makes.
+std::shared_ptr<const Snapshot> IcalCalendarStore::queried(Instant start, Instant end) const
 {
     const auto snap = m_state->snapshot;
     if (!snap)
-        return {};
+        return nullptr;
     // Floating times and dates were read in the zone of the load: a new system zone reads them anew.
     if (!m_state->zoneReloadAsked && platform::systemZone().id() != snap->floating().id()) {
         m_state->zoneReloadAsked = true;
         QMetaObject::invokeMethod(
             const_cast<IcalCalendarStore*>(this), &IcalCalendarStore::startLoad, Qt::QueuedConnection);
     }
-    auto result = snap->occurrences(start, end);
     expandAhead(*snap, start, end);
-    return result;
+    return snap;
+}
+
+std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, Instant end) const
+{
+    const auto snap = queried(start, end);
+    return snap ? snap->occurrences(start, end) : std::vector<CalendarOccurrence>{};
+}
+
+std::vector<OccurrenceSpan> IcalCalendarStore::spans(Instant start, Instant end) const
+{
+    const auto snap = queried(start, end);
+    return snap ? snap->spans(start, end) : std::vector<OccurrenceSpan>{};
 }
 
 // The months of the month before and after the query, expanded by the worker while the user looks.

@@ -57,6 +57,7 @@ public:
     CalendarAccess accessStatus() const override;
     void requestFullAccess(AccessCallback done) override;
     std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const override;
+    std::vector<OccurrenceSpan> spans(Instant start, Instant end) const override;
 
     const QStringList& sources() const { return m_sources; }
     // Reads the new sources at once when they differ from the current ones.
@@ -86,6 +87,7 @@ private:
     void startLoad();
     void finishLoad(std::shared_ptr<const ical::Snapshot> snapshot);
     void settleAccess();
+    std::shared_ptr<const ical::Snapshot> queried(Instant start, Instant end) const;
     void expandAhead(const ical::Snapshot& snapshot, Instant start, Instant end) const;
     void run(std::function<void()> task, bool load) const;
 

@@ -67,7 +67,6 @@ public:
         : m_text(text)
         , m_reader(text)
     {
-        m_out.zones = std::make_shared<ZoneSet>();
     }
 
     CalendarText run()
@@ -164,6 +163,8 @@ private:
             else
                 m_out.events.emplace_back(o.begin, end);
         } else if (o.kind == Kind::zone && !damaged && !o.damaged) {
+            if (!m_out.zones)
+                m_out.zones = std::make_shared<ZoneSet>();
             m_out.zones->add(o.tzid, m_text.sliced(o.begin, end - o.begin).toByteArray());
         }
         m_open.reset();

@@ -147,9 +147,9 @@ void Snapshot::buildIndex()
             }
         }
     }
-    // By start, then by file and place, so equal starts keep the files' order.
-    std::sort(m_shortIndex.begin(), m_shortIndex.end(), [](const IndexEntry& a, const IndexEntry& b) {
-        return std::tie(a.start, a.file, a.pos) < std::tie(b.start, b.file, b.pos);
+    // In query order (see before()).
+    std::sort(m_shortIndex.begin(), m_shortIndex.end(), [this](const IndexEntry& a, const IndexEntry& b) {
+        return before(Hit{at(a), a.file}, Hit{at(b), b.file});
     });
     m_shortIndex.shrink_to_fit();
 }

@@ -54,6 +54,7 @@ public:
     // Occurrences overlapping [start, end). Expands the months it needs that are not kept yet, and
     // waits for those being expanded elsewhere. Safe from any thread.
     std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const;
+    std::vector<OccurrenceSpan> spans(Instant start, Instant end) const;
 
     // The months a query of [start, end) would need that are neither kept nor being expanded.
     std::vector<int> monthsToExpand(Instant start, Instant end) const;
@@ -90,6 +91,8 @@ private:
         Occurrence occurrence;
         std::uint32_t file = 0;
     };
+    // The order of queries: by start, then calendar and file (the order of m_files), then event.
+    static bool before(const Hit& a, const Hit& b);
 
     // The occurrences of the short rules that start in one month.
     struct Block {
@@ -113,8 +116,11 @@ private:
 
     const Occurrence& at(const IndexEntry& e) const { return m_files[e.file]->parsed.occurrences[e.pos]; }
     CalendarOccurrence toOccurrence(const Hit& hit) const;
-    void appendIndexed(Interval range, std::vector<Hit>& out) const;
-    void appendExpanded(Interval range, std::vector<Hit>& out) const;
+    // The hits of [start, end) in the order queries give them.
+    std::vector<Hit> hits(Instant start, Instant end) const;
+    // Hits in query order: `sorted` receives runs already in order, `other` the rest.
+    void appendIndexed(Interval range, std::vector<Hit>& sorted, std::vector<Hit>& other) const;
+    void appendExpanded(Interval range, std::vector<Hit>& sorted, std::vector<Hit>& other) const;
     std::vector<int> monthsFor(Interval range) const;
     // The blocks of `months`, expanding those missing (several at once in parallel) and waiting for
     // those in flight; all are marked used.

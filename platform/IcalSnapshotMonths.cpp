@@ -119,6 +119,7 @@ Snapshot::Block Snapshot::expandMonth(int month, std::vector<double>& lastStarts
         for (const Occurrence& o : expanded)
             block.entries.push_back({o, r.file});
     }
+    std::sort(block.entries.begin(), block.entries.end(), before);
     block.entries.shrink_to_fit();
     return block;
 }

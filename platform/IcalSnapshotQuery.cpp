@@ -34,27 +34,57 @@ CalendarOccurrence Snapshot::toOccurrence(const Hit& hit) const
                               m_fileColors[hit.file]};
 }
 
-std::vector<CalendarOccurrence> Snapshot::occurrences(Instant start, Instant end) const
+bool Snapshot::before(const Hit& a, const Hit& b)
+{
+    return std::tie(a.occurrence.start, a.file, a.occurrence.event, a.occurrence.end) <
+           std::tie(b.occurrence.start, b.file, b.occurrence.event, b.occurrence.end);
+}
+
+// The index and the month blocks are kept in query order, so a query merges runs rather than sorting
+// all it found.
+std::vector<Snapshot::Hit> Snapshot::hits(Instant start, Instant end) const
 {
     if (!(start < end) || !start.isCivil() || !end.isCivil())
         return {};
     const Interval range{start, end};
-    std::vector<Hit> hits;
-    appendIndexed(range, hits);
+    std::vector<Hit> indexed;
+    std::vector<Hit> expanded;
+    std::vector<Hit> other;
+    appendIndexed(range, indexed, other);
     if (!m_rules.empty())
-        appendExpanded(range, hits);
-    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
-        return std::tie(a.occurrence.start, a.file, a.occurrence.event, a.occurrence.end) <
-               std::tie(b.occurrence.start, b.file, b.occurrence.event, b.occurrence.end);
-    });
+        appendExpanded(range, expanded, other);
+    std::sort(other.begin(), other.end(), before);
+    std::vector<Hit> runs(indexed.size() + expanded.size());
+    std::merge(indexed.begin(), indexed.end(), expanded.begin(), expanded.end(), runs.begin(), before);
+    std::vector<Hit> found(runs.size() + other.size());
+    std::merge(runs.begin(), runs.end(), other.begin(), other.end(), found.begin(), before);
+    return found;
+}
+
+std::vector<CalendarOccurrence> Snapshot::occurrences(Instant start, Instant end) const
+{
+    const std::vector<Hit> found = hits(start, end);
     std::vector<CalendarOccurrence> result;
-    result.reserve(hits.size());
-    for (const Hit& hit : hits)
+    result.reserve(found.size());
+    for (const Hit& hit : found)
         result.push_back(toOccurrence(hit));
     return result;
 }
 
-void Snapshot::appendIndexed(Interval range, std::vector<Hit>& out) const
+std::vector<OccurrenceSpan> Snapshot::spans(Instant start, Instant end) const
+{
+    const std::vector<Hit> found = hits(start, end);
+    std::vector<OccurrenceSpan> result;
+    result.reserve(found.size());
+    for (const Hit& hit : found) {
+        const EventInfo& info = m_files[hit.file]->parsed.events[hit.occurrence.event];
+        result.push_back(
+            {Instant{hit.occurrence.start}, Instant{hit.occurrence.end}, info.isAllDay, m_fileColors[hit.file]});
+    }
+    return result;
+}
+
+void Snapshot::appendIndexed(Interval range, std::vector<Hit>& sorted, std::vector<Hit>& other) const
 {
     const double from = range.start.seconds - m_maxShortLength;
     auto it = std::partition_point(
@@ -62,18 +92,18 @@ void Snapshot::appendIndexed(Interval range, std::vector<Hit>& out) const
     for (; it != m_shortIndex.end() && it->start < range.end.seconds; ++it) {
         const Occurrence& o = at(*it);
         if (overlaps(o.start, o.end, range))
-            out.push_back({o, it->file});
+            sorted.push_back({o, it->file});
     }
     for (const IndexEntry& e : m_longIndex) {
         const Occurrence& o = at(e);
         if (overlaps(o.start, o.end, range))
-            out.push_back({o, e.file});
+            other.push_back({o, e.file});
     }
 }
 
 // Rule occurrences that start outside the window. Short rules: from the months that hold the starts
 // that can reach the range; a query over more months than are kept expands them directly.
-void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
+void Snapshot::appendExpanded(Interval range, std::vector<Hit>& sorted, std::vector<Hit>& other) const
 {
     const Interval window = m_window;
     auto outsideWindow = [&](double s) { return s < window.start.seconds || s >= window.end.seconds; };
@@ -83,7 +113,7 @@ void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
         for (const auto& block : blocks(months)) {
             for (const Hit& e : block->entries) {
                 if (outsideWindow(e.occurrence.start) && overlaps(e.occurrence.start, e.occurrence.end, range))
-                    out.push_back(e);
+                    sorted.push_back(e);
             }
         }
         if (!m_anyLongRule)
@@ -114,7 +144,7 @@ void Snapshot::appendExpanded(Interval range, std::vector<Hit>& out) const
         }
         for (const Occurrence& o : expanded) {
             if (outsideWindow(o.start) && overlaps(o.start, o.end, range))
-                out.push_back({o, rules.file});
+                other.push_back({o, rules.file});
         }
     }
 }

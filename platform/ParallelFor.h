@@ -9,9 +9,20 @@
 
 namespace kalvix {
 
+// The machine's cores, asked once: glibc reads a file of /sys at every asking.
+inline std::size_t coreCount()
+{
+    static const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    return cores;
+}
+
 template <typename F> void parallelFor(std::size_t count, F&& work)
 {
-    const std::size_t threads = std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+    if (count == 1) {
+        work(std::size_t{0});
+        return;
+    }
+    const std::size_t threads = std::min(count, coreCount());
     std::atomic<std::size_t> next{0};
     auto run = [&] {
         for (std::size_t i = next++; i < count; i = next++)
