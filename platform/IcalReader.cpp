@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <tuple>
 
 namespace kalvix::ical {
 namespace {
@@ -64,8 +65,21 @@ ParsedCalendar readEvents(QByteArrayView text, const CalendarText& header, const
         read[part] = std::move(reader.result());
     });
     ParsedCalendar all = std::move(read[0]);
-    for (std::size_t part = 1; part < parts; ++part)
+    std::size_t events = all.events.size();
+    std::size_t occurrences = all.occurrences.size();
+    qsizetype bytes = all.text.size();
+    for (std::size_t part = 1; part < parts; ++part) {
+        events += read[part].events.size();
+        occurrences += read[part].occurrences.size();
+        bytes += read[part].text.size();
+    }
+    all.events.reserve(events);
+    all.occurrences.reserve(occurrences);
+    all.text.reserve(bytes);
+    for (std::size_t part = 1; part < parts; ++part) {
         append(all, std::move(read[part]));
+        read[part] = ParsedCalendar{}; // its memory goes as soon as it is copied
+    }
     return all;
 }
 
@@ -180,6 +194,10 @@ ParsedCalendar readCalendar(QByteArrayView text, const ReadOptions& options, Cal
     ZoneContext zones(scanned.zones.get(), options.floating);
     applyOverrides(calendar, zones);
     expandAtLoad(calendar, scanned, options);
+    // By start, then by place in the file: with equal starts, the order of the file.
+    std::sort(calendar.occurrences.begin(), calendar.occurrences.end(), [](const Occurrence& a, const Occurrence& b) {
+        return std::tie(a.start, a.event) < std::tie(b.start, b.event);
+    });
     calendar.text.squeeze();
     calendar.events.shrink_to_fit();
     calendar.occurrences.shrink_to_fit();

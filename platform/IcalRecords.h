@@ -118,7 +118,7 @@ struct CalendarText {
 struct ParsedCalendar {
     QByteArray text; // the pool that TextRefs point into
     std::vector<EventInfo> events;
-    std::vector<Occurrence> occurrences; // every single event; of the rules, those starting in the window
+    std::vector<Occurrence> occurrences; // single events and rules' starts in the window, by start and event
     std::vector<RecurringRule> rules;
     std::vector<Override> overrides;
     int skipped = 0; // events that could not be read, or whose rules Kalvix cannot follow

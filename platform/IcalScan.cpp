@@ -86,7 +86,18 @@ public:
     }
 
 private:
-    static QByteArray componentName(const ContentLine& line) { return line.value.trimmed().toByteArray().toUpper(); }
+    // Upper case; the common names are shared, not made anew for every line.
+    static QByteArray componentName(const ContentLine& line)
+    {
+        static const QByteArray kKnown[] = {
+            "VEVENT", "VALARM", "VTIMEZONE", "STANDARD", "DAYLIGHT", "VCALENDAR", "VTODO", "VJOURNAL"};
+        const QByteArrayView name = line.value.trimmed();
+        for (const QByteArray& known : kKnown) {
+            if (equalsNoCase(name, known))
+                return known;
+        }
+        return name.toByteArray().toUpper();
+    }
 
     void begin(const QByteArray& name)
     {

@@ -147,9 +147,9 @@ void Snapshot::buildIndex()
             }
         }
     }
-    // In query order (see before()).
-    std::sort(m_shortIndex.begin(), m_shortIndex.end(), [this](const IndexEntry& a, const IndexEntry& b) {
-        return before(Hit{at(a), a.file}, Hit{at(b), b.file});
+    // In query order (see before()): each file's occurrences are by start and event already.
+    std::sort(m_shortIndex.begin(), m_shortIndex.end(), [](const IndexEntry& a, const IndexEntry& b) {
+        return std::tie(a.start, a.file, a.pos) < std::tie(b.start, b.file, b.pos);
     });
     m_shortIndex.shrink_to_fit();
 }

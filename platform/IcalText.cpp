@@ -40,9 +40,9 @@ void splitLine(QByteArrayView text, ContentLine& line)
 
 } // namespace
 
-bool equalsNoCase(QByteArrayView text, const char* upper)
+bool equalsNoCase(QByteArrayView text, QByteArrayView upper)
 {
-    const auto size = static_cast<qsizetype>(std::strlen(upper));
+    const qsizetype size = upper.size();
     if (text.size() != size)
         return false;
     for (qsizetype i = 0; i < size; ++i) {
@@ -68,12 +68,12 @@ std::vector<QByteArrayView> splitItems(QByteArrayView text, char separator)
     }
 }
 
-bool ContentLine::is(const char* upperName) const
+bool ContentLine::is(QByteArrayView upperName) const
 {
     return equalsNoCase(name, upperName);
 }
 
-std::optional<QByteArrayView> ContentLine::param(const char* upperName) const
+std::optional<QByteArrayView> ContentLine::param(QByteArrayView upperName) const
 {
     qsizetype at = 0;
     while (at < params.size()) {
@@ -152,6 +152,8 @@ bool LineReader::next(ContentLine& line)
 
 QByteArray unescapeTextUtf8(QByteArrayView value)
 {
+    if (!value.contains('\\'))
+        return value.toByteArray();
     QByteArray out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {

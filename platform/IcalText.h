@@ -27,9 +27,9 @@ struct ContentLine {
     QByteArray joined; // the text of a folded line, which the views then point into
 
     // Case-insensitive comparison of the name with an upper-case name.
-    bool is(const char* upperName) const;
+    bool is(QByteArrayView upperName) const;
     // The value of a parameter, without its quotes; nothing when absent.
-    std::optional<QByteArrayView> param(const char* upperName) const;
+    std::optional<QByteArrayView> param(QByteArrayView upperName) const;
 };
 
 class LineReader {
@@ -53,7 +53,8 @@ private:
     qsizetype m_lineStart = 0;
 };
 
-bool equalsNoCase(QByteArrayView text, const char* upper);
+// Case-insensitive comparison with an upper-case ASCII text.
+bool equalsNoCase(QByteArrayView text, QByteArrayView upper);
 // The items of a list separated by `separator` (empty items included).
 std::vector<QByteArrayView> splitItems(QByteArrayView text, char separator);
 // The text of an escaped TEXT value: "\n" is a line break, any other escaped character stands for itself.
