@@ -3,6 +3,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 
 namespace kalvix {
@@ -27,6 +28,13 @@ public Q_SLOTS: // named as on the bus
     void TogglePopover() { m_bus->togglePopover(); }
     void ShowSettings() { m_bus->showSettings(); }
     QString Title() const { return m_bus->title(); }
+    // The agenda command's output and exit status; answered when the calendars are loaded.
+    QString Agenda(bool json, int& status)
+    {
+        m_bus->replyWithAgenda(json);
+        status = 0;
+        return {}; // not sent: the reply is delayed
+    }
 
 private:
     InstanceBus* m_bus;
@@ -72,6 +80,36 @@ bool InstanceBus::call(const QString& method, QString* error)
         return false;
     }
     return true;
+}
+
+void InstanceBus::replyWithAgenda(bool json)
+{
+    // Bus calls reach the adaptor with this object's context.
+    setDelayedReply(true);
+    QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    if (!m_handlers.agenda) {
+        bus.send(call.createErrorReply(QDBusError::NotSupported, QStringLiteral("no calendars here")));
+        return;
+    }
+    m_handlers.agenda(json, [call, bus](AgendaAnswer answer) mutable {
+        bus.send(call.createReply(QVariantList{answer.first, answer.second}));
+    });
+}
+
+std::optional<InstanceBus::AgendaAnswer> InstanceBus::callAgenda(bool json)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, QStringLiteral("Agenda"));
+    call << json;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+    const QList<QVariant> values = reply.arguments();
+    if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 2 || values[1].toInt() < 0)
+        return std::nullopt;
+    return AgendaAnswer{values[0].toString(), values[1].toInt()};
 }
 
 } // namespace kalvix

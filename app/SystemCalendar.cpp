@@ -15,12 +15,13 @@ QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs)
 }
 
 std::unique_ptr<CalendarService>
-createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, IcalCalendarStore::Executor executor)
+createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, SystemCalendarOptions options)
 {
-    IcalCalendarStore::Options options;
-    options.time = &time;
-    options.executor = std::move(executor);
-    auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), options);
+    IcalCalendarStore::Options storeOptions;
+    storeOptions.time = &time;
+    storeOptions.executor = std::move(options.executor);
+    storeOptions.expandAhead = !options.oneQuery;
+    auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), storeOptions);
     // With the store as context: the connection goes when the store does.
     QObject::connect(&prefs, &PreferencesStore::changed, store, [store, &prefs](const QString& key) {
         if (key == PrefKey::calendarSources)

@@ -19,8 +19,13 @@ class PreferencesStore;
 class TimeSource;
 
 QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs);
-// `executor` is the store's (see IcalCalendarStore::Options): unset in the program.
+
+struct SystemCalendarOptions {
+    IcalCalendarStore::Executor executor; // the store's (see IcalCalendarStore::Options): unset in the program
+    bool oneQuery = false;                // for the command line: no months expanded ahead
+};
+
 std::unique_ptr<CalendarService>
-createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, IcalCalendarStore::Executor executor = {});
+createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, SystemCalendarOptions options = {});
 
 } // namespace kalvix

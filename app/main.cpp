@@ -81,8 +81,34 @@ int toggle(int argc, char** argv)
 int agenda(int argc, char** argv, bool json)
 {
     QCoreApplication app(argc, argv);
-    const auto calendar = createSystemCalendarService(Prefs::standard(), TimeSource::system());
+    // A running Kalvix has the calendars loaded already; else they are read here, in parallel.
+    if (const auto answer = InstanceBus::callAgenda(json)) {
+        out() << answer->first;
+        out().flush();
+        return answer->second;
+    }
+    const auto calendar = createSystemCalendarService(Prefs::standard(), TimeSource::system(), {{}, true});
     return runAgendaCommand(json, out(), *calendar, TimeSource::system());
+}
+
+// The agenda of this instance's calendars, for a `kalvix --agenda` that asks over the bus: at once, or
+// when the calendars have loaded.
+void answerAgenda(bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer)
+{
+    CalendarService& service = AppDelegate::calendarService();
+    auto reply = [&service, json, answer] {
+        const AgendaReport report = AgendaReport::of(service.store(), service.authorized(), TimeSource::system().now());
+        answer({json ? report.json() : report.text(), report.exitStatus()});
+    };
+    if (service.authorized()) {
+        reply();
+        return;
+    }
+    auto* once = new QObject(&service);
+    QObject::connect(&service, &CalendarService::authorizedChanged, once, [once, reply] {
+        reply();
+        once->deleteLater();
+    });
 }
 
 bool waylandReachable()
@@ -191,7 +217,8 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
                               if (system)
                                   system->context().actions.openSettings(SettingsTab::general);
                           },
-                          [] { return AppDelegate::clock().menuBarTitle(); }});
+                          [] { return AppDelegate::clock().menuBarTitle(); },
+                          answerAgenda});
     if (!instance.claim()) {
         if (QDBusConnection::sessionBus().isConnected()) {
             // Another Kalvix owns the session: hand it the request and leave its item alone.

@@ -2,7 +2,9 @@
 
 #include "calendar/CalendarService.h"
 #include "calendar/EventLabels.h"
+#include "calendar/UpcomingEvents.h"
 #include "platform/CalendarStore.h"
+#include "platform/CivilCalendar.h"
 #include "platform/SystemZone.h"
 #include "platform/TimeSource.h"
 
@@ -58,39 +60,52 @@ QJsonObject eventJson(const DayEvent& e, Instant now)
 
 } // namespace
 
-void printAgendaJson(const CalendarService& service, Instant now, QTextStream& out)
+AgendaReport AgendaReport::of(const CalendarStore& store, std::optional<bool> access, Instant now)
 {
-    QJsonObject root{{QStringLiteral("access"), accessName(service.authorized())},
-                     {QStringLiteral("now"), localIso(now)}};
-    QJsonArray calendars;
-    const CalendarStore& store = service.store();
-    for (const CalendarInfo& c : store.calendars()) {
-        calendars.append(QJsonObject{{QStringLiteral("name"), c.name},
-                                     {QStringLiteral("path"), c.path},
-                                     {QStringLiteral("color"), c.color.name()},
-                                     {QStringLiteral("events"), c.events},
-                                     {QStringLiteral("skipped"), c.skipped}});
+    AgendaReport report{access, now, {}, {}, store.calendars(), store.unreadableSource()};
+    if (access == true) {
+        UpcomingEvents lists = UpcomingEvents::compute(store, now, CivilCalendar::current());
+        report.upNext = std::move(lists.upNext);
+        report.agenda = std::move(lists.agenda);
     }
-    if (service.authorized() == false)
-        root.insert(QStringLiteral("unreadableSource"), store.unreadableSource());
-    root.insert(QStringLiteral("calendars"), calendars);
-    QJsonArray upNext;
-    for (const DayEvent& e : service.upNext())
-        upNext.append(eventJson(e, now));
-    root.insert(QStringLiteral("upNext"), upNext);
-    QJsonArray agenda;
-    for (const AgendaDay& day : service.agenda()) {
+    return report;
+}
+
+int AgendaReport::exitStatus() const
+{
+    return !access ? 1 : *access ? 0 : 2;
+}
+
+QString AgendaReport::json() const
+{
+    QJsonObject root{{QStringLiteral("access"), accessName(access)}, {QStringLiteral("now"), localIso(now)}};
+    QJsonArray calendarList;
+    for (const CalendarInfo& c : calendars) {
+        calendarList.append(QJsonObject{{QStringLiteral("name"), c.name},
+                                        {QStringLiteral("path"), c.path},
+                                        {QStringLiteral("color"), c.color.name()},
+                                        {QStringLiteral("events"), c.events},
+                                        {QStringLiteral("skipped"), c.skipped}});
+    }
+    if (access == false)
+        root.insert(QStringLiteral("unreadableSource"), unreadableSource);
+    root.insert(QStringLiteral("calendars"), calendarList);
+    QJsonArray next;
+    for (const DayEvent& e : upNext)
+        next.append(eventJson(e, now));
+    root.insert(QStringLiteral("upNext"), next);
+    QJsonArray days;
+    for (const AgendaDay& day : agenda) {
         QJsonArray events;
         for (const DayEvent& e : day.events)
             events.append(eventJson(e, now));
-        agenda.append(QJsonObject{{QStringLiteral("day"), localDate(day.day)},
-                                  {QStringLiteral("title"), dayTitle(day.day, now)},
-                                  {QStringLiteral("date"), dayMonthLabel(day.day)},
-                                  {QStringLiteral("events"), events}});
+        days.append(QJsonObject{{QStringLiteral("day"), localDate(day.day)},
+                                {QStringLiteral("title"), dayTitle(day.day, now)},
+                                {QStringLiteral("date"), dayMonthLabel(day.day)},
+                                {QStringLiteral("events"), events}});
     }
-    root.insert(QStringLiteral("agenda"), agenda);
-    out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
-    out.flush();
+    root.insert(QStringLiteral("agenda"), days);
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
 QString printableText(const QString& text)
@@ -106,31 +121,36 @@ QString printableText(const QString& text)
     return out;
 }
 
-void printAgendaText(const CalendarService& service, Instant now, QTextStream& out)
+QString AgendaReport::text() const
 {
-    if (service.authorized() != true) {
-        out << "Calendar access: " << accessName(service.authorized()) << '\n' << kDeniedText << '\n';
-        if (const QString unreadable = service.store().unreadableSource(); !unreadable.isEmpty())
-            out << "Cannot read: " << printableText(unreadable) << '\n';
-        out.flush();
-        return;
+    QString out;
+    QTextStream stream(&out);
+    if (!access) {
+        stream << "Calendar access: undecided (loading the calendars did not finish)\n";
+        return out;
     }
-    out << "Calendar access: granted\n\nUp Next\n";
-    if (service.upNext().isEmpty())
-        out << "  No upcoming events\n";
-    for (const DayEvent& e : service.upNext()) {
-        out << "  " << relativeLabel(e, now).leftJustified(12) << ' ' << timeRangeLabel(e).leftJustified(15) << ' '
-            << printableText(e.title) << '\n';
+    if (!*access) {
+        stream << "Calendar access: denied\n" << kDeniedText << '\n';
+        if (!unreadableSource.isEmpty())
+            stream << "Cannot read: " << printableText(unreadableSource) << '\n';
+        return out;
     }
-    out << "\nAgenda\n";
-    if (service.agenda().isEmpty())
-        out << "  No upcoming events\n";
-    for (const AgendaDay& day : service.agenda()) {
-        out << "  " << dayTitle(day.day, now) << " (" << dayMonthLabel(day.day) << ")\n";
+    stream << "Calendar access: granted\n\nUp Next\n";
+    if (upNext.isEmpty())
+        stream << "  No upcoming events\n";
+    for (const DayEvent& e : upNext) {
+        stream << "  " << relativeLabel(e, now).leftJustified(12) << ' ' << timeRangeLabel(e).leftJustified(15) << ' '
+               << printableText(e.title) << '\n';
+    }
+    stream << "\nAgenda\n";
+    if (agenda.isEmpty())
+        stream << "  No upcoming events\n";
+    for (const AgendaDay& day : agenda) {
+        stream << "  " << dayTitle(day.day, now) << " (" << dayMonthLabel(day.day) << ")\n";
         for (const DayEvent& e : day.events)
-            out << "    " << timeRangeLabel(e).leftJustified(15) << ' ' << printableText(e.title) << '\n';
+            stream << "    " << timeRangeLabel(e).leftJustified(15) << ' ' << printableText(e.title) << '\n';
     }
-    out.flush();
+    return out;
 }
 
 int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time)
@@ -145,17 +165,10 @@ int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, con
         timeout.start(kLoadWaitMs);
         loop.exec();
     }
-    if (!service->authorized()) {
-        out << "Calendar access: undecided (loading the calendars did not finish)\n";
-        out.flush();
-        return 1;
-    }
-    const Instant now = time.now();
-    if (json)
-        printAgendaJson(*service, now, out);
-    else
-        printAgendaText(*service, now, out);
-    return *service->authorized() ? 0 : 2;
+    const AgendaReport report = AgendaReport::of(service->store(), service->authorized(), time.now());
+    out << (json ? report.json() : report.text());
+    out.flush();
+    return report.exitStatus();
 }
 
 } // namespace kalvix

@@ -10,21 +10,42 @@
 // The text form is for people: line breaks and tabs in titles become spaces, and control characters
 // (which could clear a terminal or set its title) and bidirectional overrides become U+FFFD, whether
 // the output goes to a terminal or a pipe. The JSON form keeps the text as it is, escaped.
+#include "calendar/AgendaDay.h"
+#include "calendar/DayEvent.h"
+#include "platform/CalendarStore.h"
 #include "platform/Instant.h"
 
+#include <QList>
 #include <QString>
 #include <QTextStream>
+
+#include <optional>
 
 namespace kalvix {
 
 class CalendarService;
 class TimeSource;
 
+// What the command prints, computed from a store at one instant: the same whether this process read
+// the calendars or a running Kalvix answers with its own.
+struct AgendaReport {
+    std::optional<bool> access;
+    Instant now;
+    QList<DayEvent> upNext;
+    QList<AgendaDay> agenda;
+    QList<CalendarInfo> calendars;
+    QString unreadableSource;
+
+    // The upcoming lists are computed afresh at `now` when access is granted.
+    static AgendaReport of(const CalendarStore& store, std::optional<bool> access, Instant now);
+    QString text() const;
+    QString json() const;
+    // 0 with access, 2 without, 1 while undecided.
+    int exitStatus() const;
+};
+
 int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time);
 
-// The printing half, for a service whose access is decided.
-void printAgendaText(const CalendarService& service, Instant now, QTextStream& out);
-void printAgendaJson(const CalendarService& service, Instant now, QTextStream& out);
 // A title as the text form prints it.
 QString printableText(const QString& text);
 

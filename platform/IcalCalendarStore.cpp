@@ -254,6 +254,8 @@ std::vector<OccurrenceSpan> IcalCalendarStore::spans(Instant start, Instant end)
 // The months of the month before and after the query, expanded by the worker while the user looks.
 void IcalCalendarStore::expandAhead(const Snapshot& snapshot, Instant start, Instant end) const
 {
+    if (!m_options.expandAhead)
+        return;
     const std::vector<int> months = snapshot.monthsToExpand(start - kAhead, end + kAhead);
     if (!months.empty())
         run([snap = m_state->snapshot, months] { snap->prefetch(months); }, false);

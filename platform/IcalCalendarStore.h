@@ -48,6 +48,7 @@ public:
 
         const TimeSource* time = nullptr; // the system clock when null
         Executor executor;
+        bool expandAhead = true; // off for a store that answers once (the command line)
     };
 
     explicit IcalCalendarStore(QStringList sources, QObject* parent = nullptr);

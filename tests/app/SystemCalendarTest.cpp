@@ -37,7 +37,7 @@ TEST(SystemCalendar, aChangedSourcesPreferenceReadsTheNewCalendars)
     MemoryPreferencesStore prefs;
     prefs.setStringList(PrefKey::calendarSources, {dir.filePath(u"work.ics"_qs)});
     FakeTimeSource time(local(2025, 3, 5, 10));
-    const auto service = createSystemCalendarService(prefs, time, [](std::function<void()> task) { task(); });
+    const auto service = createSystemCalendarService(prefs, time, {[](std::function<void()> task) { task(); }, false});
     processQueued(); // the load's result, then the access answer
     ASSERT_EQ(service->authorized(), std::optional<bool>(true));
     EXPECT_EQ(titles(service->upNext()), QStringList{u"Standup"_qs});
