@@ -23,10 +23,11 @@ echo "== timings (median of the repetitions)"
 "$bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_filter='Libical|Load|Refresh' 2>/dev/null | grep -E '_median' || true
 
-echo "== khal list on the same vdir (median of 3 runs)"
-if command -v khal >/dev/null; then
-    mkdir -p "$work/khal"
-    cat > "$work/khal/config" <<CONF
+echo "== kalvix --agenda and khal list, side by side on the vdir (medians of 5 runs)"
+kalvix="$build/app/kalvix"
+[ -x "$kalvix" ] || { echo "build kalvix first ($kalvix)" >&2; exit 1; }
+mkdir -p "$work/khal" "$work/home/config/kalvix"
+cat > "$work/khal/config" <<CONF
 [calendars]
 [[bench]]
 path = $work/vdir
@@ -41,25 +42,5 @@ local_timezone = Europe/London
 [sqlite]
 path = $work/khal/khal.db
 CONF
-    python3 - "$work/khal" <<'PY'
-import os, statistics, subprocess, sys, time
-folder = sys.argv[1]
-cmd = ["khal", "-c", os.path.join(folder, "config"), "list", "2025-03-05", "14d"]
-def run():
-    start = time.monotonic()
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.monotonic() - start
-cold = []
-for _ in range(3):
-    try:
-        os.remove(os.path.join(folder, "khal.db"))
-    except FileNotFoundError:
-        pass
-    cold.append(run())
-warm = [run() for _ in range(3)]
-print(f"khal list, cold (builds its cache from the vdir): median {statistics.median(cold):.2f} s")
-print(f"khal list, warm (cache present): median {statistics.median(warm):.2f} s")
-PY
-else
-    echo "khal is not installed"
-fi
+printf '[General]\ndidRegisterLoginItem=true\ncalendarSources="%s"\n' "$work/vdir" > "$work/home/config/kalvix/kalvix.conf"
+python3 "$(dirname "$0")/agenda_side_by_side.py" "$kalvix" "$work"
