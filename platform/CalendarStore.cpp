@@ -37,12 +37,4 @@ std::optional<CalendarColor> CalendarColor::fromName(QStringView text)
     }
 }
 
-std::vector<OccurrenceSpan> CalendarStore::spans(Instant start, Instant end) const
-{
-    std::vector<OccurrenceSpan> out;
-    for (const CalendarOccurrence& o : occurrences(start, end))
-        out.push_back({o.start, o.end, o.isAllDay, o.color});
-    return out;
-}
-
 } // namespace kalvix

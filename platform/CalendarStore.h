@@ -84,7 +84,13 @@ public:
     virtual std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const = 0;
     // The same occurrences, in the same order, without their title and identifier (which cost a copy
     // each). This default asks occurrences(); a store that can answer cheaper does.
-    virtual std::vector<OccurrenceSpan> spans(Instant start, Instant end) const;
+    virtual std::vector<OccurrenceSpan> spans(Instant start, Instant end) const
+    {
+        std::vector<OccurrenceSpan> out;
+        for (const CalendarOccurrence& o : occurrences(start, end))
+            out.push_back({o.start, o.end, o.isAllDay, o.color});
+        return out;
+    }
 
     // The calendars as last loaded, in the order of their sources; empty before the first load.
     virtual QList<CalendarInfo> calendars() const = 0;
