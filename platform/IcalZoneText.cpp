@@ -5,11 +5,10 @@
 #include "platform/IcalValues.h"
 #include "platform/IcalZones.h"
 #include "platform/RecurrenceRule.h"
+#include "platform/SharedCache.h"
 #include "platform/WallSeconds.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 
 namespace kalvix::ical {
 namespace {
@@ -163,19 +162,8 @@ std::shared_ptr<const ZoneTable> build(QByteArrayView lines)
 
 std::shared_ptr<const ZoneTable> ZoneTable::fromVTimezone(QByteArrayView lines)
 {
-    static std::mutex mutex;
-    static std::map<QByteArray, std::shared_ptr<const ZoneTable>> cache;
-    const QByteArray key = lines.toByteArray();
-    {
-        const std::lock_guard lock(mutex);
-        if (auto it = cache.find(key); it != cache.end())
-            return it->second;
-    }
-    auto table = build(lines);
-    const std::lock_guard lock(mutex);
-    if (cache.size() >= kMaxCachedZones)
-        cache.clear();
-    return cache.emplace(key, std::move(table)).first->second;
+    static SharedCache<QByteArray, ZoneTable> cache(kMaxCachedZones);
+    return cache.get(lines.toByteArray(), [](const QByteArray& text) { return build(text); });
 }
 
 } // namespace kalvix::ical

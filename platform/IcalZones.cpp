@@ -1,11 +1,12 @@
 #include "platform/IcalZones.h"
 
+#include "platform/SharedCache.h"
 #include "platform/WallSeconds.h"
-
-#include <QDateTime>
+#include "platform/ZoneRules.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kalvix::ical {
 namespace {
@@ -18,34 +19,23 @@ qint64 yearStart(int year)
     return daysFromCivil(year, 1, 1) * kSecondsPerDay;
 }
 
-// The system zone's transitions from 1800, with those past the database's explicit list (Qt lists
-// them up to 2037) continued from its closing rule for one more cycle.
+// The system zone's transitions from 1800, as platform::ZoneRules reads them from the tz database, up
+// to one cycle past 2200: the database lists no change of rule that late, so from then on the zone
+// repeats every 400 years and the table answers for any later year.
 std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
 {
-    const QDateTime from(QDate(1800, 1, 1), QTime(0, 0), QTimeZone::utc());
-    std::vector<ZoneTable::Transition> transitions;
-    int offset = zone.offsetFromUtc(from);
-    const int initial = offset;
-    auto add = [&](const QTimeZone::OffsetData& t) {
-        if (t.offsetFromUtc != offset)
-            transitions.push_back({t.atUtc.toSecsSinceEpoch(), offset, t.offsetFromUtc});
-        offset = t.offsetFromUtc;
-    };
-    const auto listed = zone.transitions(from, QDateTime(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc()));
-    for (const auto& t : listed)
-        add(t);
-    QDateTime last = listed.isEmpty() ? from : listed.last().atUtc;
-    const qint64 cycleStart = yearStart(last.date().year() + 1);
+    const auto rules = platform::ZoneRules::of(zone);
+    const qint64 from = yearStart(1800);
+    const qint64 tableFrom = yearStart(1900); // the span ZoneRules keeps as a table; the rest it walks
+    const qint64 cycleStart = yearStart(2200);
     const qint64 until = cycleStart + kCycleSeconds + 2 * kYearSeconds;
-    while (last.toSecsSinceEpoch() < until) {
-        // Asked at a transition's own instant, Qt 6.4 finds no next one past its listed range.
-        const auto next = zone.nextTransition(last.addSecs(1));
-        if (!next.atUtc.isValid() || next.atUtc <= last)
-            break;
-        add(next);
-        last = next.atUtc;
+    std::vector<ZoneTable::Transition> transitions;
+    // transitions(a, b) gives a < at < b: the spans below meet without a gap or an overlap.
+    for (const auto& [a, b] : {std::pair{from, tableFrom + 1}, {tableFrom, cycleStart}, {cycleStart - 1, until}}) {
+        for (const platform::ZoneTransition& t : rules->transitions(a, b))
+            transitions.push_back({t.at, t.before, t.after});
     }
-    return std::make_shared<const ZoneTable>(initial, std::move(transitions), cycleStart);
+    return std::make_shared<const ZoneTable>(rules->offsetAt(from), std::move(transitions), cycleStart);
 }
 
 } // namespace
@@ -89,17 +79,8 @@ qint64 ZoneTable::toWall(qint64 instant) const
 
 std::shared_ptr<const ZoneTable> ZoneTable::system(const QTimeZone& zone)
 {
-    static std::mutex mutex;
-    static std::map<QByteArray, std::shared_ptr<const ZoneTable>> cache;
-    const QByteArray id = zone.id();
-    {
-        const std::lock_guard lock(mutex);
-        if (auto it = cache.find(id); it != cache.end())
-            return it->second;
-    }
-    auto table = buildSystemTable(zone); // outside the lock: another thread may build the same, harmlessly
-    const std::lock_guard lock(mutex);
-    return cache.emplace(id, std::move(table)).first->second;
+    static SharedCache<QByteArray, ZoneTable> cache(1024); // more than the tz database has zones
+    return cache.get(zone.id(), [&zone](const QByteArray&) { return buildSystemTable(zone); });
 }
 
 void ZoneSet::add(const QByteArray& tzid, QByteArray lines)
