@@ -136,11 +136,12 @@ private:
     // To see a source that does not exist (yet) come.
     void watchNearestFolder(const QString& source)
     {
-        QDir up = QFileInfo(source).absoluteDir();
-        while (!up.exists() && up.cdUp()) {
-        }
-        if (up.exists())
-            m_watch.insert(up.absolutePath());
+        // By name: QDir::cdUp() will not leave a folder whose parent is missing too.
+        QString up = QFileInfo(source).absolutePath();
+        while (!QFileInfo(up).isDir() && up != QFileInfo(up).path())
+            up = QFileInfo(up).path();
+        if (QFileInfo(up).isDir())
+            m_watch.insert(up);
     }
 
     // Each real folder once, however many links lead to it.

@@ -1,6 +1,7 @@
 // The store's sources: changing them while it runs, special files and symbolic-link loops among
 // them, same-start order and identifiers across calendars, and months expanded ahead of the month
 // grid. Loads run through the store's executor seam, so nothing here waits on a clock.
+#include "platform/CalendarSources.h"
 #include "platform/IcalCalendarStore.h"
 #include "tests/calendar/CalendarTestSupport.h"
 #include "tests/support/FakeTimeSource.h"
@@ -182,4 +183,54 @@ TEST_F(Sources, monthsNextToAQueryAreExpandedAheadAndGiveTheSameOccurrences)
     runTasks();
     EXPECT_EQ(titles(*store, july, august), titles(reference, july, august));
     EXPECT_EQ(titles(*store, local(2027, 5, 1), june), titles(reference, local(2027, 5, 1), june));
+}
+
+// A new user: a home with no folders at all, no configuration, nothing in the XDG variables. The only
+// source is Kalvix's own folder, which does not exist yet: that is no error, and once made it is read.
+TEST_F(Sources, aHomeWithNoFoldersGivesAccessToNoCalendarsUntilKalvixsFolderIsMade)
+{
+    const QString home = path(u"home"_qs);
+    ASSERT_TRUE(QDir().mkpath(home));
+    const ScopedEnv homeEnv{"HOME", QFile::encodeName(home).constData()};
+    const ScopedEnv configEnv{"XDG_CONFIG_HOME", nullptr};
+    const ScopedEnv dataEnv{"XDG_DATA_HOME", nullptr};
+    const QString own = home + u"/.local/share/kalvix/calendars"_qs;
+    const QStringList sources = platform::standardCalendarSources();
+    ASSERT_EQ(sources, QStringList{own});
+
+    bool granted = false;
+    auto store = loaded(sources, &granted);
+    EXPECT_TRUE(granted) << "a source that does not exist yet is not one that cannot be read";
+    EXPECT_EQ(store->accessStatus(), CalendarAccess::fullAccess);
+    EXPECT_TRUE(store->calendars().isEmpty());
+    EXPECT_TRUE(store->unreadableSource().isEmpty());
+    EXPECT_TRUE(store->occurrences(local(2025, 3, 1), local(2025, 4, 1)).empty());
+    EXPECT_EQ(QDir(home).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{})
+        << "reading makes no folders in the user's home";
+
+    for (int turn = 0; turn < 3; ++turn)
+        QCoreApplication::processEvents(); // the watcher takes its paths
+    EXPECT_EQ(store->watchedPathCount(), 1) << "the home";
+    writeFile(own + u"/first.ics"_qs, calendar(vevent("first", "20250310T090000Z")));
+    QCoreApplication::processEvents(); // the watcher reports the folder made in the home
+    ASSERT_TRUE(store->changePending());
+    store->settleNow();
+    runTasks();
+    EXPECT_EQ(titles(*store, local(2025, 3, 10), local(2025, 3, 11)), (Titles{u"first"_qs}));
+    ASSERT_EQ(store->calendars().size(), 1);
+    EXPECT_EQ(store->calendars()[0].path, own);
+}
+
+// `kalvix --agenda` gives up on a load that does not end and exits: the store goes away while its load
+// still runs, and the load, when it ends, finds no store to report to.
+TEST_F(Sources, aLoadThatOutlivesItsStoreReportsToNoOne)
+{
+    writeFile(path(u"cal.ics"_qs), calendar(vevent("a", "20250310T090000Z")));
+    auto store = makeStore({path(u"cal.ics"_qs)});
+    std::optional<bool> answer;
+    store->requestFullAccess([&](bool granted) { answer = granted; });
+    ASSERT_EQ(m_tasks.size(), 1u) << "the load waits for the worker";
+    store.reset();
+    runTasks(); // the load ends after its store: nothing is delivered, nothing is touched
+    EXPECT_FALSE(answer.has_value());
 }
