@@ -65,4 +65,29 @@ inline bool sameRgb(QColor a, QColor b, int tolerance = 3)
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// `widget` laid out at its current size and painted at `dpr` over `background`.
+inline QImage renderWidget(QWidget& widget, qreal dpr = 2.0, QColor background = Qt::transparent)
+{
+    widget.ensurePolished();
+    if (QLayout* layout = widget.layout())
+        layout->activate();
+    return render(widget, dpr, background);
+}
+
+// The pixel at a point in logical coordinates of an image painted at its device pixel ratio.
+inline QColor pixelAt(const QImage& image, QPointF logical)
+{
+    const qreal dpr = image.devicePixelRatio();
+    return image.pixelColor(static_cast<int>(logical.x() * dpr), static_cast<int>(logical.y() * dpr));
+}
+
+// `top` over `bottom` at top's alpha, as a painter composes them.
+inline QColor over(QColor top, QColor bottom)
+{
+    const qreal a = top.alphaF();
+    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a),
+                            top.greenF() * a + bottom.greenF() * (1 - a),
+                            top.blueF() * a + bottom.blueF() * (1 - a));
+}
+
 } // namespace kalvix::test
