@@ -1,0 +1,76 @@
+#include "popover/CountdownRow.h"
+
+#include "countdowns/DaysUntilLabel.h"
+#include "platform/CivilCalendar.h"
+#include "ui/AccessibleRole.h"
+#include "ui/Shapes.h"
+#include "ui/SymbolView.h"
+#include "ui/TextLabel.h"
+#include "ui/TextStyles.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+namespace kalvix {
+namespace {
+
+using ui::ColorRole;
+using ui::Ink;
+using ui::TextStyle;
+
+constexpr int kHeight = 42;
+constexpr int kSidePadding = 12;
+constexpr int kSpacing = 10;
+constexpr int kFlagFontSize = 13;
+constexpr qreal kCornerRadius = 10;
+constexpr qreal kOutlineOpacity = 0.06;
+constexpr qreal kOutlineWidth = 1;
+
+} // namespace
+
+CountdownRow::CountdownRow(Countdown countdown, QWidget* parent)
+    : QWidget(parent)
+    , m_countdown(std::move(countdown))
+    , m_title(new ui::TextLabel(
+          m_countdown.title, ui::textStyleFont(TextStyle::callout, QFont::Medium), Ink::role(ColorRole::primary), this))
+    , m_days(new ui::TextLabel({}, ui::textStyleFont(TextStyle::callout), Ink::role(ColorRole::secondary), this))
+{
+    ui::setAccessibleRole(this, QAccessible::ListItem);
+    setFixedHeight(kHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The count is never cut: the title gives way first.
+    m_days->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(kSidePadding, 0, kSidePadding, 0);
+    layout->setSpacing(kSpacing);
+    layout->addWidget(
+        new ui::SymbolView(
+            QStringLiteral("flag.fill"), ui::systemFont(kFlagFontSize), Ink::role(ColorRole::accent), this),
+        0,
+        Qt::AlignVCenter);
+    layout->addWidget(m_title, 0, Qt::AlignVCenter);
+    m_title->setVisible(!m_countdown.title.isEmpty()); // an empty title takes no room
+    layout->addStretch(1);
+    layout->addWidget(m_days, 0, Qt::AlignVCenter);
+}
+
+void CountdownRow::setNow(Instant now, const CivilCalendar& calendar)
+{
+    const QString days = daysUntilLabel(m_countdown.date, now, calendar);
+    if (m_days->text() == days)
+        return;
+    m_days->setText(days);
+    setAccessibleName(m_countdown.title.isEmpty() ? days : m_countdown.title + QStringLiteral(", ") + days);
+}
+
+void CountdownRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF card(rect());
+    ui::fillRoundedRect(painter, card, kCornerRadius, ui::roleColor(ColorRole::controlBackground, palette()));
+    ui::strokeRoundedRectInside(
+        painter, card, kCornerRadius, Ink::role(ColorRole::primary, kOutlineOpacity).resolve(palette()), kOutlineWidth);
+}
+
+} // namespace kalvix

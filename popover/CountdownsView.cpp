@@ -1,0 +1,93 @@
+#include "popover/CountdownsView.h"
+
+#include "clock/ClockModel.h"
+#include "context/AppContext.h"
+#include "countdowns/CountdownStore.h"
+#include "platform/CivilCalendar.h"
+#include "popover/CountdownRow.h"
+#include "popover/SectionHeader.h"
+#include "prefs/SettingsState.h"
+#include "ui/ClockFollower.h"
+#include "ui/TextLabel.h"
+#include "ui/TextStyles.h"
+
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalvix {
+namespace {
+
+constexpr int kSpacing = 10;
+constexpr int kRowSpacing = 10;
+constexpr int kHintPadding = 16;
+
+} // namespace
+
+QList<Countdown> CountdownsView::displayOrder(const QList<Countdown>& items)
+{
+    QList<Countdown> sorted = items;
+    // NaN compares false both ways and would break the sort's ordering; such dates go last, in order.
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Countdown& a, const Countdown& b) {
+        const bool aNumber = !std::isnan(a.date.seconds);
+        const bool bNumber = !std::isnan(b.date.seconds);
+        if (aNumber != bNumber)
+            return aNumber;
+        return aNumber && a.date.seconds < b.date.seconds;
+    });
+    return sorted;
+}
+
+CountdownsView::CountdownsView(AppContext& context, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_hint(new ui::TextLabel(QStringLiteral("Pin dates that matter in Settings."),
+                               ui::textStyleFont(ui::TextStyle::callout),
+                               ui::Ink::role(ui::ColorRole::secondary)))
+    , m_hintBox(new QWidget(this))
+    , m_list(new QVBoxLayout)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kSpacing);
+    layout->addLayout(makeSectionHeader(QStringLiteral("Countdowns"), SettingsTab::countdowns, context.actions, this));
+
+    m_hint->setFit(ui::TextLabel::Fit::wrap);
+    m_hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    auto* hintLayout = new QVBoxLayout(m_hintBox);
+    hintLayout->setContentsMargins(0, kHintPadding, 0, kHintPadding);
+    hintLayout->addWidget(m_hint);
+    layout->addWidget(m_hintBox);
+
+    m_list->setContentsMargins(0, 0, 0, 0);
+    m_list->setSpacing(kRowSpacing);
+    layout->addLayout(m_list);
+    layout->addStretch(1);
+
+    connect(&context.countdowns, &CountdownStore::itemsChanged, this, &CountdownsView::rebuild);
+    new ui::ClockFollower(this, context.clock, [this](Instant now) { tick(now); });
+    rebuild();
+}
+
+void CountdownsView::rebuild()
+{
+    qDeleteAll(m_rows);
+    m_rows.clear();
+    for (const Countdown& countdown : displayOrder(m_context.countdowns.items())) {
+        auto* row = new CountdownRow(countdown, this);
+        m_list->addWidget(row);
+        m_rows << row;
+    }
+    m_hintBox->setVisible(m_rows.isEmpty());
+    tick(m_context.clock.now());
+}
+
+void CountdownsView::tick(Instant now)
+{
+    const CivilCalendar calendar = CivilCalendar::current();
+    for (CountdownRow* row : m_rows)
+        row->setNow(now, calendar);
+}
+
+} // namespace kalvix
