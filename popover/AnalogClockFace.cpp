@@ -2,6 +2,7 @@
 
 #include "platform/CivilCalendar.h"
 #include "ui/ColorRoles.h"
+#include "ui/PaintCache.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -68,6 +69,29 @@ void strokeHand(QPainter& painter, const ClockHand& h)
     painter.drawLine(h.line);
 }
 
+// The dial, its outline and the numerals: what changes only between day and night.
+void paintDial(QPainter& painter, const ClockFaceGeometry& g)
+{
+    const QRectF dial(g.centre.x() - g.radius, g.centre.y() - g.radius, 2 * g.radius, 2 * g.radius);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(g.dialFill);
+    painter.drawEllipse(dial);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(g.dialOutline, kOutlineWidth));
+    painter.drawEllipse(dial);
+
+    const QFont font = numeralFont(g.numeralPixelSize, painter.device());
+    const QFontMetricsF fm(font, painter.device());
+    painter.setFont(font);
+    painter.setPen(g.numeralColor);
+    for (int n = 1; n <= 12; ++n) {
+        // Centred on the point by the digits' own height, not the line's, so 12 and 6 sit evenly.
+        const QString text = QString::number(n);
+        const QPointF at = g.numeralCentres[n - 1];
+        painter.drawText(QPointF(at.x() - fm.horizontalAdvance(text) / 2, at.y() + fm.capHeight() / 2), text);
+    }
+}
+
 } // namespace
 
 bool isDaytimeHour(int hour)
@@ -117,25 +141,16 @@ void paintClockFace(QPainter& painter, const QRectF& rect, int hour, int minute,
         return;
     painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-
-    const QRectF dial(g.centre.x() - g.radius, g.centre.y() - g.radius, 2 * g.radius, 2 * g.radius);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(g.dialFill);
-    painter.drawEllipse(dial);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(g.dialOutline, kOutlineWidth));
-    painter.drawEllipse(dial);
-
-    const QFont font = numeralFont(g.numeralPixelSize, painter.device());
-    const QFontMetricsF fm(font, painter.device());
-    painter.setFont(font);
-    painter.setPen(g.numeralColor);
-    for (int n = 1; n <= 12; ++n) {
-        // Centred on the point by the digits' own height, not the line's, so 12 and 6 sit evenly.
-        const QString text = QString::number(n);
-        const QPointF at = g.numeralCentres[n - 1];
-        painter.drawText(QPointF(at.x() - fm.horizontalAdvance(text) / 2, at.y() + fm.capHeight() / 2), text);
-    }
+    // The dial changes only between day and night (and with the theme): drawn once, copied every second.
+    const QString dialKey = QStringLiteral("clock-dial|%1|%2|%3|%4")
+                                .arg(g.dialFill.rgba(), 0, 16)
+                                .arg(g.dialOutline.rgba(), 0, 16)
+                                .arg(g.numeralColor.rgba(), 0, 16)
+                                .arg(QGuiApplication::font().key());
+    ui::paintCached(painter, rect, dialKey, [&](QPainter& p, const QRectF& target) {
+        p.translate(target.topLeft() - rect.topLeft());
+        paintDial(p, g);
+    });
 
     strokeHand(painter, g.hour);
     strokeHand(painter, g.minute);

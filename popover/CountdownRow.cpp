@@ -3,6 +3,7 @@
 #include "countdowns/DaysUntilLabel.h"
 #include "platform/CivilCalendar.h"
 #include "ui/AccessibleRole.h"
+#include "ui/PaintCache.h"
 #include "ui/Shapes.h"
 #include "ui/SymbolView.h"
 #include "ui/TextLabel.h"
@@ -67,10 +68,14 @@ void CountdownRow::setNow(Instant now, const CivilCalendar& calendar)
 void CountdownRow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QRectF card(rect());
-    ui::fillRoundedRect(painter, card, kCornerRadius, ui::roleColor(ColorRole::controlBackground, palette()));
-    ui::strokeRoundedRectInside(
-        painter, card, kCornerRadius, Ink::role(ColorRole::primary, kOutlineOpacity).resolve(palette()), kOutlineWidth);
+    const QColor fill = ui::roleColor(ColorRole::controlBackground, palette());
+    const QColor outline = Ink::role(ColorRole::primary, kOutlineOpacity).resolve(palette());
+    // Every row is the same card: drawn once, copied at each repaint (the faint ring is costly to draw).
+    const QString key = QStringLiteral("countdown-card|%1|%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    ui::paintCached(painter, QRectF(rect()), key, [&](QPainter& p, const QRectF& card) {
+        ui::fillRoundedRect(p, card, kCornerRadius, fill);
+        ui::strokeRoundedRectInside(p, card, kCornerRadius, outline, kOutlineWidth);
+    });
 }
 
 } // namespace kalvix

@@ -2,6 +2,7 @@
 
 #include "prefs/Prefs.h"
 #include "ui/ClockTip.h"
+#include "ui/PaintCache.h"
 #include "ui/PlainButton.h"
 #include "ui/PreferenceBinding.h"
 #include "ui/Shapes.h"
@@ -67,10 +68,11 @@ bool TipBanner::isDismissed() const
 void TipBanner::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    ui::fillRoundedRect(painter,
-                        QRectF(rect()),
-                        kCornerRadius,
-                        Ink::role(ColorRole::quaternary, kBackgroundOpacity).resolve(palette()));
+    const QColor fill = Ink::role(ColorRole::quaternary, kBackgroundOpacity).resolve(palette());
+    ui::paintCached(painter,
+                    QRectF(rect()),
+                    QStringLiteral("tip-card|%1").arg(fill.rgba(), 0, 16),
+                    [&](QPainter& p, const QRectF& card) { ui::fillRoundedRect(p, card, kCornerRadius, fill); });
 }
 
 } // namespace kalvix

@@ -48,7 +48,7 @@ constexpr int kColumn = 233;
 
 TEST(CountdownsView, earliestFirstAndEqualDatesInTheOrderTheyWereAdded)
 {
-    widgetApp();
+    popoverApp();
     const double may10 = utcSeconds(2024, 5, 10, 9);
     TestContext t(Instant{utcSeconds(2024, 2, 1, 12)});
     const QList<Countdown> added{
@@ -86,7 +86,7 @@ TEST(CountdownsView, theOrderByFullInstantAndDatesThatAreNotNumbersLast)
 
 TEST(CountdownsView, dayCountsOfTheRowsFollowTheClockAcrossMidnight)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 23, 59, 59)});
     t.countdowns.setItems({pinned("yesterday's", utcSeconds(2024, 3, 4, 10)),
                            pinned("today's", utcSeconds(2024, 3, 5, 8)),
@@ -121,7 +121,7 @@ TEST(CountdownsView, dayCountsOfTheRowsFollowTheClockAcrossMidnight)
 
 TEST(CountdownsView, withNothingPinnedTheHintShowsAndNoRows)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
     CountdownsView view(t.context());
     layOut(view, kColumn);
@@ -139,7 +139,7 @@ TEST(CountdownsView, withNothingPinnedTheHintShowsAndNoRows)
 
 TEST(CountdownsView, rowsAreCards42HighTenApartWithTheCountAlwaysWhole)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
     t.countdowns.setItems({pinned("Holiday in Lisbon with the whole family and the dog", utcSeconds(2024, 4, 2, 9)),
                            pinned("", utcSeconds(2024, 4, 3, 9))});
@@ -165,7 +165,7 @@ TEST(CountdownsView, rowsAreCards42HighTenApartWithTheCountAlwaysWhole)
 
 TEST(CountdownsView, theCardIsTheControlBackgroundWithAFaintOutlineInBothThemes)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
     t.countdowns.setItems({pinned("Dentist", utcSeconds(2024, 3, 6, 9))});
     CountdownsView view(t.context());
@@ -190,7 +190,7 @@ TEST(CountdownsView, theCardIsTheControlBackgroundWithAFaintOutlineInBothThemes)
 
 TEST(CountdownsView, theEditLinkOpensTheCountdownSettings)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
     CountdownsView view(t.context());
     layOut(view, kColumn);

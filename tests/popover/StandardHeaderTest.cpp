@@ -81,7 +81,7 @@ TEST(HeaderTexts, theBigClockTakesItsHourCycleFromTheLocaleOnly)
         EXPECT_EQ(text.dayPeriod, QString::fromUtf8(row.dayPeriod)) << row.name;
     }
     // The menu-bar format has no say: a 12-hour menu bar leaves a British big clock at 24 hours.
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 1, 9, 21, 5, 7)});
     t.prefs.setInt(PrefKey::timeStyle, 1);
     StandardHeader header(t.context());
@@ -99,7 +99,7 @@ TEST(HeaderTexts, theTitleIsTheFullDateInTheLocalesOrder)
 
 TEST(BigTimeView, theDayPeriodSitsOnTheTimesBaselineSmallerAndDimmer)
 {
-    widgetApp();
+    popoverApp();
     BigTimeView view;
     view.setPalette(ui::lightPalette());
     view.setText({QStringLiteral("1:11:11"), QStringLiteral("PM")}); // flat feet: no overshoot below the line
@@ -124,7 +124,7 @@ TEST(BigTimeView, theDayPeriodSitsOnTheTimesBaselineSmallerAndDimmer)
 
 TEST(BigTimeView, nothingMovesFromSecondToSecond)
 {
-    widgetApp();
+    popoverApp();
     // A font whose own digits differ in width, or the check would pass for any drawing.
     const QFont saved = QGuiApplication::font();
     QGuiApplication::setFont(QFont(QStringLiteral("Noto Serif CJK JP")));
@@ -147,7 +147,7 @@ TEST(BigTimeView, nothingMovesFromSecondToSecond)
 
 TEST(StandardHeader, followsTheClockAndAChangeOfLocaleOrZoneAtTheNextTick)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 21, 5, 7)});
     StandardHeader header(t.context());
     header.show();
@@ -177,7 +177,7 @@ TEST(StandardHeader, followsTheClockAndAChangeOfLocaleOrZoneAtTheNextTick)
 
 TEST(StandardMenu, choosesTheLayoutOpensSettingsAndQuits)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 21, 5, 7)});
     StandardHeader header(t.context());
     header.show();
@@ -210,7 +210,7 @@ TEST(StandardMenu, choosesTheLayoutOpensSettingsAndQuits)
 
 TEST(StandardMenu, opensFromTheKeyboard)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 3, 5, 21, 5, 7)});
     StandardHeader header(t.context());
     header.show();

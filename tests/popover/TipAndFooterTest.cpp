@@ -33,7 +33,7 @@ SunFooterText footerFor(const char* cityName, double utc, const char* locale = "
 
 TEST(TipBanner, saysHowToHideThisDesktopsClock)
 {
-    widgetApp();
+    popoverApp();
     ScopedEnv desktop("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
     test::MemoryPreferencesStore prefs;
     TipBanner banner(prefs);
@@ -45,7 +45,7 @@ TEST(TipBanner, saysHowToHideThisDesktopsClock)
 
 TEST(TipBanner, dismissedItIsGoneAtOnceAndForGoodAcrossARestart)
 {
-    widgetApp();
+    popoverApp();
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("kalvix/kalvix.conf"));
     {
@@ -72,7 +72,7 @@ TEST(TipBanner, dismissedItIsGoneAtOnceAndForGoodAcrossARestart)
 
 TEST(TipBanner, aFaintRoundedCardWithEightAroundItsContent)
 {
-    widgetApp();
+    popoverApp();
     test::MemoryPreferencesStore prefs;
     TipBanner banner(prefs);
     banner.setFixedWidth(592);
@@ -139,7 +139,7 @@ TEST(SunFooter, aHomeCityInPolarNightShowsDashes)
 
 TEST(SunFooter, followsTheHomeCityPreferenceAtOnceAndTheDayThere)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 2, 29, 14, 59, 59)}); // 23:59:59 in Tokyo
     SunFooter footer(t.context());
     footer.show();
@@ -156,7 +156,7 @@ TEST(SunFooter, followsTheHomeCityPreferenceAtOnceAndTheDayThere)
 
 TEST(SunFooter, theSeparatorAndTheCityAreTertiaryTheTimesSecondary)
 {
-    widgetApp();
+    popoverApp();
     TestContext t(Instant{utcSeconds(2024, 6, 21, 12)});
     SunFooter footer(t.context());
     footer.setFixedWidth(592);
