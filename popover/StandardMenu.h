@@ -1,7 +1,6 @@
 #pragma once
-// The menu of the Standard layout's header: the layout choice ("Standard", "Compact", the current one
-// marked), "Settings…" and "Quit Kalvix". Choosing a layout writes the compactMode preference at once; the
-// marks follow the preference whoever writes it.
+// The menu of the Standard layout's header: the layout choice (ViewModePicker's "Standard" and "Compact",
+// the current one marked), "Settings…" and "Quit Kalvix".
 #include <QMenu>
 
 class QAction;
@@ -9,10 +8,6 @@ class QAction;
 namespace kalvix {
 
 struct AppContext;
-namespace ui {
-class BoolBinding;
-}
-
 class StandardMenu final : public QMenu {
     Q_OBJECT
 public:
@@ -24,9 +19,6 @@ public:
     QAction* quitAction() const { return m_quit; }
 
 private:
-    void showMode();
-
-    ui::BoolBinding* m_compactMode;
     QAction* m_standard;
     QAction* m_compact;
     QAction* m_settings;

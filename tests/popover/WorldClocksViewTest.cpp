@@ -2,6 +2,7 @@
 #include "clock/Cities.h"
 #include "platform/CivilCalendar.h"
 #include "popover/AnalogClockFace.h"
+#include "popover/HeaderLink.h"
 #include "popover/WorldClockCell.h"
 #include "popover/WorldClockLabels.h"
 #include "prefs/SettingsState.h"
@@ -262,11 +263,12 @@ TEST(WorldClocksView, theEditLinkOpensTheWorldClockSettings)
     TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
     WorldClocksView view(t.context());
     view.show();
-    auto* edit = view.findChild<ui::PlainButton*>();
+    auto* edit = view.findChild<HeaderLink*>();
     ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(edit->text(), QStringLiteral("Edit"));
-    EXPECT_EQ(edit->geometry().right(), view.width() - 1) << "at the far end of the header";
-    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_EQ(edit->button()->text(), QStringLiteral("Edit"));
+    EXPECT_EQ(edit->tab(), SettingsTab::worldClocks);
+    EXPECT_EQ(rectIn(edit, &view).right(), view.width() - 1) << "at the far end of the header";
+    QTest::mouseClick(edit->button(), Qt::LeftButton);
     ASSERT_EQ(t.actions.settingsTabs.size(), 1u);
     EXPECT_EQ(t.actions.settingsTabs.front(), SettingsTab::worldClocks);
 }
