@@ -2,10 +2,15 @@
 
 #include "context/AppContext.h"
 #include "platform/TimeSource.h"
+#include "popover/CountdownsView.h"
 #include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
+#include "popover/StandardHeader.h"
+#include "popover/SunFooter.h"
+#include "popover/TipBanner.h"
 #include "popover/UpNextView.h"
 #include "popover/VDivider.h"
+#include "popover/WorldClocksView.h"
 
 #include <QHBoxLayout>
 #include <QShowEvent>
@@ -18,6 +23,7 @@ constexpr int kSpacing = 14;
 constexpr int kPadding = 24;
 constexpr int kCalendarRowMinHeight = 280;
 constexpr int kGridWidth = 280;
+constexpr int kWorldClocksWidth = 330;
 
 QVBoxLayout* makePlace()
 {
@@ -53,6 +59,26 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     stack->addLayout(m_footerPlace); // sunrise and sunset at the home city (setFooter)
     m_placesDivider->hide();
     m_footerDivider->hide();
+
+    setHeader(new StandardHeader(context, this));
+    setTipBanner(new TipBanner(context.prefs, this));
+    setPlacesRow(makePlacesRow());
+    setFooter(new SunFooter(context, this));
+}
+
+// The world clocks in their fixed column beside the countdowns, which take the rest.
+QWidget* StandardView::makePlacesRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(kSpacing);
+    auto* clocks = new WorldClocksView(m_context, row);
+    clocks->setSectionWidth(kWorldClocksWidth);
+    layout->addWidget(clocks, 0, Qt::AlignTop);
+    layout->addWidget(new VDivider(row));
+    layout->addWidget(new CountdownsView(m_context, row), 1, Qt::AlignTop);
+    return row;
 }
 
 QWidget* StandardView::makeCalendarRow()

@@ -6,9 +6,10 @@
 // It owns the month the grid shows: each time it is shown it returns to the current month and tells the
 // calendar service, so the dots are those of that month.
 //
-// The header, tip banner, places row and footer are views of their own, put into their places with the
-// setters below; a place left empty takes no room, and the hairline above the places row or the footer is
-// drawn only when that section is there.
+// The header, tip banner, places row and footer are views of their own, made with the layout and held in
+// places that the setters below can fill anew; a place left empty (or holding a hidden view, such as the
+// dismissed tip) takes no room, and the hairline above the places row or the footer is drawn only when
+// that section is there.
 #include <QWidget>
 
 class QVBoxLayout;
@@ -45,6 +46,7 @@ protected:
 
 private:
     QWidget* makeCalendarRow();
+    QWidget* makePlacesRow();
     void appear();
     static void fill(QVBoxLayout* place, QWidget*& current, QWidget* widget);
 

@@ -32,6 +32,9 @@ TEST(StandardView, frameLeavesTheUpNextColumnWhatTheGridAndDividerDoNotTake)
     test::popoverApp();
     test::TestContext fakes(Instant{test::utcSeconds(2026, 3, 5, 9, 41)});
     StandardView view(fakes.context());
+    for (auto set :
+         {&StandardView::setHeader, &StandardView::setTipBanner, &StandardView::setPlacesRow, &StandardView::setFooter})
+        (view.*set)(nullptr); // the frame and the calendar row alone
     test::layOut(view, kStandardWidth);
 
     QWidget* row = view.calendarRow();
