@@ -66,6 +66,22 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     setFooter(new SunFooter(context, this));
 }
 
+// Tab follows the sections from the top, whichever of them was placed last (a widget joins the chain at
+// its end when it is made or moved in); within a section the order it made is kept.
+void StandardView::orderFocusChain()
+{
+    QList<QWidget*> stops;
+    for (QWidget* section : {m_header, m_tipBanner, m_calendarRow, m_placesRow, m_footer}) {
+        if (!section)
+            continue;
+        for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain())
+            if (section->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
+                stops << widget;
+    }
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(stops.at(i - 1), stops.at(i));
+}
+
 // The world clocks in their fixed column beside the countdowns, which take the rest.
 QWidget* StandardView::makePlacesRow()
 {
@@ -111,23 +127,27 @@ void StandardView::fill(QVBoxLayout* place, QWidget*& current, QWidget* widget)
 void StandardView::setHeader(QWidget* header)
 {
     fill(m_headerPlace, m_header, header);
+    orderFocusChain();
 }
 
 void StandardView::setTipBanner(QWidget* banner)
 {
     fill(m_tipPlace, m_tipBanner, banner);
+    orderFocusChain();
 }
 
 void StandardView::setPlacesRow(QWidget* row)
 {
     fill(m_placesPlace, m_placesRow, row);
     m_placesDivider->setVisible(row != nullptr);
+    orderFocusChain();
 }
 
 void StandardView::setFooter(QWidget* footer)
 {
     fill(m_footerPlace, m_footer, footer);
     m_footerDivider->setVisible(footer != nullptr);
+    orderFocusChain();
 }
 
 void StandardView::showEvent(QShowEvent* event)

@@ -48,6 +48,7 @@ private:
     QWidget* makeCalendarRow();
     QWidget* makePlacesRow();
     void appear();
+    void orderFocusChain();
     static void fill(QVBoxLayout* place, QWidget*& current, QWidget* widget);
 
     AppContext& m_context;

@@ -1,6 +1,7 @@
 #include "countdowns/CountdownStore.h"
 #include "popover/CountdownsView.h"
 #include "popover/StandardHeader.h"
+#include "popover/StandardMenu.h"
 #include "popover/StandardView.h"
 #include "popover/SunFooter.h"
 #include "popover/TipBanner.h"
@@ -12,7 +13,10 @@
 #include "tests/support/TestEnv.h"
 #include "ui/PlainButton.h"
 
+#include <QAccessible>
+#include <QDateTime>
 #include <QTest>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -118,4 +122,134 @@ TEST(StandardLayout, sixWorldClocksAndFourCountdownsStayInTheirColumns)
         EXPECT_LE(r.right(), columnRect.right());
     }
     EXPECT_LE(rectIn(view.placesRow(), &view).bottom(), rectIn(view.footer(), &view).top());
+}
+
+namespace {
+
+// The widgets Tab reaches inside `root`, in the order it reaches them.
+QList<QWidget*> tabStops(QWidget& root)
+{
+    QList<QWidget*> stops;
+    QWidget* widget = &root;
+    for (int guard = 0; guard < 1000; ++guard) {
+        widget = widget->nextInFocusChain();
+        if (widget == &root)
+            break;
+        if (widget->isVisibleTo(&root) && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
+            !widget->focusProxy())
+            stops << widget;
+    }
+    return stops;
+}
+
+// What a screen reader says for `widget`: its name, and its description.
+QString spokenName(QWidget* widget)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+QString spokenDescription(QWidget* widget)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Description) : QString();
+}
+
+QWidget* stopNamed(QWidget& root, const QString& name, int nth = 0)
+{
+    for (QWidget* stop : tabStops(root))
+        if (spokenName(stop) == name && nth-- == 0)
+            return stop;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(StandardLayout, tabReachesEveryControlInReadingOrderEachWithItsName)
+{
+    popoverApp();
+    TestContext t(Instant{utcSeconds(2026, 3, 10, 17, 42, 18)});
+    StandardView view(t.context());
+    layOut(view, kStandardWidth);
+
+    QStringList names;
+    QStringList descriptions;
+    for (QWidget* stop : tabStops(view)) {
+        names << spokenName(stop);
+        descriptions << spokenDescription(stop);
+    }
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("Menu"),
+                           QStringLiteral("Dismiss tip"),
+                           QStringLiteral("March 2026"),
+                           QStringLiteral("Previous month"),
+                           QStringLiteral("Next month"),
+                           QStringLiteral("Days"),
+                           QStringLiteral("View All Events"),
+                           QStringLiteral("Edit"),
+                           QStringLiteral("Edit")}));
+    // The two Edit links say where they lead, so a screen reader tells them apart.
+    ASSERT_EQ(descriptions.size(), 9);
+    EXPECT_NE(descriptions.at(7), descriptions.at(8));
+    EXPECT_TRUE(descriptions.at(7).contains(QStringLiteral("World Clocks"))) << descriptions.at(7).toStdString();
+    EXPECT_TRUE(descriptions.at(8).contains(QStringLiteral("Countdowns"))) << descriptions.at(8).toStdString();
+
+    // Without the tip its button leaves the chain; nothing else does.
+    t.prefs.setBool(PrefKey::didDismissClockTip, true);
+    layOut(view, kStandardWidth);
+    names.removeAt(1);
+    QStringList after;
+    for (QWidget* stop : tabStops(view))
+        after << spokenName(stop);
+    EXPECT_EQ(after, names);
+}
+
+TEST(StandardLayout, everyControlWorksFromTheKeyboard)
+{
+    popoverApp();
+    TestContext t(Instant{utcSeconds(2026, 3, 10, 17, 42, 18)});
+    StandardView view(t.context());
+    layOut(view, kStandardWidth);
+    auto press = [&view](const QString& name, Qt::Key key, int nth = 0) {
+        QWidget* stop = stopNamed(view, name, nth);
+        if (!stop)
+            return false;
+        stop->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(stop, key);
+        QApplication::processEvents();
+        return true;
+    };
+    auto* header = qobject_cast<StandardHeader*>(view.header());
+    ASSERT_NE(header, nullptr);
+
+    ASSERT_TRUE(press(QStringLiteral("Menu"), Qt::Key_Space));
+    EXPECT_TRUE(header->menu()->isVisible());
+    header->menu()->hide();
+
+    ASSERT_TRUE(press(QStringLiteral("Next month"), Qt::Key_Space));
+    EXPECT_TRUE(stopNamed(view, QStringLiteral("April 2026")));
+    ASSERT_TRUE(press(QStringLiteral("Previous month"), Qt::Key_Return));
+    ASSERT_TRUE(press(QStringLiteral("Previous month"), Qt::Key_Return));
+    EXPECT_TRUE(stopNamed(view, QStringLiteral("February 2026")));
+    ASSERT_TRUE(press(QStringLiteral("February 2026"), Qt::Key_Space)) << "the title goes back to today's month";
+    EXPECT_TRUE(stopNamed(view, QStringLiteral("March 2026")));
+
+    // The days: from today (the 10th) a day on, and Enter asks the calendar application for it.
+    ASSERT_TRUE(press(QStringLiteral("Days"), Qt::Key_Right));
+    ASSERT_TRUE(press(QStringLiteral("Days"), Qt::Key_Return));
+    ASSERT_EQ(t.actions.calendarDays.size(), 1u);
+    EXPECT_EQ(
+        QDateTime::fromMSecsSinceEpoch(t.actions.calendarDays.front().toMSecs(), QTimeZone("Europe/London")).date(),
+        QDate(2026, 3, 11));
+
+    ASSERT_TRUE(press(QStringLiteral("View All Events"), Qt::Key_Return));
+    EXPECT_EQ(t.actions.plainCalendarOpens, 1);
+
+    ASSERT_TRUE(press(QStringLiteral("Edit"), Qt::Key_Space, 0));
+    ASSERT_TRUE(press(QStringLiteral("Edit"), Qt::Key_Return, 1));
+    EXPECT_EQ(t.actions.settingsTabs, (std::vector<SettingsTab>{SettingsTab::worldClocks, SettingsTab::countdowns}));
+
+    ASSERT_TRUE(press(QStringLiteral("Dismiss tip"), Qt::Key_Space));
+    EXPECT_TRUE(t.prefs.boolValue(PrefKey::didDismissClockTip, false));
+    EXPECT_FALSE(view.tipBanner()->isVisible());
 }
