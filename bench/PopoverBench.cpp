@@ -5,6 +5,7 @@
 // on the machine's theme.
 #include "app/AppDelegate.h"
 #include "app/PopoverWindow.h"
+#include "countdowns/CountdownStore.h"
 #include "platform/StatusItem.h"
 #include "popover/CompactView.h"
 #include "popover/PopoverRoot.h"
@@ -15,6 +16,7 @@
 #include "ui/Symbols.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLayout>
 #include <QTemporaryDir>
 
@@ -44,6 +46,34 @@ void addWeekOfEvents(test::TestContext& fakes)
                                                QStringLiteral("e%1-%2").arg(day).arg(i),
                                                colors[i]});
         }
+    fakes.store.announceChange();
+    QCoreApplication::processEvents();
+}
+
+// The fullest places row the Settings allow: six world clocks (day in some, night in others) and four
+// countdowns, with four events in the calendar.
+void addSixClocksAndFourEvents(test::TestContext& fakes)
+{
+    fakes.worldClocks.setCityNames({QStringLiteral("London"),
+                                    QStringLiteral("New York"),
+                                    QStringLiteral("Dubai"),
+                                    QStringLiteral("Tokyo"),
+                                    QStringLiteral("San Francisco"),
+                                    QStringLiteral("Sydney")});
+    QList<Countdown> countdowns;
+    for (int i = 0; i < 4; ++i)
+        countdowns << Countdown::create(QStringLiteral("Countdown %1").arg(i),
+                                        Instant{kNow + (1 + 9 * i) * 24 * kHour});
+    fakes.countdowns.setItems(countdowns);
+    for (int i = 0; i < 4; ++i) {
+        const double start = kNow + 2 * kHour + i * 24 * kHour;
+        fakes.store.add(CalendarOccurrence{Instant{start},
+                                           Instant{start + kHour},
+                                           false,
+                                           QStringLiteral("Event %1").arg(i),
+                                           QStringLiteral("e%1").arg(i),
+                                           {53, 132, 228, 255}});
+    }
     fakes.store.announceChange();
     QCoreApplication::processEvents();
 }
@@ -89,11 +119,14 @@ BENCHMARK(BM_BuildCompactLayout)->Unit(benchmark::kMillisecond);
 
 // The open popover, ticked by the clock: `secondsPerTick` of 1 is the usual second (no label changes),
 // 60 moves every relative label of a coming event ("in 2h 48m") and repaints it.
-void openPopoverTicks(benchmark::State& state, bool compact, double secondsPerTick)
+void openPopoverTicks(benchmark::State& state,
+                      bool compact,
+                      double secondsPerTick,
+                      void (*fill)(test::TestContext&) = addWeekOfEvents)
 {
     test::TestContext fakes(Instant{kNow});
     fakes.prefs.setBool(PrefKey::compactMode, compact);
-    addWeekOfEvents(fakes);
+    fill(fakes);
     PopoverWindow window; // a real window of the offscreen platform: it paints into its backing store
     window.setContent(new PopoverRoot(fakes.context()));
     window.showAt(QRect(640, 10, 1, 1));
@@ -127,11 +160,42 @@ void BM_OpenCompactTickEachSecond(benchmark::State& state)
 }
 BENCHMARK(BM_OpenCompactTickEachSecond)->Unit(benchmark::kMicrosecond);
 
-// A repaint of the whole open Standard popover, the most a second could ever cost.
-void BM_OpenStandardFullRepaint(benchmark::State& state)
+// The second of the open Standard layout with six world clocks, four countdowns and four events; the
+// process's CPU time, since Qt fills large areas on worker threads.
+void BM_OpenStandardSixClocksTickEachSecond(benchmark::State& state)
+{
+    openPopoverTicks(state, false, 1, addSixClocksAndFourEvents);
+}
+BENCHMARK(BM_OpenStandardSixClocksTickEachSecond)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+// The same layout drawn again whole at scale 2, as a HiDPI screen needs it when the window is uncovered.
+void BM_StandardSixClocksWholeAtScale2(benchmark::State& state)
 {
     test::TestContext fakes(Instant{kNow});
-    addWeekOfEvents(fakes);
+    addSixClocksAndFourEvents(fakes);
+    StandardView layout(fakes.context());
+    layout.setAttribute(Qt::WA_DontShowOnScreen);
+    layout.resize(PopoverRoot::kStandardWidth, PopoverRoot::naturalHeight(&layout, PopoverRoot::kStandardWidth));
+    layout.show();
+    QCoreApplication::processEvents();
+    QImage image(layout.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    bool later = false;
+    for (auto _ : state) {
+        later = !later;
+        fakes.setNow(Instant{kNow + kMidMinute + (later ? 1 : 0)});
+        image.fill(ui::roleColor(ui::ColorRole::windowBackground, layout.palette()));
+        layout.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_StandardSixClocksWholeAtScale2)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+// A repaint of the whole open Standard popover, the most a second could ever cost.
+void openStandardFullRepaint(benchmark::State& state, void (*fill)(test::TestContext&))
+{
+    test::TestContext fakes(Instant{kNow});
+    fill(fakes);
     PopoverWindow window; // a real window of the offscreen platform: it paints into its backing store
     window.setContent(new PopoverRoot(fakes.context()));
     window.showAt(QRect(640, 10, 1, 1));
@@ -139,7 +203,18 @@ void BM_OpenStandardFullRepaint(benchmark::State& state)
     for (auto _ : state)
         window.repaint();
 }
-BENCHMARK(BM_OpenStandardFullRepaint)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenStandardFullRepaint(benchmark::State& state)
+{
+    openStandardFullRepaint(state, addWeekOfEvents);
+}
+BENCHMARK(BM_OpenStandardFullRepaint)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+void BM_OpenStandardSixClocksFullRepaint(benchmark::State& state)
+{
+    openStandardFullRepaint(state, addSixClocksAndFourEvents);
+}
+BENCHMARK(BM_OpenStandardSixClocksFullRepaint)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
 // From the status item's click (togglePopover) to the popover on screen with its content painted.
 void toggleToShown(benchmark::State& state, bool compact)

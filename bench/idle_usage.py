@@ -9,7 +9,7 @@ Runs Kalvix as a desktop would, then reads /proc for its CPU time and memory:
                      user, made when missing: sway refuses root).
 
     /usr/bin/python3 bench/idle_usage.py --kalvix build/test/app/kalvix [--display wayland] [--seconds 60]
-        [--show-seconds] [--open-popover [--compact]] [--calendars DIR...]
+        [--show-seconds] [--open-popover [--compact]] [--places] [--calendars DIR...]
 """
 import argparse
 import os
@@ -71,10 +71,18 @@ def main():
     parser.add_argument("--show-seconds", action="store_true", help="title with seconds (repaints every second)")
     parser.add_argument("--open-popover", action="store_true", help="measure with the popover open")
     parser.add_argument("--compact", action="store_true", help="the Compact layout (with --open-popover)")
+    parser.add_argument("--places", action="store_true",
+                        help="six world clocks and four countdowns (the fullest Standard layout)")
     parser.add_argument("--calendars", nargs="*", default=[], help="calendar files or folders to show")
     args = parser.parse_args()
     conf = "[General]\ndidRegisterLoginItem=true\nshowSeconds=%s\ncompactMode=%s\n" % (
         "true" if args.show_seconds else "false", "true" if args.compact else "false")
+    if args.places:
+        conf += 'worldClockCities="London", "New York", "Dubai", "Tokyo", "San Francisco", "Sydney"\n'
+        # Dates as seconds since 2001-01-01 UTC, spread over the coming months.
+        conf += "countdowns=[%s]\n" % ",".join(
+            '{"id":"00000000-0000-4000-8000-00000000000%d","title":"Countdown %d","date":%d}'
+            % (i, i, time.time() - 978307200 + (1 + 9 * i) * 86400) for i in range(4))
     if args.calendars:
         conf += "calendarSources=%s\n" % ", ".join('"%s"' % os.path.abspath(c) for c in args.calendars)
     start_session = wayland_session if args.display == "wayland" else x11_session
