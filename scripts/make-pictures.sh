@@ -1,6 +1,8 @@
 #!/bin/sh
-# Makes the README's pictures of the popover with `kalvix --snapshot`: the calendars in docs/fixtures at a
-# fixed time (faketime), British English, Noto Sans, Kalvix's own symbols, in a light and a dark theme.
+# Makes the README's pictures of the popover with `kalvix --snapshot`: the calendars in docs/fixtures, four
+# world clocks (day in two of their cities, night in the other two, one of them still on the day before)
+# and three countdowns, at a fixed time that stands still (faketime), British English, Noto Sans, Kalvix's
+# own symbols, in a light and a dark theme.
 #
 #   scripts/make-pictures.sh [path/to/kalvix]     (default: build/release/app/kalvix)
 set -eu
@@ -13,10 +15,18 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/config/kalvix" "$work/data" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
 calendars="$root/docs/fixtures/calendars"
+# Countdowns keep their dates as seconds since 2001-01-01 00:00:00 UTC.
+countdown() {
+    printf '{"id":"%s","title":"%s","date":%s}' "$1" "$2" $(($(date -u -d "$3" +%s) - 978307200))
+}
 cat > "$work/config/kalvix/kalvix.conf" <<CONF
 [General]
 didRegisterLoginItem=true
 calendarSources="$calendars/work", "$calendars/home", "$calendars/birthdays"
+worldClockCities="London", "Dubai", "Tokyo", "Honolulu"
+countdowns=[$(countdown 6F9619FF-8B86-4D11-B42D-00C04FC964FF "Lisbon holiday" "2026-03-29 09:00"),\
+$(countdown 3F2504E0-4F89-41D3-9A0C-0305E82C3301 "Anna's birthday" "2026-03-17 12:00"),\
+$(countdown 7C9E6679-7425-40DE-944B-E07FC1F90AE7 "Tax return due" "2026-03-06 12:00")]
 CONF
 cat > "$work/fonts.conf" <<FONTS
 <?xml version="1.0"?>
@@ -34,11 +44,9 @@ for scheme in light dark; do
     env -i PATH="$PATH" HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
         XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" FONTCONFIG_FILE="$work/fonts.conf" \
         TZ=Europe/London LC_ALL=en_GB.UTF-8 QT_QPA_PLATFORM=offscreen KALVIX_COLOR_SCHEME=$scheme \
-        DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
-        faketime -f "@$at" "$kalvix" --snapshot "$work/$scheme"
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" XDG_CURRENT_DESKTOP=GNOME \
+        FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$at" "$kalvix" --snapshot "$work/$scheme"
     cp "$work/$scheme/compact.png" "$root/docs/compact-$scheme.png"
-    if [ -n "${KALVIX_PICTURES_STANDARD:-}" ]; then
-        cp "$work/$scheme/standard.png" "$KALVIX_PICTURES_STANDARD-$scheme.png"
-    fi
+    cp "$work/$scheme/standard.png" "$root/docs/standard-$scheme.png"
 done
-echo "docs/compact-light.png and docs/compact-dark.png made at $at"
+echo "docs/standard-{light,dark}.png and docs/compact-{light,dark}.png made at $at"
