@@ -13,6 +13,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kalvix {
 namespace {
 
@@ -72,7 +74,9 @@ void WorldClocksView::rebuild()
 void WorldClocksView::arrange()
 {
     const QList<int> lengths = rowLengths(static_cast<int>(m_cells.size()), m_sectionWidth);
-    if (lengths == m_arranged && m_rows->count() == lengths.size())
+    // Compared element by element: QList's own comparison hands memcmp a null pointer when one side is
+    // an empty list that never held data and the other a cleared one.
+    if (std::ranges::equal(lengths, m_arranged) && m_rows->count() == lengths.size())
         return;
     while (QLayoutItem* item = m_rows->takeAt(0))
         delete item; // the row layouts only; the cells stay children of this view
