@@ -77,8 +77,10 @@ def main():
         x = (columns[0] + columns[-1]) // 2 if columns else 1100
         session.run(["dbus-send", "--session", "--type=method_call", "--dest=" + item, "/StatusNotifierItem",
                      "org.kde.StatusNotifierItem.Activate", "int32:%d" % x, "int32:15"])
-        # Shown first where the compositor puts new windows, then moved: wait for it under the bar.
-        placed = wait_until(lambda: (lambda f: f if f and f[0]["y"] <= f[2]["y"] + 8 else None)(
+        # Shown first where the compositor puts new windows, then moved: wait for it under the bar and the
+        # item. A popover as tall as the workspace is already at the bar's edge where sway centres it.
+        placed = wait_until(lambda: (lambda f: f if f and f[0]["y"] <= f[2]["y"] + 8 and
+                                     f[0]["x"] <= x <= f[0]["x"] + f[0]["width"] else None)(
             find_window(session, "Kalvix Calendar")), 10)
         if check(placed is not None, "Activate opens the popover and it is moved under the bar: %s"
                  % (find_window(session, "Kalvix Calendar"),)):
