@@ -13,6 +13,9 @@ import dbus
 import dbus.mainloop.glib
 from gi.repository import GLib
 
+# The clock of a process set with libfaketime (see the script for why not the faketime command).
+AT_TIME = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "at-time")
+
 KALVIX = sys.argv[1]
 WHEN = "2025-03-05 11:55:05"  # early in a minute: the runs below stay within it
 failures = []
@@ -51,7 +54,7 @@ def environment(home, bus):
 
 
 def agenda(env, args):
-    done = subprocess.run(["faketime", "-f", "@" + WHEN, KALVIX, "--agenda"] + args, env=env,
+    done = subprocess.run([AT_TIME, "@" + WHEN, KALVIX, "--agenda"] + args, env=env,
                           capture_output=True, text=True, timeout=60)
     return done.returncode, done.stdout
 
@@ -99,7 +102,7 @@ with tempfile.TemporaryDirectory() as root:
     instance = None
     try:
         instance, owned = wait_for_name(address, lambda: subprocess.Popen(
-            ["faketime", "-f", "@" + WHEN, KALVIX], env=environment(instance_home, address),
+            [AT_TIME, "@" + WHEN, KALVIX], env=environment(instance_home, address),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         check("the instance owns its name", owned, True)
 
