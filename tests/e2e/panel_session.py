@@ -92,6 +92,14 @@ class Session:
                                                 stderr=subprocess.STDOUT, start_new_session=True, **kwargs)
         return self.processes[name]
 
+    def start_kalvix(self, kalvix):
+        """Starts Kalvix as a user who has seen its first start, and waits until it keeps a title: it
+        runs, whether or not a panel is there yet. True when it does within 20 s."""
+        with open(os.path.join(self.config, "kalvix", "kalvix.conf"), "w") as f:
+            f.write("[General]\ndidRegisterLoginItem=true\n")
+        self.start("kalvix", [kalvix])
+        return wait_until(lambda: os.path.exists(os.path.join(self.env["XDG_RUNTIME_DIR"], "kalvix", "title")), 20)
+
     def stop(self, name, sig=signal.SIGTERM):
         process = self.processes.pop(name, None)
         if process and process.poll() is None:

@@ -60,11 +60,7 @@ def main():
     args = parser.parse_args()
     session = Session("trayer")
     try:
-        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
-            f.write("[General]\ndidRegisterLoginItem=true\n")
-        session.start("kalvix", [args.kalvix])
-        check(wait_until(lambda: os.path.exists(os.path.join(session.env["XDG_RUNTIME_DIR"], "kalvix", "title")),
-                         20), "Kalvix runs without any tray")
+        check(session.start_kalvix(args.kalvix), "Kalvix runs without any tray")
         panels.trayer(session, height=TRAY_HEIGHT)
         dock = check_dock(session, "tray started after Kalvix")
         if not dock:

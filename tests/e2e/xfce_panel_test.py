@@ -43,12 +43,8 @@ def main():
     args = parser.parse_args()
     session = Session("xfce")
     try:
-        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
-            f.write("[General]\ndidRegisterLoginItem=true\n")
         # Kalvix first: it waits for a host, and the panel that starts after it gets the item.
-        session.start("kalvix", [args.kalvix])
-        check(wait_until(lambda: os.path.exists(os.path.join(session.env["XDG_RUNTIME_DIR"], "kalvix", "title")),
-                         20), "Kalvix runs without any panel")
+        check(session.start_kalvix(args.kalvix), "Kalvix runs without any panel")
         panels.xfce_panel(session, icon_size=ICON)
         box = check_item(session, "panel started after Kalvix")
         if not box:
