@@ -25,22 +25,22 @@ void check(bool condition)
         __builtin_trap();
 }
 
-// The contents of the lines, split at LF, CRLF and lone CR, independently of IniText. A byte-order mark
-// at the start of a line is not content: the reader skips it on every line, and a removal may bring a
-// line that has one to the top of the file.
+// The lines that say something, split at LF, CRLF and lone CR, independently of IniText. Byte-order
+// marks at the start of a line are not content (the reader skips them on every line), and a line that
+// is empty without them says nothing: a rewrite may turn a line of marks alone into the file's own mark
+// or give it a line break. Blank lines are kept as they are by IniText's own tests.
 QList<QByteArray> lineContents(QByteArray text)
 {
-    if (text.startsWith(kByteOrderMark))
-        text.remove(0, kByteOrderMark.size());
     text.replace("\r\n", "\n");
     text.replace('\r', '\n');
-    QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines)
+    QList<QByteArray> contents;
+    for (QByteArray line : text.split('\n')) {
         while (line.startsWith(kByteOrderMark))
             line.remove(0, kByteOrderMark.size());
-    return lines;
+        if (!line.isEmpty())
+            contents << line;
+    }
+    return contents;
 }
 
 bool isLineOfKey(const QByteArray& line, const QByteArray& key)
