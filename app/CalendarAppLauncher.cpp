@@ -1,7 +1,7 @@
 #include "app/CalendarAppLauncher.h"
 
-#include "platform/CommandRunner.h"
-#include "platform/PreferencesStore.h"
+#include "desktop/CommandRunner.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
 #include <QCoreApplication>

@@ -18,10 +18,10 @@
 // Threads: both entry points are called on the main thread and return at once. Finding the application
 // (xdg-mime can take a second) and waiting for the day command run off it (Environment::runInBackground);
 // the fallback to the plain launch is posted back to the main thread (Environment::postToMain).
-#include "platform/CivilCalendar.h"
-#include "platform/CommandRunner.h"
-#include "platform/DesktopEntry.h"
-#include "platform/Instant.h"
+#include "desktop/CommandRunner.h"
+#include "desktop/DesktopEntry.h"
+#include "time/CivilCalendar.h"
+#include "time/Instant.h"
 
 #include <QByteArray>
 #include <QString>

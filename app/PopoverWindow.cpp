@@ -1,8 +1,8 @@
 #include "app/PopoverWindow.h"
 
 #include "app/PopoverPlacement.h"
-#include "platform/DesktopArea.h"
-#include "platform/SwayIpc.h"
+#include "display/DesktopArea.h"
+#include "display/SwayIpc.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #include "app/ShellActions.h"
 
 #include "app/SettingsOpener.h"
-#include "platform/CommandRunner.h"
+#include "desktop/CommandRunner.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #include "app/SystemCalendar.h"
 
-#include "platform/CalendarSources.h"
-#include "platform/PreferencesStore.h"
+#include "calendarstore/CalendarSources.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
 namespace kalvix {

@@ -2,12 +2,12 @@
 // The process's calendar service over the user's iCalendar data.
 //
 // The sources are the `calendarSources` preference (a list of files and folders) when it holds any,
-// else the standard places (see platform/CalendarSources.h). The returned service owns its store;
+// else the standard places (see calendarstore/CalendarSources.h). The returned service owns its store;
 // loading starts at once, off the main thread, and `authorized` becomes true (or false) when it
 // ends. A change of `calendarSources` (made in Kalvix, by hand or by another program) reads the
 // calendars again from the new sources, and the service refreshes when that load ends.
 #include "calendar/CalendarService.h"
-#include "platform/IcalCalendarStore.h"
+#include "calendarstore/icalstore/IcalCalendarStore.h"
 
 #include <QStringList>
 

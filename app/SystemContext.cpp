@@ -3,10 +3,10 @@
 #include "app/AppDelegate.h"
 #include "clock/WorldClockStore.h"
 #include "countdowns/CountdownStore.h"
-#include "platform/TimeSource.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
 #include "settings/SettingsView.h"
+#include "time/TimeSource.h"
 
 #include <QCoreApplication>
 

@@ -5,7 +5,7 @@
 #include "app/SettingsOpener.h"
 #include "app/ShellActions.h"
 #include "context/AppContext.h"
-#include "platform/LoginItems.h"
+#include "desktop/LoginItems.h"
 
 namespace kalvix {
 

@@ -2,7 +2,7 @@
 
 #include "app/TitleCache.h"
 #include "clock/ClockModel.h"
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
 #include <cmath>

@@ -3,18 +3,19 @@
 #include "app/BuildInfo.h"
 #include "app/CommandLine.h"
 #include "app/InstanceBus.h"
+#include "app/SwitchingStatusItem.h"
 #include "app/SystemCalendar.h"
 #include "app/SystemContext.h"
 #include "app/TitleCache.h"
 #include "app/TitlePublisher.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
-#include "platform/DisplayProbe.h"
-#include "platform/StatusItem.h"
-#include "platform/TimeSource.h"
-#include "platform/XdgDirs.h"
+#include "desktop/XdgDirs.h"
+#include "display/DisplayProbe.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
+#include "statusitem/StatusItem.h"
+#include "time/TimeSource.h"
 #include "ui/ColorScheme.h"
 #include "ui/Symbols.h"
 
@@ -234,7 +235,7 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
 
     SystemContext systemContext;
     system = &systemContext;
-    AppDelegate appDelegate(arguments, systemContext.context(), [] { return StatusItem::create(); });
+    AppDelegate appDelegate(arguments, systemContext.context(), [] { return SwitchingStatusItem::forSession(); });
     delegate = &appDelegate;
     appDelegate.applicationDidFinishLaunching();
     // The title where `kalvix --print-title` finds it without starting a program (only for the one

@@ -3,8 +3,8 @@
 #include "bench/CalendarCorpus.h"
 #include "calendar/MonthDots.h"
 #include "calendar/UpcomingEvents.h"
-#include "platform/IcalCalendarStore.h"
-#include "platform/TimeSource.h"
+#include "calendarstore/icalstore/IcalCalendarStore.h"
+#include "time/TimeSource.h"
 
 #include <benchmark/benchmark.h>
 #include <libical/ical.h>

@@ -6,8 +6,8 @@
 #include "clock/WorldClockStore.h"
 #include "countdowns/CountdownJson.h"
 #include "countdowns/DaysUntilLabel.h"
-#include "platform/CivilCalendar.h"
 #include "tests/support/MemoryPreferencesStore.h"
+#include "time/CivilCalendar.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // Cost of reading the system zone and locale, which the clock does at every tick: TZ naming a zone,
 // /etc/localtime as a link and as a copied file (kept by the file's identity after the first reading),
 // and the one-off identification of a copied file by its bytes.
-#include "platform/CivilCalendar.h"
-#include "platform/SystemZone.h"
-#include "platform/ZoneFile.h"
+#include "time/CivilCalendar.h"
+#include "time/SystemZone.h"
+#include "time/ZoneFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

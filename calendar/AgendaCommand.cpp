@@ -3,10 +3,10 @@
 #include "calendar/CalendarService.h"
 #include "calendar/EventLabels.h"
 #include "calendar/UpcomingEvents.h"
-#include "platform/CalendarStore.h"
-#include "platform/CivilCalendar.h"
-#include "platform/SystemZone.h"
-#include "platform/TimeSource.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/CivilCalendar.h"
+#include "time/SystemZone.h"
+#include "time/TimeSource.h"
 
 #include <QDateTime>
 #include <QEventLoop>

@@ -12,8 +12,8 @@
 // the output goes to a terminal or a pipe. The JSON form keeps the text as it is, escaped.
 #include "calendar/AgendaDay.h"
 #include "calendar/DayEvent.h"
-#include "platform/CalendarStore.h"
-#include "platform/Instant.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/Instant.h"
 
 #include <QList>
 #include <QString>

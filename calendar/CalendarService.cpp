@@ -1,9 +1,9 @@
 #include "calendar/CalendarService.h"
 
 #include "calendar/UpcomingEvents.h"
-#include "platform/CalendarStore.h"
-#include "platform/CivilCalendar.h"
-#include "platform/TimeSource.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/CivilCalendar.h"
+#include "time/TimeSource.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -5,8 +5,8 @@
 // so the occurrences of one recurring event share the identifier and differ by start. An occurrence
 // without identifier gets a fresh random UUID in its place, hence a new id at every refresh.
 // Two DayEvents are equal exactly when their ids are equal.
-#include "platform/CalendarStore.h"
-#include "platform/Instant.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/Instant.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "calendar/EventLabels.h"
 
-#include "platform/CivilCalendar.h"
-#include "platform/DateFormat.h"
-#include "platform/SystemZone.h"
+#include "time/CivilCalendar.h"
+#include "time/DateFormat.h"
+#include "time/SystemZone.h"
 
 #include <QHash>
 

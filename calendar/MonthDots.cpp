@@ -1,6 +1,6 @@
 #include "calendar/MonthDots.h"
 
-#include "platform/CivilCalendar.h"
+#include "time/CivilCalendar.h"
 
 #include <algorithm>
 

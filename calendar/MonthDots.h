@@ -5,9 +5,9 @@
 // The query covers the month from 7 calendar days before its first day to 14 after its end; an
 // occurrence marks every day it covers, also outside that window, except that a pathological span is
 // marked no further than a year beyond the window (no grid shows those days).
-#include "platform/CalendarStore.h"
-#include "platform/CivilCalendar.h"
-#include "platform/Instant.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/CivilCalendar.h"
+#include "time/Instant.h"
 
 #include <QList>
 #include <QMap>

@@ -1,7 +1,7 @@
 #include "calendar/UpcomingEvents.h"
 
-#include "platform/CalendarStore.h"
-#include "platform/CivilCalendar.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/CivilCalendar.h"
 
 #include <algorithm>
 #include <map>

@@ -1,9 +1,9 @@
 #include "clock/ClockModel.h"
 
-#include "platform/PreferencesStore.h"
-#include "platform/SystemZone.h"
-#include "platform/TimeSource.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
+#include "time/SystemZone.h"
+#include "time/TimeSource.h"
 
 #include <QTimer>
 

@@ -5,8 +5,8 @@
 // The formatter is rebuilt only when the preferences or the locale change (their signature), and the
 // title is published only when its text changes. The zone is read at every tick, so a change of TZ
 // or /etc/localtime shows at the next one. Main thread only.
-#include "platform/DateFormat.h"
-#include "platform/Instant.h"
+#include "time/DateFormat.h"
+#include "time/Instant.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "clock/Solar.h"
 
-#include "platform/CivilCalendar.h"
-#include "platform/SystemZone.h"
+#include "time/CivilCalendar.h"
+#include "time/SystemZone.h"
 
 #include <QDate>
 

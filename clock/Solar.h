@@ -8,7 +8,7 @@
 // not from local midnight, and are not wrapped: far east of Greenwich the sunrise lies on the previous
 // UTC date, which is still the local morning. Pure and stateless; cheap enough for every repaint.
 #include "clock/City.h"
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "clock/WorldClockStore.h"
 
 #include "clock/Cities.h"
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
 namespace kalvix {

@@ -4,7 +4,7 @@
 // process-wide instance: the shell, the popover and the Settings window get everything through here.
 //
 // Every object referred to outlives every user of the context. Main thread only.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QString>
 

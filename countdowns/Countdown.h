@@ -2,7 +2,7 @@
 // A pinned date with a title. The id is the identity (rows are keyed and deleted by it); equality still
 // compares id, title and date. The date may be any double (it comes from stored data): users of it
 // check Instant::isCivil() before calendar work.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QString>
 #include <QUuid>

@@ -1,7 +1,7 @@
 #include "countdowns/CountdownStore.h"
 
 #include "countdowns/CountdownJson.h"
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
 namespace kalvix {

@@ -1,6 +1,6 @@
 #include "countdowns/DaysUntilLabel.h"
 
-#include "platform/CivilCalendar.h"
+#include "time/CivilCalendar.h"
 
 namespace kalvix {
 

@@ -4,7 +4,7 @@
 // Days are counted as calendar dates in the user's calendar and the system zone read at each call, so a
 // 23- or 25-hour day across a DST change is one day and the time of day never matters. A date or now
 // outside the calendar has no day count and reads "Today". The texts are fixed English, digits plain.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // libFuzzer target: iCalendar text of any shape through the reader, its expansion, and a query far
 // outside the load window. Must never crash, hang or leak.
-#include "platform/IcalExpansion.h"
-#include "platform/IcalReader.h"
+#include "calendarstore/ical/IcalExpansion.h"
+#include "calendarstore/ical/IcalReader.h"
 
 #include <QByteArray>
 #include <QTimeZone>

@@ -1,8 +1,8 @@
 // libFuzzer target: any bytes as a preferences file through the reader and the line rewriter, and any
 // text through the list decoder. Nothing may crash; a rewrite must keep every line it does not own,
 // leave every other key's value as it was, and read back the value it set.
-#include "platform/IniText.h"
-#include "platform/PreferencesStore.h"
+#include "prefs/IniText.h"
+#include "prefs/PreferencesStore.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "popover/AnalogClockFace.h"
 
-#include "platform/CivilCalendar.h"
+#include "time/CivilCalendar.h"
 #include "ui/ColorRoles.h"
 #include "ui/PaintCache.h"
 

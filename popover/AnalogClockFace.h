@@ -6,7 +6,7 @@
 // window; clockFaceGeometry() is everything it draws, computed, and paintClockFace() draws exactly that.
 // Angles start at 12 o'clock and grow clockwise; the circle has the radius of half the rectangle's
 // shorter side, centred in it. Day is 06:00 to 17:59.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QColor>
 #include <QFont>

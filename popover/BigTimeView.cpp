@@ -1,6 +1,6 @@
 #include "popover/BigTimeView.h"
 
-#include "platform/TitleImage.h"
+#include "statusitem/TitleImage.h"
 #include "ui/AccessibleRole.h"
 #include "ui/ColorRoles.h"
 #include "ui/PaintCache.h"

@@ -1,7 +1,7 @@
 #include "popover/CountdownRow.h"
 
 #include "countdowns/DaysUntilLabel.h"
-#include "platform/CivilCalendar.h"
+#include "time/CivilCalendar.h"
 #include "ui/AccessibleRole.h"
 #include "ui/PaintCache.h"
 #include "ui/Shapes.h"

@@ -1,6 +1,6 @@
 #include "popover/DayCell.h"
 
-#include "platform/DateFormat.h"
+#include "time/DateFormat.h"
 #include "ui/Shapes.h"
 #include "ui/TextStyles.h"
 

@@ -1,6 +1,6 @@
 #include "popover/HeaderTexts.h"
 
-#include "platform/DateFormat.h"
+#include "time/DateFormat.h"
 
 namespace kalvix {
 namespace {

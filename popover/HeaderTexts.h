@@ -1,7 +1,7 @@
 #pragma once
 // The texts of the Standard layout's header: today's full date, and the big clock, which always shows
 // seconds and takes its 12- or 24-hour cycle from the locale alone (the menu-bar settings do not touch it).
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QString>
 #include <QTimeZone>

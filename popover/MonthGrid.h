@@ -6,8 +6,8 @@
 // Weekday numbers here are the calendar's: 1 = Sunday, 2 = Monday, ... 7 = Saturday (ICU's numbering and
 // the locale data's). CivilCalendar (Qt) counts 1 = Monday ... 7 = Sunday; toSundayBased() converts.
 #include "calendar/MonthDots.h"
-#include "platform/CivilCalendar.h"
-#include "platform/Instant.h"
+#include "time/CivilCalendar.h"
+#include "time/Instant.h"
 
 #include <QList>
 #include <QStringList>

@@ -2,10 +2,10 @@
 
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
-#include "platform/SystemZone.h"
 #include "popover/BigTimeView.h"
 #include "popover/HeaderTexts.h"
 #include "popover/StandardMenu.h"
+#include "time/SystemZone.h"
 #include "ui/ClockFollower.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"

@@ -2,7 +2,7 @@
 // The top of the Standard layout: today's full date over the big live clock, and at the far end the menu
 // button (layout choice, Settings…, Quit Kalvix). Both texts are worked out afresh at every tick in the
 // zone and locale of that moment, so a change of either shows at the next tick.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QWidget>
 

@@ -1,7 +1,6 @@
 #include "popover/StandardView.h"
 
 #include "context/AppContext.h"
-#include "platform/TimeSource.h"
 #include "popover/CountdownsView.h"
 #include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
@@ -11,6 +10,7 @@
 #include "popover/UpNextView.h"
 #include "popover/VDivider.h"
 #include "popover/WorldClocksView.h"
+#include "time/TimeSource.h"
 
 #include <QHBoxLayout>
 #include <QShowEvent>

@@ -6,7 +6,7 @@
 // the catalog. Worked out afresh at every tick (a new day there brings new times) and whenever the
 // preference changes.
 #include "clock/City.h"
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QTimeZone>
 #include <QWidget>

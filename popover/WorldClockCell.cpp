@@ -1,8 +1,8 @@
 #include "popover/WorldClockCell.h"
 
-#include "platform/CivilCalendar.h"
 #include "popover/AnalogClockFace.h"
 #include "popover/WorldClockLabels.h"
+#include "time/CivilCalendar.h"
 #include "ui/AccessibleRole.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyles.h"

@@ -5,7 +5,7 @@
 // the locale shows at the next tick. Its accessible name says all of it ("Tokyo, 23:05, tomorrow") and its
 // tooltip gives the city's full date.
 #include "clock/City.h"
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
 #include "popover/WorldClockLabels.h"
 
-#include "platform/CivilCalendar.h"
-#include "platform/DateFormat.h"
-#include "platform/SystemZone.h"
+#include "time/CivilCalendar.h"
+#include "time/DateFormat.h"
+#include "time/SystemZone.h"
 
 namespace kalvix {
 namespace {

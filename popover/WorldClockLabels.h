@@ -3,7 +3,7 @@
 // what a screen reader and a tooltip say about it. Free functions of an instant, zones and a locale, so
 // the cell only shows them.
 #include "clock/City.h"
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QString>
 #include <QTimeZone>

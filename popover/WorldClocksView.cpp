@@ -3,11 +3,11 @@
 #include "clock/ClockModel.h"
 #include "clock/WorldClockStore.h"
 #include "context/AppContext.h"
-#include "platform/CivilCalendar.h"
-#include "platform/SystemZone.h"
 #include "popover/SectionHeader.h"
 #include "popover/WorldClockCell.h"
 #include "prefs/SettingsState.h"
+#include "time/CivilCalendar.h"
+#include "time/SystemZone.h"
 #include "ui/ClockFollower.h"
 
 #include <QHBoxLayout>

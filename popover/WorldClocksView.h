@@ -5,7 +5,7 @@
 // Every city is shown; none scrolls away or is cut off. Where the cells do not fit side by side at their
 // smallest width (six clocks in the section's 330 points), they go onto balanced rows (3 and 3) instead
 // of running past the section's edge into the next column.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QList>
 #include <QWidget>

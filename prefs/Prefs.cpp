@@ -1,6 +1,6 @@
 #include "prefs/Prefs.h"
 
-#include "platform/IniPreferencesStore.h"
+#include "prefs/IniPreferencesStore.h"
 
 #include <QVariantMap>
 

@@ -1,7 +1,7 @@
 #include "settings/CountdownDateEdit.h"
 
-#include "platform/TimeSource.h"
 #include "settings/CountdownDates.h"
+#include "time/TimeSource.h"
 #include "ui/ColorRoles.h"
 #include "ui/Shapes.h"
 

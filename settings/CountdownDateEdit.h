@@ -6,7 +6,7 @@
 // keystroke by keystroke, keeping the time of day. Nothing is refused silently: while the typed text is no
 // day it can take, or the day cannot be stored, it draws a red ring and says why in its tool tip; a stored
 // instant it cannot show reads "No date" and stays stored until the user picks a day.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QDateEdit>
 

@@ -10,8 +10,8 @@
 // the popover sorts by the full instant), so only the day changes. Where that time does not exist on the
 // new day (a spring-forward gap) it moves forward as the calendar moves it; where the old instant had no
 // time to keep, the day's first instant is used.
-#include "platform/CivilCalendar.h"
-#include "platform/Instant.h"
+#include "time/CivilCalendar.h"
+#include "time/Instant.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,11 +1,11 @@
 #include "settings/CountdownSection.h"
 
 #include "countdowns/CountdownStore.h"
-#include "platform/TimeSource.h"
 #include "settings/CountdownDateEdit.h"
 #include "settings/CountdownRow.h"
 #include "settings/FormGroup.h"
 #include "settings/SettingsChoices.h"
+#include "time/TimeSource.h"
 #include "ui/PlainButton.h"
 #include "ui/SymbolIcon.h"
 

@@ -1,7 +1,7 @@
 #include "settings/GeneralSection.h"
 
 #include "clock/Cities.h"
-#include "platform/LoginItems.h"
+#include "desktop/LoginItems.h"
 #include "prefs/Prefs.h"
 #include "settings/FormGroup.h"
 #include "settings/FormPicker.h"

@@ -2,7 +2,7 @@
 // Keeps a view that shows the time in step with the clock, at no cost while it is not on screen: the
 // view is told every tick only while it is visible, and once more when it comes back, so a closed
 // popover costs nothing per second and an opened one never shows a stale second.
-#include "platform/Instant.h"
+#include "time/Instant.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "ui/PreferenceBinding.h"
 
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 
 namespace kalvix::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/TextLabel.h"
 
-#include "platform/TitleImage.h"
+#include "statusitem/TitleImage.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "app/CalendarAppLauncher.h"
-#include "platform/CommandRunner.h"
-#include "platform/IniPreferencesStore.h"
+#include "desktop/CommandRunner.h"
+#include "prefs/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestEnv.h"

@@ -1,5 +1,5 @@
-#include "platform/DesktopEntry.h"
-#include "platform/CommandRunner.h"
+#include "desktop/DesktopEntry.h"
+#include "desktop/CommandRunner.h"
 #include "tests/support/TestEnv.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // --snapshot: what the launch schedules, and the two pictures it writes or fails to write.
 #include "app/AppDelegate.h"
-#include "platform/StatusItem.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "statusitem/StatusItem.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "ui/ColorRoles.h"
 #include "ui/Symbols.h"

@@ -2,7 +2,7 @@
 // it runs. Loads run through the store's executor seam, at once on this thread.
 #include "app/SystemCalendar.h"
 #include "prefs/Prefs.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"
 

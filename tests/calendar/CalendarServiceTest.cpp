@@ -1,7 +1,7 @@
 #include "calendar/CalendarService.h"
 #include "calendar/MonthDots.h"
 #include "calendar/UpcomingEvents.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/FakeCalendarStore.h"
 #include "tests/support/FakeTimeSource.h"
 

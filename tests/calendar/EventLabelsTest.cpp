@@ -1,5 +1,5 @@
 #include "calendar/EventLabels.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 
 using namespace kalvix;
 using namespace kalvix::test;

@@ -2,7 +2,7 @@
 // and 45-minute offsets, midnight gaps and a skipped date. Every day the event covers gets one entry,
 // keyed by the start of that local day, and the computation ends.
 #include "calendar/MonthDots.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/FakeCalendarStore.h"
 
 #include <QDate>

@@ -1,8 +1,8 @@
 // `kalvix --agenda` without the rest of the application, for the end-to-end test under faketime.
 #include "app/SystemCalendar.h"
 #include "calendar/AgendaCommand.h"
-#include "platform/TimeSource.h"
 #include "prefs/Prefs.h"
+#include "time/TimeSource.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

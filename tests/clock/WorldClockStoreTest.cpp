@@ -1,6 +1,6 @@
 #include "clock/WorldClockStore.h"
 #include "clock/Cities.h"
-#include "platform/IniPreferencesStore.h"
+#include "prefs/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"

@@ -1,6 +1,6 @@
 #include "countdowns/CountdownStore.h"
 #include "countdowns/CountdownJson.h"
-#include "platform/IniPreferencesStore.h"
+#include "prefs/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/MemoryPreferencesStore.h"

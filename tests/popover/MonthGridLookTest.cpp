@@ -5,8 +5,8 @@
 #include "popover/DotButton.h"
 #include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
-#include "tests/calendar/CalendarTestSupport.h"
 #include "tests/popover/PopoverTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "ui/PlainButton.h"
 

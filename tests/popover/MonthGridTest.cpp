@@ -1,7 +1,7 @@
 // The month grid's decisions without a widget: which days, in which order, and how each cell looks.
 #include "popover/MonthGrid.h"
-#include "platform/DateFormat.h"
-#include "tests/calendar/CalendarTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
+#include "time/DateFormat.h"
 
 #include <QDate>
 

@@ -9,8 +9,8 @@
 #include "popover/ViewModePicker.h"
 #include "prefs/Prefs.h"
 #include "prefs/SettingsState.h"
-#include "tests/calendar/CalendarTestSupport.h"
 #include "tests/popover/PopoverTestSupport.h"
+#include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "ui/PlainButton.h"
 

@@ -1,7 +1,7 @@
 #include "clock/Cities.h"
-#include "platform/IniPreferencesStore.h"
 #include "popover/SunFooter.h"
 #include "popover/TipBanner.h"
+#include "prefs/IniPreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/TestContext.h"

@@ -1,6 +1,5 @@
 #include "popover/WorldClocksView.h"
 #include "clock/Cities.h"
-#include "platform/CivilCalendar.h"
 #include "popover/AnalogClockFace.h"
 #include "popover/HeaderLink.h"
 #include "popover/WorldClockCell.h"
@@ -9,6 +8,7 @@
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
+#include "time/CivilCalendar.h"
 #include "ui/PlainButton.h"
 
 #include <QAccessible>

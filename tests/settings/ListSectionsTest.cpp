@@ -1,6 +1,6 @@
 #include "clock/Cities.h"
 #include "countdowns/CountdownJson.h"
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 #include "settings/CountdownDateEdit.h"
 #include "settings/CountdownRow.h"

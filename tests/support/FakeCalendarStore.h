@@ -2,8 +2,8 @@
 // An in-memory calendar store: occurrences kept in a list and returned in that order, an access state
 // set by the test, and an access request the test answers (from any thread) when it chooses.
 // Counts queries so tests can see what was recomputed.
-#include "platform/CalendarStore.h"
-#include "platform/CivilCalendar.h"
+#include "calendarstore/CalendarStore.h"
+#include "time/CivilCalendar.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A clock that only moves when the test moves it.
-#include "platform/TimeSource.h"
+#include "time/TimeSource.h"
 
 namespace kalvix::test {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A preferences store that keeps everything in memory. Counts persisted writes and can be told to
 // fail them, so tests can see what would reach the disk.
-#include "platform/PreferencesStore.h"
+#include "prefs/PreferencesStore.h"
 
 namespace kalvix::test {
 

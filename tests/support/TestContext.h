@@ -7,7 +7,7 @@
 #include "clock/WorldClockStore.h"
 #include "context/AppContext.h"
 #include "countdowns/CountdownStore.h"
-#include "platform/LoginItems.h"
+#include "desktop/LoginItems.h"
 #include "prefs/SettingsState.h"
 #include "tests/support/FakeCalendarStore.h"
 #include "tests/support/FakeTimeSource.h"

@@ -1,0 +1,37 @@
+#pragma once
+// The first phase of a load: from the store's sources to its calendars and their files.
+//
+// A folder source is searched three levels deep, and every folder that holds .ics files is one
+// calendar (with the vdir `displayname` and `color` files when present); a file source is a calendar
+// of its own. Each real folder is looked at once however many links or overlapping sources lead to
+// it (vdirsyncer's storage folder and khal's calendars inside it), where it is first met, and no
+// more than 10,000 folders are. A source that is a FIFO, a device or a socket is never opened: like
+// a source that cannot be read, it is reported as unreadable and gives no calendar.
+#include "calendarstore/CalendarStore.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace kalvix::ical {
+
+struct CalendarEntry {
+    QString path;
+    QString name;
+    std::optional<CalendarColor> color; // the vdir colour file
+    QStringList files;
+};
+
+struct SourceScan {
+    std::vector<CalendarEntry> calendars; // in the order of the sources
+    QStringList watchPaths;               // folders and files whose changes call for a new load
+    QString unreadable;                   // the first source that exists but cannot be read
+    bool anySourceExists = false;
+    bool anySourceReadable = false;
+};
+
+SourceScan scanSources(const QStringList& sources);
+
+} // namespace kalvix::ical

@@ -1,0 +1,190 @@
+// The preferences file in the states that destroy data or hang a careless reader: a full disk, a file too
+// large to read, one that cannot be read, a read-only link, and special files in its place. Every file
+// is made by the test.
+#include "prefs/IniPreferencesStore.h"
+#include "tests/support/TestApplication.h"
+#include "tests/support/UserFiles.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kalvix;
+using kalvix::test::readFile;
+using kalvix::test::writeFile;
+
+namespace {
+
+const QString kShowSeconds = QStringLiteral("showSeconds");
+const QByteArray kUsersFile("# hand written\n[General]\nshowSeconds=false\ntimeStyle=2\n");
+
+QString fileIn(const QTemporaryDir& dir)
+{
+    return dir.filePath(QStringLiteral("kalvix.conf"));
+}
+
+struct FullDiskRow {
+    const char* name;
+    platform::WriteStep step;
+};
+
+struct SpecialRow {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    unsigned type; // S_IFIFO, S_IFDIR, S_IFLNK
+};
+
+template <typename Row> void printName(const Row& row, std::ostream* os)
+{
+    *os << row.name;
+}
+void PrintTo(const FullDiskRow& row, std::ostream* os)
+{
+    printName(row, os);
+}
+void PrintTo(const SpecialRow& row, std::ostream* os)
+{
+    printName(row, os);
+}
+
+class FullDisk : public ::testing::TestWithParam<FullDiskRow> {};
+class SpecialFileInPlace : public ::testing::TestWithParam<SpecialRow> {};
+
+unsigned typeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+TEST_P(FullDisk, aFailedSaveLeavesTheFileWholeAndSaysSo)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    writeFile(fileIn(dir), kUsersFile);
+    test::setMode(fileIn(dir), 0640);
+    IniPreferencesStore store(fileIn(dir));
+    store.setWriteFault(platform::WriteFault{GetParam().step, ENOSPC});
+
+    EXPECT_FALSE(store.setBool(kShowSeconds, true));
+    EXPECT_TRUE(store.boolValue(kShowSeconds, false)); // in effect for this run
+    EXPECT_FALSE(store.hasWaitingWrites());            // a failure is not retried
+    EXPECT_EQ(readFile(fileIn(dir)), kUsersFile);
+    EXPECT_EQ(test::modeOf(fileIn(dir)), 0640u);
+    EXPECT_EQ(test::namesIn(dir.path()), QStringList{QStringLiteral("kalvix.conf")});
+
+    store.setWriteFault(std::nullopt); // room again
+    EXPECT_TRUE(store.setInt(QStringLiteral("dateStyle"), 1));
+    EXPECT_EQ(readFile(fileIn(dir)), kUsersFile + "dateStyle=1\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps,
+                         FullDisk,
+                         ::testing::Values(FullDiskRow{"no_room_for_the_temporary", platform::WriteStep::create},
+                                           FullDiskRow{"full_while_writing", platform::WriteStep::write},
+                                           FullDiskRow{"full_at_sync", platform::WriteStep::sync},
+                                           FullDiskRow{"full_at_close", platform::WriteStep::close},
+                                           FullDiskRow{"refused_at_rename", platform::WriteStep::rename}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HostilePreferencesFile, aFileTooLargeToReadIsNeitherReadInPartNorWritten)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    QByteArray big = "[General]\nshowSeconds=true\n#";
+    big += QByteArray(platform::kMaxUserFileSize, 'x');
+    big += "\ntimeStyle=2\n[Other]\nkept=yes\n";
+    writeFile(fileIn(dir), big);
+
+    IniPreferencesStore store(fileIn(dir));
+    EXPECT_FALSE(store.contains(kShowSeconds)); // nothing read, not even the start
+    EXPECT_FALSE(store.setInt(QStringLiteral("dateStyle"), 1));
+    EXPECT_EQ(QFileInfo(fileIn(dir)).size(), big.size());
+    EXPECT_TRUE(readFile(fileIn(dir)) == big);
+}
+
+TEST(HostilePreferencesFile, aFileThatCannotBeReadIsNeverReplaced)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    writeFile(fileIn(dir), kUsersFile);
+    test::setMode(fileIn(dir), 0200);
+    {
+        const test::ScopedUnprivileged as({dir.path(), fileIn(dir)});
+        IniPreferencesStore store(fileIn(dir));
+        EXPECT_FALSE(store.contains(QStringLiteral("timeStyle")));
+        EXPECT_FALSE(store.setBool(kShowSeconds, true));
+        store.reload();
+        EXPECT_TRUE(store.boolValue(kShowSeconds, false));
+    }
+    EXPECT_EQ(test::modeOf(fileIn(dir)), 0200u);
+    test::setMode(fileIn(dir), 0600); // to look inside
+    EXPECT_EQ(readFile(fileIn(dir)), kUsersFile);
+    EXPECT_EQ(test::namesIn(dir.path()), QStringList{QStringLiteral("kalvix.conf")});
+}
+
+TEST(HostilePreferencesFile, aReadOnlyLinkIsReadAndReportsEveryWriteAsFailed)
+{
+    // As home-manager makes it: the file a link into a read-only store of generated files.
+    test::testApplication();
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("store"));
+    ASSERT_TRUE(QDir().mkpath(store));
+    const QString target = store + QStringLiteral("/kalvix.conf");
+    writeFile(target, kUsersFile);
+    const QString config = dir.filePath(QStringLiteral("config"));
+    ASSERT_TRUE(QDir().mkpath(config));
+    const QString link = config + QStringLiteral("/kalvix.conf");
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0);
+    test::setMode(target, 0444);
+    test::setMode(store, 0555);
+    {
+        const test::ScopedUnprivileged as({dir.path(), store, target, config, link});
+        IniPreferencesStore prefs(link);
+        EXPECT_EQ(prefs.intValue(QStringLiteral("timeStyle"), 0), 2);
+        EXPECT_FALSE(prefs.setBool(kShowSeconds, true));
+    }
+    EXPECT_EQ(typeOf(link), unsigned(S_IFLNK));
+    EXPECT_EQ(readFile(target), kUsersFile);
+    test::setMode(store, 0755);
+}
+
+TEST_P(SpecialFileInPlace, isNeverOpenedAndNeverReplaced)
+{
+    const SpecialRow& row = GetParam();
+    test::testApplication();
+    QTemporaryDir dir;
+    row.make(fileIn(dir));
+    IniPreferencesStore store(fileIn(dir)); // returns: a FIFO with no writer would block a plain open
+    store.reload();
+    EXPECT_FALSE(store.contains(kShowSeconds));
+    EXPECT_FALSE(store.setBool(kShowSeconds, true));
+    EXPECT_EQ(typeOf(fileIn(dir)), row.type);
+    for (const QString& name : test::namesIn(dir.path()))
+        EXPECT_TRUE(name.startsWith(QStringLiteral("kalvix.conf"))) << name.toStdString(); // no temporary left
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds,
+    SpecialFileInPlace,
+    ::testing::Values(
+        SpecialRow{"fifo",
+                   [](const QString& p) { ASSERT_EQ(::mkfifo(QFile::encodeName(p).constData(), 0600), 0); },
+                   unsigned(S_IFIFO)},
+        SpecialRow{"folder", [](const QString& p) { ASSERT_TRUE(QDir().mkpath(p)); }, unsigned(S_IFDIR)},
+        SpecialRow{"link_to_an_endless_device",
+                   [](const QString& p) { ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(p).constData()), 0); },
+                   unsigned(S_IFLNK)},
+        SpecialRow{"link_to_a_fifo",
+                   [](const QString& p) {
+                       const QByteArray fifo = QFile::encodeName(p) + ".fifo";
+                       ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+                       ASSERT_EQ(::symlink(fifo.constData(), QFile::encodeName(p).constData()), 0);
+                   },
+                   unsigned(S_IFLNK)}),
+    [](const auto& row) { return std::string(row.param.name); });
