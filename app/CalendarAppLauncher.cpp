@@ -36,7 +36,7 @@ void startDetached(const Environment& env, const QStringList& command, const QSt
     if (env.startDetached)
         env.startDetached(command, workingDirectory); // the outcome is ignored
     else
-        platform::startDetached(command, workingDirectory);
+        kalvix::startDetached(command, workingDirectory);
 }
 
 void launchPlain(const Environment& env)
@@ -71,10 +71,9 @@ void postPlainOpen(const Environment& env)
 
 void runDayCommand(const Environment& env, const QStringList& command, const QString& workingDirectory)
 {
-    const platform::RunOutcome outcome = env.runAndWait
-                                             ? env.runAndWait(command, workingDirectory, env.settleTime)
-                                             : platform::runAndWait(command, workingDirectory, env.settleTime);
-    if (outcome == platform::RunOutcome::failedToStart || outcome == platform::RunOutcome::exitedWithFailure)
+    const RunOutcome outcome = env.runAndWait ? env.runAndWait(command, workingDirectory, env.settleTime)
+                                              : kalvix::runAndWait(command, workingDirectory, env.settleTime);
+    if (outcome == RunOutcome::failedToStart || outcome == RunOutcome::exitedWithFailure)
         postPlainOpen(env);
 }
 
@@ -107,8 +106,8 @@ QString twoDigits(int n)
 Environment Environment::standard(PreferencesStore* preferences)
 {
     Environment env;
-    env.calendarAppId = [] { return platform::defaultApplication(kCalendarMimeType); };
-    env.applicationDirs = [] { return platform::applicationDirs(); };
+    env.calendarAppId = [] { return defaultApplication(kCalendarMimeType); };
+    env.applicationDirs = [] { return kalvix::applicationDirs(); };
     env.preferences = preferences;
     return env;
 }
@@ -136,7 +135,7 @@ std::optional<DesktopEntry> calendarApp(const Environment& env)
     const std::optional<QString> id = env.calendarAppId();
     if (!id)
         return std::nullopt;
-    const QString path = platform::findDesktopFile(*id, env.applicationDirs());
+    const QString path = findDesktopFile(*id, env.applicationDirs());
     if (path.isEmpty())
         return std::nullopt;
     return DesktopEntry::load(path, *id);
@@ -152,7 +151,7 @@ QString userCommandTemplate(const Environment& env)
 
 std::optional<QStringList> userDayCommand(const QString& commandTemplate, CivilDate date)
 {
-    const std::optional<QStringList> arguments = platform::splitArguments(commandTemplate);
+    const std::optional<QStringList> arguments = splitArguments(commandTemplate);
     if (!arguments || arguments->isEmpty())
         return std::nullopt;
     const QString isoDate = QStringLiteral("%1-%2-%3")

@@ -50,11 +50,11 @@ struct Environment {
     std::chrono::milliseconds settleTime{3000};
 
     // How work leaves the main thread and comes back to it, and how programs are started. The defaults are
-    // the global thread pool, a queued call on the application object, platform::runAndWait and
-    // platform::startDetached; tests run everything in order on their own thread.
+    // the global thread pool, a queued call on the application object, kalvix::runAndWait and
+    // kalvix::startDetached; tests run everything in order on their own thread.
     std::function<void(std::function<void()>)> runInBackground;
     std::function<void(std::function<void()>)> postToMain;
-    std::function<platform::RunOutcome(const QStringList&, const QString&, std::chrono::milliseconds)> runAndWait;
+    std::function<RunOutcome(const QStringList&, const QString&, std::chrono::milliseconds)> runAndWait;
     std::function<bool(const QStringList&, const QString&)> startDetached;
 
     static Environment standard(PreferencesStore* preferences);

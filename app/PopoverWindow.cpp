@@ -71,7 +71,7 @@ void PopoverWindow::showAt(QRect item)
     adjustSize();
     m_screen = screen;
     if (screen && item.isNull())
-        item = menuAnchor(pointer, screen->geometry(), platform::availableArea(screen));
+        item = menuAnchor(pointer, screen->geometry(), availableArea(screen));
     m_anchor = item;
     placeAtAnchor();
     if (m_fade)
@@ -92,8 +92,7 @@ void PopoverWindow::placeAtAnchor()
 {
     if (m_ownWindow || !m_screen)
         return;
-    move(popoverPosition(
-        m_anchor, sizeHint().expandedTo(size()), m_screen->geometry(), platform::availableArea(m_screen)));
+    move(popoverPosition(m_anchor, sizeHint().expandedTo(size()), m_screen->geometry(), availableArea(m_screen)));
 }
 
 // A switch of layout while shown changes the width frame by frame: the popover stays centred on its
@@ -109,7 +108,7 @@ void PopoverWindow::placeOnCompositor(int triesLeft)
 {
     if (!isVisible())
         return;
-    platform::SwayIpc sway;
+    kalvix::SwayIpc sway;
     if (!sway.isConnected())
         return; // a compositor that takes no requests places the window itself
     const qint64 pid = QCoreApplication::applicationPid();
@@ -118,13 +117,12 @@ void PopoverWindow::placeOnCompositor(int triesLeft)
     QRect anchor = m_compositorAnchor;
     if (found && anchor.isNull()) {
         // Only the compositor knows the pointer: it centres the window there, which tells where it is.
-        sway.command(platform::SwayIpc::criteria(pid, title) +
-                     QStringLiteral(" floating enable, move position cursor"));
+        sway.command(kalvix::SwayIpc::criteria(pid, title) + QStringLiteral(" floating enable, move position cursor"));
         found = sway.find(pid, title);
         if (found)
             anchor = menuAnchor(found->window.center(), found->output, found->workspace);
     }
-    if (found && sway.command(platform::SwayIpc::moveCommand(
+    if (found && sway.command(kalvix::SwayIpc::moveCommand(
                      pid, title, popoverPosition(anchor, found->window.size(), found->output, found->workspace))))
         return;
     if (triesLeft > 1)

@@ -31,7 +31,7 @@ void ShellActions::openSettings(SettingsTab tab)
 void ShellActions::openFolder(const QString& path)
 {
     // A failure to start the opener is not shown: the denied message already names the problem.
-    platform::startDetached({QStringLiteral("xdg-open"), path}, QString());
+    startDetached({QStringLiteral("xdg-open"), path}, QString());
 }
 
 void ShellActions::quit()

@@ -10,8 +10,8 @@ QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs)
 {
     const auto listed = prefs.stringListValue(PrefKey::calendarSources);
     if (listed && !listed->isEmpty())
-        return platform::userCalendarSources(*listed);
-    return platform::standardCalendarSources();
+        return userCalendarSources(*listed);
+    return standardCalendarSources();
 }
 
 std::unique_ptr<CalendarService>

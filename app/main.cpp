@@ -122,7 +122,7 @@ bool waylandReachable()
 
 bool x11Reachable()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") && platform::canConnectToX11Display();
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && canConnectToX11Display();
 }
 
 // Whether Qt can open a window here. Without this check Qt aborts with a message about reinstalling.
@@ -172,7 +172,7 @@ int runSnapshot(int argc, char** argv, const QStringList& arguments, const Comma
     if (!hasDisplay())
         return withoutDisplay(argc, argv, cl);
     QApplication app(argc, argv);
-    platform::releaseDisplayProbe(); // Qt holds its own connection now
+    releaseDisplayProbe(); // Qt holds its own connection now
     nameApplication();
     if (QGuiApplication::platformName() == u"offscreen") {
         ui::setPreferOwnSymbols(true);
@@ -202,7 +202,7 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
 {
     const bool choseXWayland = preferXWayland();
     QApplication app(argc, argv);
-    platform::releaseDisplayProbe(); // Qt holds its own connection now
+    releaseDisplayProbe(); // Qt holds its own connection now
     if (choseXWayland)
         qunsetenv("QT_QPA_PLATFORM"); // programs Kalvix starts choose for themselves
     nameApplication();
@@ -275,7 +275,7 @@ int main(int argc, char** argv)
         return toggle(argc, argv);
     if (!cl.snapshotFolder && !hasDisplay()) // a snapshot draws offscreen when there is none
         return withoutDisplay(argc, argv, cl);
-    if (!platform::homeDir()) {
+    if (!homeDir()) {
         // Settings and the autostart entry would have nowhere to live, and a clock whose settings cannot be
         // kept would lose every change the user makes.
         err() << "kalvix: no home folder (HOME is not set and the user account names none): Kalvix cannot keep "

@@ -38,7 +38,7 @@ QByteArray copyOfZone(const QTemporaryDir& dir, const char* zone, const char* na
 {
     const QString path = dir.filePath(QLatin1String(name));
     QFile::remove(path);
-    QFile::copy(platform::zoneinfoRoot() + u'/' + QLatin1String(zone), path);
+    QFile::copy(zoneinfoRoot() + u'/' + QLatin1String(zone), path);
     return path.toLocal8Bit();
 }
 
@@ -47,7 +47,7 @@ QByteArray copyOfZone(const QTemporaryDir& dir, const char* zone, const char* na
 static void BM_SystemZoneFromTz(benchmark::State& state)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::systemZone());
+        benchmark::DoNotOptimize(systemZone());
 }
 BENCHMARK(BM_SystemZoneFromTz);
 
@@ -59,7 +59,7 @@ static void BM_SystemZoneLinkedLocaltime(benchmark::State& state)
     if (::symlink("/usr/share/zoneinfo/Europe/London", link.constData()) != 0)
         state.SkipWithError("cannot make the link");
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::systemZone(link.constData(), "/nonexistent"));
+        benchmark::DoNotOptimize(systemZone(link.constData(), "/nonexistent"));
 }
 BENCHMARK(BM_SystemZoneLinkedLocaltime);
 
@@ -68,9 +68,9 @@ static void BM_SystemZoneCopiedLocaltime(benchmark::State& state)
     NoTz noTz;
     QTemporaryDir dir;
     const QByteArray copy = copyOfZone(dir, "Europe/London", "localtime");
-    platform::systemZone(copy.constData(), "/nonexistent"); // the first reading identifies the file
+    systemZone(copy.constData(), "/nonexistent"); // the first reading identifies the file
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::systemZone(copy.constData(), "/nonexistent"));
+        benchmark::DoNotOptimize(systemZone(copy.constData(), "/nonexistent"));
 }
 BENCHMARK(BM_SystemZoneCopiedLocaltime);
 
@@ -80,9 +80,9 @@ static void BM_SystemZoneTzNamingACopiedFile(benchmark::State& state)
     const QByteArray copy = copyOfZone(dir, "Australia/Sydney", "zone");
     const std::string old = std::getenv("TZ") ? std::getenv("TZ") : "";
     ::setenv("TZ", copy.constData(), 1);
-    platform::systemZone();
+    systemZone();
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::systemZone());
+        benchmark::DoNotOptimize(systemZone());
     ::setenv("TZ", old.c_str(), 1);
 }
 BENCHMARK(BM_SystemZoneTzNamingACopiedFile);
@@ -97,7 +97,7 @@ static void BM_IdentifyACopiedFile(benchmark::State& state)
         tokyo = !tokyo;
         const QByteArray copy = copyOfZone(dir, tokyo ? "Asia/Tokyo" : "Europe/Paris", "localtime");
         state.ResumeTiming();
-        benchmark::DoNotOptimize(platform::zoneNameOfFile(copy));
+        benchmark::DoNotOptimize(zoneNameOfFile(copy));
     }
 }
 BENCHMARK(BM_IdentifyACopiedFile)->Unit(benchmark::kMillisecond);
@@ -105,7 +105,7 @@ BENCHMARK(BM_IdentifyACopiedFile)->Unit(benchmark::kMillisecond);
 static void BM_CurrentLocaleId(benchmark::State& state)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::currentLocaleId());
+        benchmark::DoNotOptimize(currentLocaleId());
 }
 BENCHMARK(BM_CurrentLocaleId);
 

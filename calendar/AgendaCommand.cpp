@@ -36,12 +36,12 @@ QString accessName(std::optional<bool> authorized)
 
 QString localIso(Instant t)
 {
-    return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), platform::systemZone()).toString(Qt::ISODate);
+    return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), systemZone()).toString(Qt::ISODate);
 }
 
 QString localDate(Instant t)
 {
-    return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), platform::systemZone()).date().toString(Qt::ISODate);
+    return QDateTime::fromMSecsSinceEpoch(t.toMSecs(), systemZone()).date().toString(Qt::ISODate);
 }
 
 QJsonObject eventJson(const DayEvent& e, Instant now)

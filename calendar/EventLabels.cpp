@@ -28,12 +28,12 @@ QString patternFor(Style style, const QString& localeId)
         pattern = QStringLiteral("EEEE");
         break;
     case Style::dayMonth:
-        pattern = platform::bestPattern(QStringLiteral("dMMM"), localeId);
+        pattern = bestPattern(QStringLiteral("dMMM"), localeId);
         if (pattern.isEmpty())
             pattern = QStringLiteral("d MMM");
         break;
     case Style::shortTime:
-        pattern = platform::shortTimePattern(localeId);
+        pattern = shortTimePattern(localeId);
         if (pattern.isEmpty())
             pattern = QStringLiteral("HH:mm");
         break;
@@ -44,8 +44,8 @@ QString patternFor(Style style, const QString& localeId)
 
 QString format(Instant t, Style style, const QTimeZone& zone)
 {
-    const QString localeId = platform::currentLocaleId();
-    return platform::DateFormatter::cached(patternFor(style, localeId), localeId).format(t, zone);
+    const QString localeId = currentLocaleId();
+    return DateFormatter::cached(patternFor(style, localeId), localeId).format(t, zone);
 }
 
 QString inMinutes(double seconds)
@@ -86,7 +86,7 @@ QString timeRangeLabel(const DayEvent& event)
 {
     if (event.isAllDay)
         return QStringLiteral("All day");
-    const QTimeZone zone = platform::systemZone();
+    const QTimeZone zone = systemZone();
     return format(event.start, Style::shortTime, zone) + u" \u2013 " + format(event.end, Style::shortTime, zone);
 }
 
@@ -103,7 +103,7 @@ QString dayTitle(Instant day, Instant now)
 
 QString dayMonthLabel(Instant day)
 {
-    return format(day, Style::dayMonth, platform::systemZone());
+    return format(day, Style::dayMonth, systemZone());
 }
 
 } // namespace kalvix

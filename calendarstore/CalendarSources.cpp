@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 QString home()
@@ -105,12 +105,12 @@ QStringList vdirsyncerPaths(const QString& configHome)
 
 QStringList standardCalendarSources()
 {
-    const QString dataHome = platform::dataHome();
-    const QString configHome = platform::configHome();
+    const QString data = dataHome();
+    const QString config = configHome();
     QStringList candidates;
-    candidates.append(dataHome + QStringLiteral("/evolution/calendar/system/calendar.ics"));
-    candidates += khalPaths(configHome);
-    candidates += vdirsyncerPaths(configHome);
+    candidates.append(data + QStringLiteral("/evolution/calendar/system/calendar.ics"));
+    candidates += khalPaths(config);
+    candidates += vdirsyncerPaths(config);
     QStringList out;
     for (const QString& c : std::as_const(candidates)) {
         const QString clean = QDir::cleanPath(c);
@@ -118,7 +118,7 @@ QStringList standardCalendarSources()
             out.append(clean);
     }
     // Kalvix's own folder is always a source, so calendars dropped there later are seen.
-    const QString own = dataHome + QStringLiteral("/kalvix/calendars");
+    const QString own = data + QStringLiteral("/kalvix/calendars");
     if (!out.contains(own))
         out.append(own);
     return out;
@@ -138,4 +138,4 @@ QStringList userCalendarSources(const QStringList& entries)
     return out;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

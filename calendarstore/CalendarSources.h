@@ -8,9 +8,9 @@
 // expanded; entries may be files or folders, and need not exist yet.
 #include <QStringList>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 QStringList standardCalendarSources();
 QStringList userCalendarSources(const QStringList& entries);
 
-} // namespace kalvix::platform
+} // namespace kalvix

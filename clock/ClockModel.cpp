@@ -49,7 +49,7 @@ void ClockModel::tick()
     m_now = m_time.now();
     Q_EMIT nowChanged(m_now);
     rebuildFormatterIfNeeded();
-    QString title = m_formatter.format(m_now, platform::systemZone());
+    QString title = m_formatter.format(m_now, systemZone());
     if (title != m_menuBarTitle) {
         m_menuBarTitle = std::move(title);
         Q_EMIT menuBarTitleChanged(m_menuBarTitle);
@@ -63,7 +63,7 @@ void ClockModel::rebuildFormatterIfNeeded()
     const bool showSeconds = m_prefs.boolValue(PrefKey::showSeconds, false);
     const int timeStyle = m_prefs.intValue(PrefKey::timeStyle, 0);
     const int dateStyle = m_prefs.intValue(PrefKey::dateStyle, 0);
-    const QString localeId = platform::currentLocaleId();
+    const QString localeId = currentLocaleId();
 
     const auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
     const QString signature = flag(showWeekday) + u'|' + flag(showYear) + u'|' + flag(showSeconds) + u'|' +
@@ -71,8 +71,8 @@ void ClockModel::rebuildFormatterIfNeeded()
     if (signature == m_formatSignature)
         return;
     m_formatSignature = signature;
-    m_formatter = platform::DateFormatter(
-        titlePattern(showWeekday, showYear, showSeconds, timeStyle, dateStyle, localeId), localeId);
+    m_formatter =
+        DateFormatter(titlePattern(showWeekday, showYear, showSeconds, timeStyle, dateStyle, localeId), localeId);
 }
 
 QString ClockModel::titlePattern(
@@ -90,7 +90,7 @@ QString ClockModel::titlePattern(
     } else if (timeStyle == 1) {
         timePart = showSeconds ? QStringLiteral("h:mm:ss a") : QStringLiteral("h:mm a");
     } else {
-        timePart = platform::bestPattern(showSeconds ? QStringLiteral("jmmss") : QStringLiteral("jmm"), localeId);
+        timePart = bestPattern(showSeconds ? QStringLiteral("jmmss") : QStringLiteral("jmm"), localeId);
         if (timePart.isEmpty())
             timePart = QStringLiteral("HH:mm");
     }
@@ -101,7 +101,7 @@ QString ClockModel::titlePattern(
         if (showWeekday)
             datePart = QStringLiteral("EEE ") + datePart;
     } else {
-        datePart = platform::bestPattern(dateTemplate, localeId);
+        datePart = bestPattern(dateTemplate, localeId);
         if (datePart.isEmpty())
             datePart = QStringLiteral("d MMM");
     }

@@ -55,7 +55,7 @@ private:
     Instant m_now;
     QString m_menuBarTitle;
     QTimer* m_timer = nullptr;
-    platform::DateFormatter m_formatter;
+    DateFormatter m_formatter;
     QString m_formatSignature;
 };
 

@@ -3,8 +3,6 @@
 #include "time/CivilCalendar.h"
 #include "time/SystemZone.h"
 
-#include <QDate>
-
 #include <cmath>
 
 namespace kalvix::Solar {
@@ -20,13 +18,13 @@ constexpr double kCosZenith = -0.01453808050249674;
 
 SunTimes sunTimes(Instant date, const City& city)
 {
-    const CivilCalendar calendar(platform::zoneOrSystem(city.timeZoneID.toUtf8()));
+    const CivilCalendar calendar(zoneOrSystem(city.timeZoneID.toUtf8()));
     // One conversion gives both the local date and its day of year. When it fails the day of year
     // would be 1, but the day origin cannot be formed either, so the answer is absent regardless.
     const std::optional<CivilDate> local = calendar.dateOf(date);
     if (!local)
         return {};
-    const int n = QDate(local->year, local->month, local->day).dayOfYear();
+    const int n = dayOfYear(*local);
 
     const double gamma = kTwoPiOver365 * (n - 1 + 0.5);
     const double declination = 0.006918 - 0.399912 * std::cos(gamma) + 0.070257 * std::sin(gamma) -

@@ -12,7 +12,7 @@
 
 extern char** environ;
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 // Starts the child; returns its pid, or -1 when it could not be started (glibc reports a failed exec too).
@@ -83,4 +83,4 @@ bool startDetached(const QStringList& command, const QString& workingDirectory)
     return runAndWait(command, workingDirectory, std::chrono::milliseconds(0)) != RunOutcome::failedToStart;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

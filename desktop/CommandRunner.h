@@ -9,7 +9,7 @@
 
 #include <chrono>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 enum class RunOutcome {
     failedToStart,     // no such program, not executable, bad working directory, empty command
@@ -26,4 +26,4 @@ RunOutcome runAndWait(const QStringList& command, const QString& workingDirector
 // Starts the command without waiting; returns whether it started.
 bool startDetached(const QStringList& command, const QString& workingDirectory);
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -153,7 +153,7 @@ std::optional<DesktopEntry> DesktopEntry::load(const QString& filePath, const QS
 
 std::optional<QStringList> DesktopEntry::command(const QStringList& targets) const
 {
-    const std::optional<QStringList> args = platform::splitArguments(exec);
+    const std::optional<QStringList> args = kalvix::splitArguments(exec);
     if (!args)
         return std::nullopt;
     QStringList out;
@@ -166,7 +166,7 @@ std::optional<QStringList> DesktopEntry::command(const QStringList& targets) con
 
 std::optional<QStringList> DesktopEntry::commandWithOptions(const QStringList& options) const
 {
-    const std::optional<QStringList> args = platform::splitArguments(exec);
+    const std::optional<QStringList> args = kalvix::splitArguments(exec);
     if (!args)
         return std::nullopt;
     QStringList out;
@@ -191,7 +191,7 @@ std::optional<QStringList> DesktopEntry::commandWithOptions(const QStringList& o
 
 QString DesktopEntry::programName() const
 {
-    const std::optional<QStringList> args = platform::splitArguments(exec);
+    const std::optional<QStringList> args = kalvix::splitArguments(exec);
     if (!args)
         return {};
     qsizetype i = 0;
@@ -202,8 +202,6 @@ QString DesktopEntry::programName() const
     }
     return i < args->size() ? QFileInfo(args->at(i)).fileName() : QString();
 }
-
-namespace platform {
 
 std::optional<QStringList> splitArguments(const QString& text)
 {
@@ -259,7 +257,7 @@ std::optional<QStringList> splitArguments(const QString& text)
 QStringList applicationDirs()
 {
     QStringList dirs;
-    dirs += platform::dataHome() + QStringLiteral("/applications");
+    dirs += dataHome() + QStringLiteral("/applications");
     QString system = qEnvironmentVariable("XDG_DATA_DIRS");
     if (system.isEmpty())
         system = QStringLiteral("/usr/local/share:/usr/share");
@@ -303,5 +301,4 @@ std::optional<QString> defaultApplication(const QString& mimeType)
     return id;
 }
 
-} // namespace platform
 } // namespace kalvix

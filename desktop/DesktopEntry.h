@@ -38,8 +38,6 @@ struct DesktopEntry {
     QString programName() const;
 };
 
-namespace platform {
-
 // Splits a command line into arguments the way a POSIX shell would quote, but runs nothing and expands
 // nothing: blanks separate arguments; '...' is literal; inside "..." a backslash escapes one of " ` $ \ and
 // is kept before any other character; outside quotes a backslash escapes the next character. Adjacent
@@ -59,5 +57,4 @@ QString findDesktopFile(const QString& id, const QStringList& dirs);
 // or it does not answer within a few seconds. Blocks: call it off the main thread.
 std::optional<QString> defaultApplication(const QString& mimeType);
 
-} // namespace platform
 } // namespace kalvix

@@ -142,7 +142,7 @@ QString programOf(const QByteArray& exec)
         const QChar e = raw[++i];
         text += e == u's' ? QChar(u' ') : e == u'n' ? QChar(u'\n') : e == u't' ? QChar(u'\t') : e;
     }
-    const std::optional<QStringList> arguments = platform::splitArguments(text);
+    const std::optional<QStringList> arguments = splitArguments(text);
     if (!arguments || arguments->isEmpty())
         return {};
     QString program = arguments->first();
@@ -160,7 +160,7 @@ XdgAutostart::XdgAutostart(QString entryPath, QString runningProgram, QString se
 
 QString XdgAutostart::defaultEntryPath()
 {
-    const QString config = platform::configHome();
+    const QString config = configHome();
     return config.isEmpty() ? QString() : config + QStringLiteral("/autostart/kalvix.desktop");
 }
 
@@ -224,21 +224,21 @@ QByteArray XdgAutostart::newEntryText() const
     return entryText(execValue(launchProgram()), false);
 }
 
-bool XdgAutostart::write(const QByteArray& text, const platform::FileStamp& expected) const
+bool XdgAutostart::write(const QByteArray& text, const FileStamp& expected) const
 {
     if (!QDir().mkpath(QFileInfo(m_entryPath).absolutePath()))
         return false;
-    return platform::replaceUserFile(m_entryPath, text, expected, m_fault).status == platform::WriteStatus::ok;
+    return replaceUserFile(m_entryPath, text, expected, m_fault).status == WriteStatus::ok;
 }
 
 bool XdgAutostart::registerApp()
 {
     if (m_entryPath.isEmpty() || m_runningProgram.isEmpty())
         return false;
-    const platform::UserFileRead read = platform::readUserFile(m_entryPath);
-    if (read.status == platform::ReadStatus::absent)
+    const UserFileRead read = readUserFile(m_entryPath);
+    if (read.status == ReadStatus::absent)
         return write(newEntryText(), read.stamp);
-    return read.status == platform::ReadStatus::ok; // the user's entry, whatever it says
+    return read.status == ReadStatus::ok; // the user's entry, whatever it says
 }
 
 bool XdgAutostart::unregisterApp()
@@ -250,8 +250,8 @@ bool XdgAutostart::isEnabled() const
 {
     if (m_entryPath.isEmpty())
         return false;
-    const platform::UserFileRead read = platform::readUserFile(m_entryPath);
-    if (read.status != platform::ReadStatus::ok)
+    const UserFileRead read = readUserFile(m_entryPath);
+    if (read.status != ReadStatus::ok)
         return false;
     const EntryLines entry(read.bytes);
     return entry.value("Exec").has_value() && !isTurnedOff(entry);
@@ -261,10 +261,10 @@ bool XdgAutostart::setEnabled(bool enabled)
 {
     if (m_entryPath.isEmpty())
         return false;
-    const platform::UserFileRead read = platform::readUserFile(m_entryPath);
-    if (read.status == platform::ReadStatus::absent)
+    const UserFileRead read = readUserFile(m_entryPath);
+    if (read.status == ReadStatus::absent)
         return !enabled || (!m_runningProgram.isEmpty() && write(newEntryText(), read.stamp));
-    if (read.status != platform::ReadStatus::ok)
+    if (read.status != ReadStatus::ok)
         return false; // never rewrite what could not be read whole
     EntryLines entry(read.bytes);
     if (!entry.hasGroup())
@@ -293,10 +293,10 @@ bool XdgAutostart::refresh()
 {
     if (m_entryPath.isEmpty() || m_runningProgram.isEmpty())
         return true;
-    const platform::UserFileRead read = platform::readUserFile(m_entryPath);
-    if (read.status == platform::ReadStatus::absent)
+    const UserFileRead read = readUserFile(m_entryPath);
+    if (read.status == ReadStatus::absent)
         return true;
-    if (read.status != platform::ReadStatus::ok)
+    if (read.status != ReadStatus::ok)
         return false;
     if (isTurnedOff(EntryLines(read.bytes)))
         return true; // the user's choice, whatever it starts

@@ -61,7 +61,7 @@ public:
     static QString execValue(const QString& executable);
 
     // Makes the next writes of the entry fail at `fault`'s step, as a full disk would.
-    void setWriteFault(std::optional<platform::WriteFault> fault) { m_fault = fault; }
+    void setWriteFault(std::optional<WriteFault> fault) { m_fault = fault; }
 
 private:
     QByteArray newEntryText() const;
@@ -69,12 +69,12 @@ private:
     // is gone; nothing when it stays as it is.
     std::optional<QByteArray> repointed(const QByteArray& text) const;
     bool programExists(const QString& program) const;
-    bool write(const QByteArray& text, const platform::FileStamp& expected) const;
+    bool write(const QByteArray& text, const FileStamp& expected) const;
 
     QString m_entryPath;
     QString m_runningProgram;
     QString m_searchPath;
-    std::optional<platform::WriteFault> m_fault;
+    std::optional<WriteFault> m_fault;
 };
 
 } // namespace kalvix

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 qint64 nanoseconds(const timespec& t)
@@ -270,4 +270,4 @@ FolderLock::~FolderLock()
         ::close(m_fd); // closing releases the lock
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

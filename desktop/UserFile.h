@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // Preferences and autostart entries are a few kilobytes; a file past this size is not one of them.
 inline constexpr qint64 kMaxUserFileSize = 16 * 1024 * 1024;
@@ -101,4 +101,4 @@ private:
     bool m_held = false;
 };
 
-} // namespace kalvix::platform
+} // namespace kalvix

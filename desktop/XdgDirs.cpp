@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 std::optional<QString> passwdHome()
@@ -68,4 +68,4 @@ QString dataHome()
     return xdgDir("XDG_DATA_HOME", QStringLiteral("/.local/share"));
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

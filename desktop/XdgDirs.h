@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 std::optional<QString> homeDir();
 QString configHome(); // $XDG_CONFIG_HOME or ~/.config; empty without either
@@ -19,4 +19,4 @@ QString dataHome();   // $XDG_DATA_HOME or ~/.local/share; empty without either
 // The rule above for given values of $HOME and of the passwd entry's home, for tests.
 std::optional<QString> chooseHome(const QString& homeVariable, const std::optional<QString>& passwdHome);
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -12,7 +12,7 @@
 #include <limits>
 #include <memory>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 template <typename T> struct FreeReply {
@@ -114,4 +114,4 @@ QRect availableArea(const QScreen* screen)
     return qtArea.intersected(freeLogical);
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

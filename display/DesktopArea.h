@@ -10,7 +10,7 @@
 
 class QScreen;
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // One panel's reservation: left, right, top, bottom, then the start and end of each along its edge
 // (left_start_y, left_end_y, right_start_y, right_end_y, top_start_x, top_end_x, bottom_start_x,
@@ -24,4 +24,4 @@ QRect areaLeftByStruts(QRect screen, QSize root, const QList<Strut>& struts);
 // panels' reservations read from the X server when Kalvix runs on X11.
 QRect availableArea(const QScreen* screen);
 
-} // namespace kalvix::platform
+} // namespace kalvix

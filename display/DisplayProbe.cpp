@@ -2,7 +2,7 @@
 
 #include <xcb/xcb.h>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 xcb_connection_t* g_probe = nullptr;
 } // namespace
@@ -29,4 +29,4 @@ void releaseDisplayProbe()
     g_probe = nullptr;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

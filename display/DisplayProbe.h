@@ -1,6 +1,6 @@
 #pragma once
 // Whether a display can be opened, asked before Qt is: Qt's own failure to open one aborts the process.
-namespace kalvix::platform {
+namespace kalvix {
 
 // Connects to the X server named by DISPLAY; false when that fails. The connection is kept open until
 // releaseDisplayProbe(): an X server resets when its last client leaves, and a server with no other
@@ -11,4 +11,4 @@ bool canConnectToX11Display();
 // Closes the probe's connection; call it once the toolkit has its own.
 void releaseDisplayProbe();
 
-} // namespace kalvix::platform
+} // namespace kalvix

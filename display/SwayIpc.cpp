@@ -11,7 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 constexpr quint32 kRunCommand = 0;
@@ -154,4 +154,4 @@ QString SwayIpc::moveCommand(qint64 pid, const QString& title, QPoint topLeft)
            QStringLiteral(" floating enable, move absolute position %1 %2").arg(topLeft.x()).arg(topLeft.y());
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

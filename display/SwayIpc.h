@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 class SwayIpc {
 public:
@@ -47,4 +47,4 @@ private:
     int m_socket = -1;
 };
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -162,12 +162,12 @@ void paintClockFace(QPainter& painter, const QRectF& rect, int hour, int minute,
     painter.restore();
 }
 
-WallTime wallTimeIn(Instant now, const QTimeZone& zone)
+CivilTime wallTimeIn(Instant now, const QTimeZone& zone)
 {
     const std::optional<CivilTime> time = CivilCalendar(zone).timeOf(now);
     if (!time)
         return {};
-    return WallTime{time->hour, time->minute, time->second};
+    return CivilTime{time->hour, time->minute, time->second};
 }
 
 AnalogClockFace::AnalogClockFace(QWidget* parent)
@@ -176,7 +176,7 @@ AnalogClockFace::AnalogClockFace(QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void AnalogClockFace::setTime(WallTime time)
+void AnalogClockFace::setTime(CivilTime time)
 {
     if (time == m_time)
         return;

@@ -6,6 +6,7 @@
 // window; clockFaceGeometry() is everything it draws, computed, and paintClockFace() draws exactly that.
 // Angles start at 12 o'clock and grow clockwise; the circle has the radius of half the rectangle's
 // shorter side, centred in it. Day is 06:00 to 17:59.
+#include "time/CivilDays.h"
 #include "time/Instant.h"
 
 #include <QColor>
@@ -55,15 +56,9 @@ ClockFaceGeometry clockFaceGeometry(const QRectF& rect, int hour, int minute, in
 void paintClockFace(QPainter& painter, const QRectF& rect, int hour, int minute, int second);
 void paintClockFace(QPainter& painter, const QRectF& rect, int hour, int minute, int second, const QPalette& palette);
 
-struct WallTime {
-    int hour = 0;
-    int minute = 0;
-    int second = 0; // whole seconds: the second hand steps
-    friend bool operator==(const WallTime&, const WallTime&) = default;
-};
-
-// The wall-clock time of `now` in `zone`; an instant outside the calendar reads 00:00:00.
-WallTime wallTimeIn(Instant now, const QTimeZone& zone);
+// The wall-clock time of `now` in `zone`, in whole seconds (the second hand steps); an instant outside
+// the calendar reads 00:00:00.
+CivilTime wallTimeIn(Instant now, const QTimeZone& zone);
 
 // The face as a widget: 70 by 70 unless laid out otherwise. Repaints only when the time it shows changes.
 class AnalogClockFace final : public QWidget {
@@ -71,8 +66,8 @@ class AnalogClockFace final : public QWidget {
 public:
     explicit AnalogClockFace(QWidget* parent = nullptr);
 
-    void setTime(WallTime time);
-    WallTime time() const { return m_time; }
+    void setTime(CivilTime time);
+    CivilTime time() const { return m_time; }
 
     QSize sizeHint() const override;
 
@@ -80,7 +75,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    WallTime m_time;
+    CivilTime m_time;
 };
 
 } // namespace kalvix

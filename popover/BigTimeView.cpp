@@ -28,7 +28,7 @@ qreal widestDigit(const QFontMetricsF& fm)
     return widest;
 }
 
-// Draws `text` from x on the baseline as platform::tabularTextPath lays it out (each digit centred in a
+// Draws `text` from x on the baseline as tabularTextPath lays it out (each digit centred in a
 // cell of the widest digit's width), one digit or run of other characters at a time through the paint
 // cache, each starting on a whole device pixel: the clock is copied together from a few drawn glyphs
 // instead of filling 64-point outlines every second.
@@ -88,9 +88,8 @@ void BigTimeView::setText(const BigClockText& text)
 {
     if (text.time == m_text.time && text.dayPeriod == m_text.dayPeriod)
         return;
-    const bool resized =
-        platform::tabularTextWidth(text.time, m_timeFont) != platform::tabularTextWidth(m_text.time, m_timeFont) ||
-        text.dayPeriod != m_text.dayPeriod;
+    const bool resized = tabularTextWidth(text.time, m_timeFont) != tabularTextWidth(m_text.time, m_timeFont) ||
+                         text.dayPeriod != m_text.dayPeriod;
     m_text = text;
     setAccessibleName(m_text.dayPeriod.isEmpty() ? m_text.time : m_text.time + u' ' + m_text.dayPeriod);
     if (resized)
@@ -106,7 +105,7 @@ qreal BigTimeView::baseline() const
 QRectF BigTimeView::timeRect() const
 {
     const QFontMetricsF fm(m_timeFont);
-    return QRectF(0, 0, platform::tabularTextWidth(m_text.time, m_timeFont), fm.ascent() + fm.descent());
+    return QRectF(0, 0, tabularTextWidth(m_text.time, m_timeFont), fm.ascent() + fm.descent());
 }
 
 QRectF BigTimeView::dayPeriodRect() const

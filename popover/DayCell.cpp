@@ -117,7 +117,7 @@ void DayCell::setFocusShown(bool shown)
 
 QString DayCell::describe(const DayCellState& state, std::optional<int> events)
 {
-    QString text = platform::formatSkeleton(state.day, QStringLiteral("yMMMMEEEEd"));
+    QString text = formatSkeleton(state.day, QStringLiteral("yMMMMEEEEd"));
     if (events && *events > 0)
         text += u", " + (*events == 1 ? tr("1 event") : tr("%1 events").arg(*events));
     if (state.isToday)

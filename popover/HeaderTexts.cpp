@@ -18,16 +18,16 @@ QChar hourField(const QString& pattern)
     return {};
 }
 
-const platform::DateFormatter& formatter(const QString& pattern, const QString& localeId)
+const DateFormatter& formatter(const QString& pattern, const QString& localeId)
 {
-    return platform::DateFormatter::cached(pattern, localeId);
+    return DateFormatter::cached(pattern, localeId);
 }
 
 } // namespace
 
 bool prefersTwelveHours(const QString& localeId)
 {
-    const QChar field = hourField(platform::bestPattern(QStringLiteral("jmm"), localeId));
+    const QChar field = hourField(bestPattern(QStringLiteral("jmm"), localeId));
     return field == u'h' || field == u'K';
 }
 
@@ -41,7 +41,7 @@ BigClockText bigClockText(Instant now, const QTimeZone& zone, const QString& loc
 
 QString fullDateTitle(Instant now, const QTimeZone& zone, const QString& localeId)
 {
-    QString pattern = platform::bestPattern(QStringLiteral("yMMMMEEEEd"), localeId);
+    QString pattern = bestPattern(QStringLiteral("yMMMMEEEEd"), localeId);
     if (pattern.isEmpty())
         pattern = QStringLiteral("EEEE, d MMMM y");
     return formatter(pattern, localeId).format(now, zone);

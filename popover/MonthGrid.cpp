@@ -1,12 +1,9 @@
 #include "popover/MonthGrid.h"
 
-#include <QDate>
-
 namespace kalvix {
 namespace {
 
 constexpr int kWeek = 7;
-constexpr int kFallbackMonthLength = 30;
 
 } // namespace
 
@@ -38,9 +35,7 @@ QList<Instant> MonthGrid::gridDays(Instant displayedMonth, int firstWeekday, con
     if (!month || !date)
         return {};
     const int leading = leadingDays(displayedMonth, firstWeekday, calendar);
-    int days = QDate(date->year, date->month, 1).daysInMonth();
-    if (days <= 0)
-        days = kFallbackMonthLength;
+    const int days = daysInMonth(date->year, date->month);
     const int cells = (days + leading + kWeek - 1) / kWeek * kWeek;
     QList<Instant> result;
     result.reserve(cells);
@@ -88,10 +83,10 @@ std::optional<Instant> MonthGrid::stepDays(Instant day, int days, const CivilCal
     const auto date = calendar.dateOf(day);
     if (!date)
         return std::nullopt;
-    const QDate target = QDate(date->year, date->month, date->day).addDays(days);
-    if (!target.isValid())
+    const auto target = date->plusDays(days);
+    if (!target)
         return std::nullopt;
-    return calendar.startOfDay(CivilDate{target.year(), target.month(), target.day()});
+    return calendar.startOfDay(*target);
 }
 
 bool MonthGrid::sameMonth(Instant a, Instant b, const CivilCalendar& calendar)

@@ -148,16 +148,15 @@ Instant MonthGridView::now() const
 void MonthGridView::refresh()
 {
     const CivilCalendar calendar = CivilCalendar::current();
-    const QString localeId = platform::currentLocaleId();
+    const QString localeId = currentLocaleId();
     if (localeId != m_localeId || m_weekdays.first()->text().isEmpty()) {
         m_localeId = localeId;
-        m_firstWeekday = platform::firstWeekday(localeId);
-        const QStringList symbols =
-            MonthGrid::weekdaySymbols(platform::veryShortWeekdaySymbols(localeId), m_firstWeekday);
+        m_firstWeekday = firstWeekday(localeId);
+        const QStringList symbols = MonthGrid::weekdaySymbols(veryShortWeekdaySymbols(localeId), m_firstWeekday);
         for (qsizetype i = 0; i < m_weekdays.size() && i < symbols.size(); ++i)
             m_weekdays[i]->setText(symbols[i]);
     }
-    m_title->setText(platform::formatSkeleton(m_displayedMonth, QStringLiteral("MMMMy")));
+    m_title->setText(formatSkeleton(m_displayedMonth, QStringLiteral("MMMMy")));
     m_title->updateGeometry();
     const Instant today = now();
     m_shownToday = today;

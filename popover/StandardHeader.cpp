@@ -58,8 +58,8 @@ StandardHeader::StandardHeader(AppContext& context, QWidget* parent)
 
 void StandardHeader::tick(Instant now)
 {
-    const QTimeZone zone = platform::systemZone();
-    const QString localeId = platform::currentLocaleId();
+    const QTimeZone zone = systemZone();
+    const QString localeId = currentLocaleId();
     const QString date = fullDateTitle(now, zone, localeId);
     if (m_date->text() != date)
         m_date->setText(date);

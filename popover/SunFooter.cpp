@@ -30,7 +30,7 @@ QString timeText(const std::optional<Instant>& t, const QTimeZone& zone, const Q
 {
     if (!t)
         return QStringLiteral("\u2014");
-    return platform::DateFormatter::cached(platform::shortTimePattern(localeId), localeId).format(*t, zone);
+    return DateFormatter::cached(shortTimePattern(localeId), localeId).format(*t, zone);
 }
 
 // A symbol and its text, 6 apart.
@@ -91,8 +91,7 @@ SunFooter::SunFooter(AppContext& context, QWidget* parent)
 
 void SunFooter::tick(Instant now)
 {
-    const SunFooterText text =
-        sunFooterText(now, footerCity(m_homeCity->value()), platform::systemZone(), platform::currentLocaleId());
+    const SunFooterText text = sunFooterText(now, footerCity(m_homeCity->value()), systemZone(), currentLocaleId());
     for (auto [label, value] : {std::pair{m_sunrise, text.sunrise}, {m_sunset, text.sunset}, {m_city, text.city}}) {
         if (label->text() != value)
             label->setText(value);

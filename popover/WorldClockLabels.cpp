@@ -10,7 +10,7 @@ namespace {
 // The pattern for a skeleton, with a fallback when the locale data has none.
 QString patternFor(const QString& skeleton, const QString& localeId, const QString& fallback)
 {
-    const QString pattern = platform::bestPattern(skeleton, localeId);
+    const QString pattern = bestPattern(skeleton, localeId);
     return pattern.isEmpty() ? fallback : pattern;
 }
 
@@ -18,7 +18,7 @@ QString patternFor(const QString& skeleton, const QString& localeId, const QStri
 
 QTimeZone cityZone(const City& city)
 {
-    return platform::zoneOrSystem(city.timeZoneID.toUtf8());
+    return zoneOrSystem(city.timeZoneID.toUtf8());
 }
 
 RelativeDay relativeDay(Instant now, const QTimeZone& zone, const CivilCalendar& local)
@@ -47,13 +47,13 @@ QString dayLabel(RelativeDay day)
 QString worldTimeString(Instant now, const QTimeZone& zone, const QString& localeId)
 {
     const QString pattern = patternFor(QStringLiteral("jmm"), localeId, QStringLiteral("HH:mm"));
-    return platform::DateFormatter::cached(pattern, localeId).format(now, zone);
+    return DateFormatter::cached(pattern, localeId).format(now, zone);
 }
 
 QString worldFullDate(Instant now, const QTimeZone& zone, const QString& localeId)
 {
     const QString pattern = patternFor(QStringLiteral("yMMMMEEEEd"), localeId, QStringLiteral("EEEE d MMMM y"));
-    return platform::DateFormatter::cached(pattern, localeId).format(now, zone);
+    return DateFormatter::cached(pattern, localeId).format(now, zone);
 }
 
 QString worldClockAccessibleName(const QString& cityName, const QString& time, RelativeDay day)

@@ -102,7 +102,7 @@ void WorldClocksView::setSectionWidth(int width)
 void WorldClocksView::tick(Instant now)
 {
     const CivilCalendar local = CivilCalendar::current();
-    const QString localeId = platform::currentLocaleId();
+    const QString localeId = currentLocaleId();
     for (WorldClockCell* cell : m_cells)
         cell->setNow(now, local, localeId);
 }

@@ -39,8 +39,8 @@ IniPreferencesStore::IniPreferencesStore(const QString& path, const TimeSource& 
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { scheduleReload(kSettleMs); });
     if (m_path.isEmpty())
         return;
-    const platform::UserFileRead read = platform::readUserFile(m_path);
-    if (read.status == platform::ReadStatus::ok)
+    const UserFileRead read = readUserFile(m_path);
+    if (read.status == ReadStatus::ok)
         adopt(read.bytes);
     watch();
 }
@@ -49,7 +49,7 @@ IniPreferencesStore::~IniPreferencesStore() = default;
 
 QString IniPreferencesStore::defaultPath()
 {
-    const QString config = platform::configHome();
+    const QString config = configHome();
     return config.isEmpty() ? QString() : config + QStringLiteral("/kalvix/kalvix.conf");
 }
 
@@ -66,9 +66,9 @@ void IniPreferencesStore::scheduleReload(int milliseconds)
 void IniPreferencesStore::scheduleReloadAfterSettling()
 {
     // Just after the file (or, for a file that is gone, its folder) has been still for kSettleSeconds.
-    platform::FileStamp changed = platform::stampOf(m_path);
+    FileStamp changed = stampOf(m_path);
     if (!changed.exists)
-        changed = platform::stampOf(QFileInfo(m_path).absolutePath());
+        changed = stampOf(QFileInfo(m_path).absolutePath());
     const double waitMs = (changed.mtimeSeconds() + kSettleSeconds - m_time.now().seconds) * 1000.0;
     scheduleReload(static_cast<int>(std::clamp(waitMs, 0.0, kSettleSeconds * 2000.0)) + kSettleMs);
 }
@@ -92,13 +92,13 @@ bool IniPreferencesStore::recentlyChanged(double mtimeSeconds) const
     return age < kSettleSeconds && age > -kSettleSeconds;
 }
 
-bool IniPreferencesStore::looksMidSave(const platform::UserFileRead& read) const
+bool IniPreferencesStore::looksMidSave(const UserFileRead& read) const
 {
     // Editors that save in place truncate first; others move the old file away and write a new one.
     if (m_lastText.isEmpty())
         return false;
-    if (read.status == platform::ReadStatus::absent) {
-        const platform::FileStamp folder = platform::stampOf(QFileInfo(m_path).absolutePath());
+    if (read.status == ReadStatus::absent) {
+        const FileStamp folder = stampOf(QFileInfo(m_path).absolutePath());
         return folder.exists && recentlyChanged(folder.mtimeSeconds());
     }
     return read.bytes.size() < m_lastText.size() && recentlyChanged(read.stamp.mtimeSeconds());
@@ -115,7 +115,7 @@ void IniPreferencesStore::reload()
     if (m_path.isEmpty())
         return;
     watch();
-    const platform::UserFileRead read = platform::readUserFile(m_path);
+    const UserFileRead read = readUserFile(m_path);
     if (!read.usable()) {
         m_waiting.clear(); // never to be written over what cannot be read
         return;            // the values stay as they were
@@ -147,9 +147,9 @@ IniPreferencesStore::Flush IniPreferencesStore::flush()
         m_waiting.clear();
         return Flush::failed;
     }
-    const platform::FolderLock lock(folder); // other Kalvix processes wait; editors do not
+    const FolderLock lock(folder); // other Kalvix processes wait; editors do not
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const platform::UserFileRead current = platform::readUserFile(m_path);
+        const UserFileRead current = readUserFile(m_path);
         if (!current.usable()) { // never replace what could not be read whole
             m_waiting.clear();
             return Flush::failed;
@@ -166,16 +166,16 @@ IniPreferencesStore::Flush IniPreferencesStore::flush()
 
 // Merges the waiting changes into `current` and replaces the file; waiting when the file changed
 // between the read and the rename.
-IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const platform::UserFileRead& current)
+IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const UserFileRead& current)
 {
     QByteArray text = current.bytes;
     for (auto it = m_waiting.constBegin(); it != m_waiting.constEnd(); ++it)
         text = IniText::rewrite(text, it.key(), it.value());
-    const platform::WriteResult result = platform::replaceUserFile(m_path, text, current.stamp, m_fault);
-    if (result.status == platform::WriteStatus::changedMeanwhile)
+    const WriteResult result = replaceUserFile(m_path, text, current.stamp, m_fault);
+    if (result.status == WriteStatus::changedMeanwhile)
         return Flush::waiting;
     m_waiting.clear();
-    if (result.status != platform::WriteStatus::ok)
+    if (result.status != WriteStatus::ok)
         return Flush::failed;
     if (current.bytes != m_lastText)
         adopt(text); // another process's edit that the watcher has not delivered yet

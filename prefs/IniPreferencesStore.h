@@ -6,7 +6,7 @@
 // - It is written only when Kalvix itself sets a value, and then only that key's lines change; the
 //   change is merged into the file's bytes as they are at that moment (under a lock shared by Kalvix
 //   processes), never into an older copy held in memory.
-// - A file that cannot be read whole (no permission, larger than platform::kMaxUserFileSize, a FIFO,
+// - A file that cannot be read whole (no permission, larger than kMaxUserFileSize, a FIFO,
 //   device or folder in its place) is never written: its values read as absent and writes report
 //   failure. A write that fails at any step leaves the old file whole and reports failure; the value
 //   still holds in memory for this run. A rewritten file keeps its mode, its line endings and, through
@@ -42,7 +42,7 @@ public:
     IniPreferencesStore(const QString& path, const TimeSource& time, QObject* parent = nullptr);
     ~IniPreferencesStore() override;
 
-    // $XDG_CONFIG_HOME/kalvix/kalvix.conf (see platform::configHome); empty when there is no home.
+    // $XDG_CONFIG_HOME/kalvix/kalvix.conf (see configHome); empty when there is no home.
     static QString defaultPath();
 
     // How long after its last change a file that lost content is taken for another program's save in
@@ -62,7 +62,7 @@ public:
 
     // Makes the next replacements of the file fail at `fault`'s step, as a full disk would; nothing
     // restores normal writing.
-    void setWriteFault(std::optional<platform::WriteFault> fault) { m_fault = fault; }
+    void setWriteFault(std::optional<WriteFault> fault) { m_fault = fault; }
 
 protected:
     bool persist(const RawValues& all, const QString& key) override;
@@ -70,8 +70,8 @@ protected:
 private:
     enum class Flush { written, waiting, failed };
     Flush flush();
-    Flush flushOnce(const platform::UserFileRead& current);
-    bool looksMidSave(const platform::UserFileRead& read) const;
+    Flush flushOnce(const UserFileRead& current);
+    bool looksMidSave(const UserFileRead& read) const;
     bool recentlyChanged(double mtimeSeconds) const;
     void adopt(const QByteArray& text);
     void watch();
@@ -82,7 +82,7 @@ private:
     const TimeSource& m_time;
     QByteArray m_lastText; // what the file held when last read or written whole
     QMap<QString, std::optional<QString>> m_waiting;
-    std::optional<platform::WriteFault> m_fault;
+    std::optional<WriteFault> m_fault;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_settle = nullptr;
 };

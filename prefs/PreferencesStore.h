@@ -33,7 +33,7 @@ public:
     // Nothing when neither a stored value nor a default is present, or the text is not a list.
     std::optional<QStringList> stringListValue(const QString& key) const;
     std::optional<QByteArray> dataValue(const QString& key) const;
-    // A command line is kept as typed: its quotes are the command's own (see platform::splitArguments),
+    // A command line is kept as typed: its quotes are the command's own (see splitArguments),
     // never the store's list quoting. Nothing when the key holds no value.
     std::optional<QString> commandLineValue(const QString& key) const;
 

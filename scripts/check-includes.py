@@ -11,7 +11,7 @@ import re
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DECL = re.compile(r'\b(add_library|add_executable|kalvix_add_test|target_link_libraries|target_sources|set)\s*\(([^)]*)\)',
                   re.S)
 VARIABLE = re.compile(r'\$\{([A-Za-z0-9_]+)\}')

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 QString readSmallFile(const QString& path)
@@ -174,4 +174,4 @@ QColor panelInk(const StatusHost& host, const QString& configHome)
     return lightInk();
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

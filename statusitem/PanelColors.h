@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // The ink for the item in `host`, reading configuration under `configHome` (XDG_CONFIG_HOME).
 QColor panelInk(const StatusHost& host, const QString& configHome);
@@ -27,4 +27,4 @@ std::optional<bool> gtkThemeIsDark(const QString& settingsIni);
 // A CSS colour: #rgb, #rrggbb, rgb(), rgba() and a few names.
 std::optional<QColor> parseCssColour(const QString& value);
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 struct KnownHost {
@@ -87,4 +87,4 @@ StatusHost statusNotifierHost(const QDBusConnection& bus)
     return host;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -7,7 +7,7 @@
 
 class QDBusConnection;
 
-namespace kalvix::platform {
+namespace kalvix {
 
 enum class ItemLook {
     label,      // the host draws the label: the icon beside it is a small symbol
@@ -31,4 +31,4 @@ QString processName(quint32 pid);
 // The host behind the StatusNotifierWatcher on `bus`, with its look for this session's desktop.
 StatusHost statusNotifierHost(const QDBusConnection& bus);
 
-} // namespace kalvix::platform
+} // namespace kalvix

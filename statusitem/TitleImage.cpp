@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 // A square face's lines may be squeezed sideways down to this share of the font's own width before
@@ -184,4 +184,4 @@ QImage renderSymbolImage(int size, const QColor& ink)
     return image;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -13,7 +13,7 @@
 
 class QPainter;
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // Width in pixels that `text` takes in `font` with tabular digits.
 qreal tabularTextWidth(const QString& text, const QFont& font);
@@ -44,4 +44,4 @@ QImage renderSquareImage(const SquareFace& face, const QFont& font, int size, co
 // The calendar symbol alone, `size`×`size`: a page with two rings, drawn in outline like a symbolic icon.
 QImage renderSymbolImage(int size, const QColor& ink);
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -11,6 +11,7 @@
 //
 // A date that a zone skipped whole (Samoa's 30 December 2011) starts where the next day starts: it is a
 // day of no length, and no instant has it as its date.
+#include "time/CivilDays.h"
 #include "time/Instant.h"
 
 #include <QTimeZone>
@@ -20,26 +21,7 @@
 
 namespace kalvix {
 
-namespace platform {
 class ZoneRules;
-}
-
-struct CivilDate {
-    int year = 1970;
-    int month = 1; // 1..12
-    int day = 1;   // 1..31
-
-    // The date n days later (earlier for negative n); nothing for a date that is not in the calendar.
-    std::optional<CivilDate> plusDays(int n) const;
-
-    friend constexpr auto operator<=>(const CivilDate&, const CivilDate&) = default;
-};
-
-struct CivilTime {
-    int hour = 0; // 0..23
-    int minute = 0;
-    int second = 0;
-};
 
 struct Interval {
     Instant start;
@@ -85,7 +67,7 @@ private:
     std::optional<qint64> wallSeconds(Instant t) const;
 
     QTimeZone m_zone;
-    std::shared_ptr<const platform::ZoneRules> m_rules;
+    std::shared_ptr<const kalvix::ZoneRules> m_rules;
 };
 
 } // namespace kalvix

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <utility>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 icu::UnicodeString toIcu(const QString& s)
@@ -156,4 +156,4 @@ QString formatSkeleton(Instant t, const QString& skeleton)
     return DateFormatter::cached(bestPattern(skeleton, locale), locale).format(t, systemZone());
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

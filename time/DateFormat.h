@@ -12,7 +12,7 @@
 
 #include <memory>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // The locale's best pattern for a skeleton ("dMMMEEEyyyy", "jmm"), or an empty text when ICU has none.
 QString bestPattern(const QString& skeleton, const QString& localeId);
@@ -56,4 +56,4 @@ private:
 // Formats t in the system zone and current locale with the locale's best pattern for a skeleton.
 QString formatSkeleton(Instant t, const QString& skeleton);
 
-} // namespace kalvix::platform
+} // namespace kalvix

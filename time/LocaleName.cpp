@@ -8,7 +8,7 @@
 #include <cstring>
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 struct LocaleParts {
@@ -134,4 +134,4 @@ bool isUsableIcuLocale(const QString& icuId)
     return usable;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

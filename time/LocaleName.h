@@ -15,7 +15,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 inline constexpr char kFallbackLocale[] = "en_US_POSIX";
 
@@ -26,4 +26,4 @@ QString icuLocaleId(const QByteArray& posixName);
 // variant) for whose language or a more specific form ICU has locale data.
 bool isUsableIcuLocale(const QString& icuId);
 
-} // namespace kalvix::platform
+} // namespace kalvix

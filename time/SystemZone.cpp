@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 QByteArray idFromZoneinfoPath(const QByteArray& path)
@@ -143,4 +143,4 @@ QString currentLocaleId()
     return lastId;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QTimeZone>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // The zone named by $TZ, else the zone of /etc/localtime, else UTC. $TZ may be a zone name or POSIX rule
 // with or without a ":" prefix, or the path of a zone file; /etc/localtime may be a link into a zoneinfo
@@ -26,4 +26,4 @@ QTimeZone zoneOrSystem(const QByteArray& ianaId);
 // the name is unusable.
 QString currentLocaleId();
 
-} // namespace kalvix::platform
+} // namespace kalvix

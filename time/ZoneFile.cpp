@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 // The largest zone file has a few kilobytes; anything much larger is not one.
@@ -188,4 +188,4 @@ QByteArray zoneNameOfFile(const QByteArray& path, const char* hintPath)
     return name;
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

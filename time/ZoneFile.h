@@ -14,7 +14,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // The name of the zone in the file at `path`, or an empty text. `hintPath` names a file whose first line
 // is a zone name to try first (Debian's /etc/timezone); it is read only when the file is not yet known.
@@ -24,4 +24,4 @@ QByteArray zoneNameOfFile(const QByteArray& path, const char* hintPath = nullptr
 // that exists (where QTimeZone reads zones).
 QString zoneinfoRoot();
 
-} // namespace kalvix::platform
+} // namespace kalvix

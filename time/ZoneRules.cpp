@@ -8,7 +8,7 @@
 #include <mutex>
 #include <optional>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 constexpr qint64 kTableFrom = -2208988800; // 1900-01-01 00:00 UTC
@@ -140,4 +140,4 @@ ZoneRules::scan(qint64 wall, qint64 from, int initial, const ZoneTransition* beg
     }
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

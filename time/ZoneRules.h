@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-namespace kalvix::platform {
+namespace kalvix {
 
 struct ZoneTransition {
     qint64 at;  // UTC seconds of the first instant with the new offset
@@ -61,4 +61,4 @@ private:
     std::vector<ZoneTransition> m_table;
 };
 
-} // namespace kalvix::platform
+} // namespace kalvix

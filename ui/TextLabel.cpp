@@ -48,7 +48,7 @@ QSize TextLabel::sizeHint() const
     const QFontMetricsF fm(font());
     qreal width = fm.horizontalAdvance(text());
     if (m_fit == Fit::tabularDigits)
-        width = platform::tabularTextWidth(text(), font());
+        width = tabularTextWidth(text(), font());
     if (m_fit == Fit::wrap)
         return QLabel::sizeHint();
     const QMargins margins = contentsMargins();
@@ -91,7 +91,7 @@ void TextLabel::paintEvent(QPaintEvent*)
         painter.drawText(area, static_cast<int>(alignment()) | Qt::TextWordWrap, text());
         break;
     case Fit::tabularDigits: {
-        const qreal width = platform::tabularTextWidth(text(), font());
+        const qreal width = tabularTextWidth(text(), font());
         qreal x = area.left();
         if (alignment() & Qt::AlignHCenter)
             x = area.center().x() - width / 2;
@@ -99,7 +99,7 @@ void TextLabel::paintEvent(QPaintEvent*)
             x = area.right() - width;
         const qreal baseline = area.top() + (area.height() - fm.height()) / 2 + fm.ascent();
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(platform::tabularTextPath(x, baseline, text(), font()), m_ink.resolve(palette()));
+        painter.fillPath(tabularTextPath(x, baseline, text(), font()), m_ink.resolve(palette()));
         break;
     }
     }

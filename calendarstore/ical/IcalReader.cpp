@@ -5,7 +5,7 @@
 #include "calendarstore/ical/IcalScan.h"
 #include "calendarstore/ical/IcalZones.h"
 #include "calendarstore/ical/ParallelFor.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <QHash>
 

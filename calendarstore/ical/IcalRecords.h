@@ -44,11 +44,6 @@ struct Occurrence {
     std::uint32_t event = 0;
 };
 
-struct WallTime {
-    CivilDate date;
-    CivilTime time;
-};
-
 struct ZoneRef {
     enum class Kind : std::uint8_t { floating, utc, named, embedded };
     Kind kind = Kind::floating;

@@ -1,6 +1,6 @@
 #include "calendarstore/ical/IcalValues.h"
 
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <libical/ical.h>
 

@@ -6,7 +6,7 @@
 #include "calendarstore/ical/IcalZones.h"
 #include "calendarstore/ical/RecurrenceRule.h"
 #include "calendarstore/ical/SharedCache.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "calendarstore/ical/IcalZones.h"
 
 #include "calendarstore/ical/SharedCache.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 #include "time/ZoneRules.h"
 
 #include <algorithm>
@@ -19,12 +19,12 @@ qint64 yearStart(int year)
     return daysFromCivil(year, 1, 1) * kSecondsPerDay;
 }
 
-// The system zone's transitions from 1800, as platform::ZoneRules reads them from the tz database, up
+// The system zone's transitions from 1800, as kalvix::ZoneRules reads them from the tz database, up
 // to one cycle past 2200: the database lists no change of rule that late, so from then on the zone
 // repeats every 400 years and the table answers for any later year.
 std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
 {
-    const auto rules = platform::ZoneRules::of(zone);
+    const auto rules = kalvix::ZoneRules::of(zone);
     const qint64 from = yearStart(1800);
     const qint64 tableFrom = yearStart(1900); // the span ZoneRules keeps as a table; the rest it walks
     const qint64 cycleStart = yearStart(2200);
@@ -32,7 +32,7 @@ std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
     std::vector<ZoneTable::Transition> transitions;
     // transitions(a, b) gives a < at < b: the spans below meet without a gap or an overlap.
     for (const auto& [a, b] : {std::pair{from, tableFrom + 1}, {tableFrom, cycleStart}, {cycleStart - 1, until}}) {
-        for (const platform::ZoneTransition& t : rules->transitions(a, b))
+        for (const ZoneTransition& t : rules->transitions(a, b))
             transitions.push_back({t.at, t.before, t.after});
     }
     return std::make_shared<const ZoneTable>(rules->offsetAt(from), std::move(transitions), cycleStart);

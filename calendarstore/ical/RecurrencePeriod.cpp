@@ -2,7 +2,7 @@
 #include "calendarstore/ical/RecurrenceRule.h"
 
 #include "calendarstore/ical/RecurrenceSets.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the parts of RecurrenceIterator.
 #include "calendarstore/ical/RecurrenceRule.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <algorithm>
 #include <utility>

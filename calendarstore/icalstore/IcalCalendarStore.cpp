@@ -168,7 +168,7 @@ void IcalCalendarStore::startLoad()
         [link,
          previous = m_state->snapshot,
          now = m_options.time->now(),
-         floating = platform::systemZone(),
+         floating = systemZone(),
          sources = m_sources,
          plan = planOf(m_options)] {
             std::shared_ptr<const Snapshot> snap =
@@ -218,8 +218,8 @@ void IcalCalendarStore::loadNow()
 {
     if (m_state->loader.joinable())
         m_state->loader.join();
-    m_state->snapshot = Snapshot::build(
-        m_sources, m_state->snapshot.get(), m_options.time->now(), planOf(m_options), platform::systemZone());
+    m_state->snapshot =
+        Snapshot::build(m_sources, m_state->snapshot.get(), m_options.time->now(), planOf(m_options), systemZone());
     settleAccess();
 }
 
@@ -230,7 +230,7 @@ std::shared_ptr<const Snapshot> IcalCalendarStore::queried(Instant start, Instan
     if (!snap)
         return nullptr;
     // Floating times and dates were read in the zone of the load: a new system zone reads them anew.
-    if (!m_state->zoneReloadAsked && platform::systemZone().id() != snap->floating().id()) {
+    if (!m_state->zoneReloadAsked && systemZone().id() != snap->floating().id()) {
         m_state->zoneReloadAsked = true;
         QMetaObject::invokeMethod(
             const_cast<IcalCalendarStore*>(this), &IcalCalendarStore::startLoad, Qt::QueuedConnection);

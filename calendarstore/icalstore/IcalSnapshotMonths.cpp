@@ -5,7 +5,7 @@
 
 #include "calendarstore/ical/IcalExpansion.h"
 #include "calendarstore/ical/ParallelFor.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "calendarstore/icalstore/IcalSnapshot.h"
 
 #include "calendarstore/ical/IcalExpansion.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <algorithm>
 #include <cmath>

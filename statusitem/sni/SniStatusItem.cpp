@@ -122,8 +122,8 @@ void SniStatusItem::registerWithWatcher()
 
 void SniStatusItem::learnHost()
 {
-    const platform::StatusHost host = platform::statusNotifierHost(m_bus);
-    const QColor ink = platform::panelInk(host, platform::configHome());
+    const StatusHost host = statusNotifierHost(m_bus);
+    const QColor ink = panelInk(host, configHome());
     const bool changed = host.look != m_host.look || ink != m_ink;
     m_host = host;
     m_ink = ink;
@@ -136,13 +136,13 @@ void SniStatusItem::learnHost()
 QString SniStatusItem::iconContent() const
 {
     switch (m_host.look) {
-    case platform::ItemLook::label:
+    case ItemLook::label:
         return QStringLiteral("symbol");
-    case platform::ItemLook::squareIcon: {
-        const platform::SquareFace face = platform::squareFaceOf(m_title);
+    case ItemLook::squareIcon: {
+        const SquareFace face = squareFaceOf(m_title);
         return face.top + u'\n' + face.bottom;
     }
-    case platform::ItemLook::wideText:
+    case ItemLook::wideText:
         break;
     }
     return m_title;
@@ -172,17 +172,17 @@ const dbus::IconPixmapList& SniStatusItem::icons() const
     if (!m_icons.isEmpty() || m_title.isEmpty())
         return m_icons;
     switch (m_host.look) {
-    case platform::ItemLook::label:
+    case ItemLook::label:
         for (int size : kSquareSizes)
-            m_icons << toWire(platform::renderSymbolImage(size, m_ink));
+            m_icons << toWire(renderSymbolImage(size, m_ink));
         break;
-    case platform::ItemLook::squareIcon:
+    case ItemLook::squareIcon:
         for (int size : kSquareSizes)
-            m_icons << toWire(platform::renderSquareImage(platform::squareFaceOf(m_title), m_font, size, m_ink));
+            m_icons << toWire(renderSquareImage(squareFaceOf(m_title), m_font, size, m_ink));
         break;
-    case platform::ItemLook::wideText:
+    case ItemLook::wideText:
         for (int height : kIconHeights)
-            m_icons << toWire(platform::renderTitleImage(m_title, m_font, height, m_ink));
+            m_icons << toWire(renderTitleImage(m_title, m_font, height, m_ink));
         break;
     }
     return m_icons;

@@ -42,7 +42,7 @@ public:
     QString labelGuide() const;
     const dbus::IconPixmapList& icons() const;
     dbus::ToolTip toolTip() const;
-    const platform::StatusHost& host() const { return m_host; }
+    const kalvix::StatusHost& host() const { return m_host; }
 
     // Calls from the bus.
     void activate(int x, int y);
@@ -67,7 +67,7 @@ private:
     QString m_serviceName;
     QString m_title;
     QFont m_font;
-    platform::StatusHost m_host;
+    kalvix::StatusHost m_host;
     QColor m_ink;
     QString m_iconContent;
     mutable dbus::IconPixmapList m_icons;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-namespace kalvix::platform {
+namespace kalvix {
 namespace {
 
 struct FreeReply {
@@ -86,4 +86,4 @@ void writeX11Pixels(xcb_connection_t* c, quint32 window, quint8 depth, const QIm
     xcb_flush(c);
 }
 
-} // namespace kalvix::platform
+} // namespace kalvix

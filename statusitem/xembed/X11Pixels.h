@@ -7,7 +7,7 @@
 
 struct xcb_connection_t;
 
-namespace kalvix::platform {
+namespace kalvix {
 
 // The pixels of `rect` in a drawable, in `format` (RGB32 or ARGB32_Premultiplied); null when the server
 // cannot give them (the drawable is not viewable, the rectangle is off it).
@@ -16,4 +16,4 @@ QImage readX11Pixels(xcb_connection_t* connection, quint32 drawable, QRect rect,
 // Puts `image` into a window of `depth` (24 or 32) at its top-left.
 void writeX11Pixels(xcb_connection_t* connection, quint32 window, quint8 depth, const QImage& image);
 
-} // namespace kalvix::platform
+} // namespace kalvix

@@ -170,7 +170,7 @@ QString X11Tray::ownerProcess() const
         return {};
     quint32 pid = 0;
     std::memcpy(&pid, value.constData(), 4);
-    return platform::processName(pid);
+    return processName(pid);
 }
 
 } // namespace kalvix

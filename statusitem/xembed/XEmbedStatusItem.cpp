@@ -119,7 +119,7 @@ void XEmbedStatusItem::updateTextSize()
         f.setPixelSize(std::max(6, static_cast<int>(px * slotHeight / fm.height())));
         fm = QFontMetricsF(f);
     }
-    m_text = deviceSize(QSizeF(platform::tabularTextWidth(m_title, f) + 2 * kPad, fm.height()), m_scale);
+    m_text = deviceSize(QSizeF(tabularTextWidth(m_title, f) + 2 * kPad, fm.height()), m_scale);
     m_deviceFont = f;
     m_deviceFont.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pixelSize() * m_scale))));
 }
@@ -223,7 +223,7 @@ QImage XEmbedStatusItem::background(QSize size) const
     // The tray's background as the server draws it behind the window (ParentRelative), read back so the
     // text can be laid over it.
     xcb_clear_area(m_tray.connection(), 0, m_window, 0, 0, 0, 0);
-    QImage image = platform::readX11Pixels(m_tray.connection(), m_window, QRect(QPoint(), size), QImage::Format_RGB32);
+    QImage image = readX11Pixels(m_tray.connection(), m_window, QRect(QPoint(), size), QImage::Format_RGB32);
     if (image.isNull()) {
         image = QImage(size, QImage::Format_RGB32);
         image.fill(QColor(0x30, 0x30, 0x30)); // unreadable: a dark ground that light text reads on
@@ -238,7 +238,7 @@ std::optional<QColor> XEmbedStatusItem::groundBeside() const
     const QRect at = globalDeviceRect();
     if (at.isEmpty() || at.left() < 3)
         return std::nullopt;
-    const QImage beside = platform::readX11Pixels(
+    const QImage beside = readX11Pixels(
         m_tray.connection(), m_tray.root(), QRect(at.left() - 3, at.top(), 2, at.height()), QImage::Format_RGB32);
     if (beside.isNull())
         return std::nullopt;
@@ -257,10 +257,9 @@ QColor XEmbedStatusItem::inkOn(const QImage& background) const
     else
         ground = groundBeside();
     if (ground)
-        return ground->lightness() < 128 ? platform::lightInk() : platform::darkInk();
+        return ground->lightness() < 128 ? lightInk() : darkInk();
     const QString process = m_tray.ownerProcess();
-    return platform::panelInk({process, platform::lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
-                              platform::configHome());
+    return panelInk({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))}, configHome());
 }
 
 void XEmbedStatusItem::paint()
@@ -274,16 +273,16 @@ void XEmbedStatusItem::paint()
         const int side = std::min(m_slot.width(), m_slot.height());
         p.drawImage((m_slot.width() - side) / 2,
                     (m_slot.height() - side) / 2,
-                    platform::renderSquareImage(platform::squareFaceOf(m_title), m_font, side, ink));
+                    renderSquareImage(squareFaceOf(m_title), m_font, side, ink));
     } else {
         const QFontMetricsF fm(m_deviceFont);
-        const qreal textWidth = platform::tabularTextWidth(m_title, m_deviceFont);
+        const qreal textWidth = tabularTextWidth(m_title, m_deviceFont);
         const qreal baseline = (m_slot.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
         p.setPen(ink);
-        platform::paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont);
+        paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont);
     }
     p.end();
-    platform::writeX11Pixels(m_tray.connection(), m_window, m_depth, image);
+    writeX11Pixels(m_tray.connection(), m_window, m_depth, image);
 }
 
 QRect XEmbedStatusItem::globalDeviceRect() const

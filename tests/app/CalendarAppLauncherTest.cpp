@@ -80,7 +80,7 @@ public:
         m_env.runInBackground = [](const std::function<void()>& work) { work(); };
         m_env.postToMain = [this](std::function<void()> work) { m_posted.push_back(std::move(work)); };
         m_env.startDetached = [](const QStringList& command, const QString& workingDirectory) {
-            return platform::runAndWait(command, workingDirectory, 10s) != platform::RunOutcome::failedToStart;
+            return runAndWait(command, workingDirectory, 10s) != RunOutcome::failedToStart;
         };
     }
 

@@ -57,7 +57,7 @@ class SplitArguments : public ::testing::TestWithParam<SplitRow> {};
 
 TEST_P(SplitArguments, quotesDecideArgumentsAndNothingIsExpanded)
 {
-    EXPECT_EQ(platform::splitArguments(QString::fromUtf8(GetParam().text)), GetParam().args);
+    EXPECT_EQ(splitArguments(QString::fromUtf8(GetParam().text)), GetParam().args);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -191,19 +191,19 @@ TEST(DesktopEntry, findDesktopFileTakesTheFirstFolderAndVendorSubfolders)
     writeFile(system + QStringLiteral("/cal.desktop"), "[Desktop Entry]\n");
     writeFile(system + QStringLiteral("/kde/korganizer.desktop"), "[Desktop Entry]\n");
     const QStringList dirs{home, system};
-    EXPECT_EQ(platform::findDesktopFile(QStringLiteral("cal.desktop"), dirs), home + QStringLiteral("/cal.desktop"));
-    EXPECT_EQ(platform::findDesktopFile(QStringLiteral("kde-korganizer.desktop"), dirs),
+    EXPECT_EQ(findDesktopFile(QStringLiteral("cal.desktop"), dirs), home + QStringLiteral("/cal.desktop"));
+    EXPECT_EQ(findDesktopFile(QStringLiteral("kde-korganizer.desktop"), dirs),
               system + QStringLiteral("/kde/korganizer.desktop"));
-    EXPECT_EQ(platform::findDesktopFile(QStringLiteral("missing.desktop"), dirs), QString());
-    EXPECT_EQ(platform::findDesktopFile(QStringLiteral("../usr/applications/cal.desktop"), {home}), QString());
-    EXPECT_EQ(platform::findDesktopFile(QStringLiteral("cal"), dirs), QString());
+    EXPECT_EQ(findDesktopFile(QStringLiteral("missing.desktop"), dirs), QString());
+    EXPECT_EQ(findDesktopFile(QStringLiteral("../usr/applications/cal.desktop"), {home}), QString());
+    EXPECT_EQ(findDesktopFile(QStringLiteral("cal"), dirs), QString());
 }
 
 TEST(DesktopEntry, applicationDirsFollowXdgVariablesAndIgnoreRelativeOnes)
 {
     ScopedEnv home("XDG_DATA_HOME", "/h/share");
     ScopedEnv dirs("XDG_DATA_DIRS", "/a:relative:/b/");
-    EXPECT_EQ(platform::applicationDirs(), args({"/h/share/applications", "/a/applications", "/b//applications"}));
+    EXPECT_EQ(applicationDirs(), args({"/h/share/applications", "/a/applications", "/b//applications"}));
 }
 
 TEST(DesktopEntry, defaultApplicationAsksXdgMime)
@@ -224,30 +224,29 @@ TEST(DesktopEntry, defaultApplicationAsksXdgMime)
     ScopedEnv configDirs("XDG_CONFIG_DIRS", data.constData());
     ScopedEnv dataHome("XDG_DATA_HOME", data.constData());
     ScopedEnv dataDirs("XDG_DATA_DIRS", data.constData());
-    EXPECT_EQ(platform::defaultApplication(QStringLiteral("text/calendar")), QStringLiteral("standin-cal.desktop"));
-    EXPECT_EQ(platform::defaultApplication(QStringLiteral("application/x-kalvix-nothing")), std::nullopt);
+    EXPECT_EQ(defaultApplication(QStringLiteral("text/calendar")), QStringLiteral("standin-cal.desktop"));
+    EXPECT_EQ(defaultApplication(QStringLiteral("application/x-kalvix-nothing")), std::nullopt);
 }
 
 TEST(CommandRunner, outcomesFollowStartAndExitStatus)
 {
-    using platform::RunOutcome;
-    EXPECT_EQ(platform::runAndWait(args({"true"}), {}, 5s), RunOutcome::exitedWithSuccess);
-    EXPECT_EQ(platform::runAndWait(args({"sh", "-c", "exit 3"}), {}, 5s), RunOutcome::exitedWithFailure);
-    EXPECT_EQ(platform::runAndWait(args({"sh", "-c", "kill -9 $$"}), {}, 5s), RunOutcome::exitedWithFailure);
-    EXPECT_EQ(platform::runAndWait(args({"sleep", "3"}), {}, 100ms), RunOutcome::stillRunning);
-    EXPECT_EQ(platform::runAndWait(args({"kalvix-no-such-program"}), {}, 5s), RunOutcome::failedToStart);
-    EXPECT_EQ(platform::runAndWait(QStringList(), {}, 5s), RunOutcome::failedToStart);
-    EXPECT_EQ(platform::runAndWait(args({"true"}), QStringLiteral("/kalvix/no/such/dir"), 5s),
-              RunOutcome::failedToStart);
-    EXPECT_FALSE(platform::startDetached(args({"kalvix-no-such-program"}), {}));
+    using kalvix::RunOutcome;
+    EXPECT_EQ(runAndWait(args({"true"}), {}, 5s), RunOutcome::exitedWithSuccess);
+    EXPECT_EQ(runAndWait(args({"sh", "-c", "exit 3"}), {}, 5s), RunOutcome::exitedWithFailure);
+    EXPECT_EQ(runAndWait(args({"sh", "-c", "kill -9 $$"}), {}, 5s), RunOutcome::exitedWithFailure);
+    EXPECT_EQ(runAndWait(args({"sleep", "3"}), {}, 100ms), RunOutcome::stillRunning);
+    EXPECT_EQ(runAndWait(args({"kalvix-no-such-program"}), {}, 5s), RunOutcome::failedToStart);
+    EXPECT_EQ(runAndWait(QStringList(), {}, 5s), RunOutcome::failedToStart);
+    EXPECT_EQ(runAndWait(args({"true"}), QStringLiteral("/kalvix/no/such/dir"), 5s), RunOutcome::failedToStart);
+    EXPECT_FALSE(startDetached(args({"kalvix-no-such-program"}), {}));
 }
 
 TEST(CommandRunner, runsInTheWorkingDirectoryWithNothingOnInput)
 {
     QTemporaryDir dir;
     // `cat` with no input ends at once; `pwd` shows the folder.
-    ASSERT_EQ(platform::runAndWait(args({"sh", "-c", "cat >/dev/null; pwd > out"}), dir.path(), 5s),
-              platform::RunOutcome::exitedWithSuccess);
+    ASSERT_EQ(runAndWait(args({"sh", "-c", "cat >/dev/null; pwd > out"}), dir.path(), 5s),
+              kalvix::RunOutcome::exitedWithSuccess);
     QFile out(dir.path() + QStringLiteral("/out"));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(out.readAll()).trimmed(), QDir(dir.path()).canonicalPath());

@@ -122,7 +122,7 @@ TEST(SwitchingStatusItem, movesBetweenWatcherAndTrayAsTheyComeAndGo)
     auto* sni = qobject_cast<SniStatusItem*>(item.current());
     ASSERT_NE(sni, nullptr);
     EXPECT_EQ(sni->label(), QStringLiteral("Sun, 5 Jul 2026 14:05"));
-    EXPECT_EQ(sni->host().look, platform::ItemLook::squareIcon); // learnt from the desktop hint
+    EXPECT_EQ(sni->host().look, ItemLook::squareIcon); // learnt from the desktop hint
     // What the panel reads over the bus (asked without blocking: both ends live in this thread).
     QDBusMessage get = QDBusMessage::createMethodCall(registrations.at(0).at(0).toString(),
                                                       QStringLiteral("/StatusNotifierItem"),

@@ -35,7 +35,7 @@ protected:
 TEST_F(Places, withNothingConfiguredOnlyKalvixsOwnFolder)
 {
     pin();
-    EXPECT_EQ(platform::standardCalendarSources(), QStringList{home(u"data/kalvix/calendars"_qs)});
+    EXPECT_EQ(standardCalendarSources(), QStringList{home(u"data/kalvix/calendars"_qs)});
 }
 
 TEST_F(Places, evolutionKhalAndVdirsyncerInThatOrderEachFolderOnce)
@@ -60,7 +60,7 @@ TEST_F(Places, evolutionKhalAndVdirsyncerInThatOrderEachFolderOnce)
                                home(u".calendars/work"_qs),
                                home(u"synced/personal"_qs),
                                home(u"data/kalvix/calendars"_qs)};
-    EXPECT_EQ(platform::standardCalendarSources(), expected);
+    EXPECT_EQ(standardCalendarSources(), expected);
 }
 
 TEST_F(Places, vdirsyncersOlderConfigurationPlace)
@@ -68,7 +68,7 @@ TEST_F(Places, vdirsyncersOlderConfigurationPlace)
     pin();
     mkdir(u"cals"_qs);
     writeFile(home(u".vdirsyncer/config"_qs), "[storage local]\ntype = \"filesystem\"\npath = \"~/cals\"\n");
-    EXPECT_EQ(platform::standardCalendarSources(), (QStringList{home(u"cals"_qs), home(u"data/kalvix/calendars"_qs)}));
+    EXPECT_EQ(standardCalendarSources(), (QStringList{home(u"cals"_qs), home(u"data/kalvix/calendars"_qs)}));
 }
 
 TEST_F(Places, theUsersListIsCleanedAndKeepsItsOrder)
@@ -83,7 +83,7 @@ TEST_F(Places, theUsersListIsCleanedAndKeepsItsOrder)
                              u"relative/x.ics"_qs};
     const QStringList expected{
         home(u"b"_qs), u"/tmp/with space"_qs, home(u"a"_qs), u"/quoted"_qs, u"relative/x.ics"_qs};
-    EXPECT_EQ(platform::userCalendarSources(listed), expected);
+    EXPECT_EQ(userCalendarSources(listed), expected);
 }
 
 TEST_F(Places, aLongListOfSourcesIsCleanedInOnePass)
@@ -92,7 +92,7 @@ TEST_F(Places, aLongListOfSourcesIsCleanedInOnePass)
     QStringList listed;
     for (int i = 0; i < 50000; ++i)
         listed.append(u"/cal/"_qs + QString::number(i % 25000) + u".ics"_qs);
-    const QStringList sources = platform::userCalendarSources(listed);
+    const QStringList sources = userCalendarSources(listed);
     ASSERT_EQ(sources.size(), 25000);
     EXPECT_EQ(sources.front(), u"/cal/0.ics"_qs);
     EXPECT_EQ(sources.back(), u"/cal/24999.ics"_qs);

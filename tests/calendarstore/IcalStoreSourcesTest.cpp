@@ -195,7 +195,7 @@ TEST_F(Sources, aHomeWithNoFoldersGivesAccessToNoCalendarsUntilKalvixsFolderIsMa
     const ScopedEnv configEnv{"XDG_CONFIG_HOME", nullptr};
     const ScopedEnv dataEnv{"XDG_DATA_HOME", nullptr};
     const QString own = home + u"/.local/share/kalvix/calendars"_qs;
-    const QStringList sources = platform::standardCalendarSources();
+    const QStringList sources = standardCalendarSources();
     ASSERT_EQ(sources, QStringList{own});
 
     bool granted = false;

@@ -2,8 +2,8 @@
 // for any year (past the 2037 end of the database's explicit transitions too), gaps and overlaps as
 // CivilCalendar handles them, and a file's own VTIMEZONE with a history and an open rule.
 #include "calendarstore/ical/IcalZones.h"
-#include "calendarstore/ical/WallSeconds.h"
 #include "tests/support/TestEnv.h"
+#include "time/CivilDays.h"
 
 #include <QDateTime>
 

@@ -1,5 +1,5 @@
 #include "calendarstore/ical/RecurrenceRule.h"
-#include "calendarstore/ical/WallSeconds.h"
+#include "time/CivilDays.h"
 
 #include <libical/ical.h>
 

@@ -194,7 +194,7 @@ TEST(WorldClockStore, aHandEditOfTheFileIsPickedUpAndSurvivesTheNextChange)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kalvix.conf"));
     test::writeFile(path, "[General]\nworldClockCities=\"Tokyo\"\n");
-    test::FakeTimeSource later(Instant{platform::stampOf(path).mtimeSeconds() + 3600}); // every edit settled
+    test::FakeTimeSource later(Instant{stampOf(path).mtimeSeconds() + 3600}); // every edit settled
     IniPreferencesStore prefs(path, later);
     WorldClockStore store(prefs);
     QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);

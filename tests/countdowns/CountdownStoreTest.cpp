@@ -243,7 +243,7 @@ TEST(CountdownStore, aHandEditOfTheFileIsPickedUpAndSurvivesTheNextChange)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kalvix.conf"));
     test::writeFile(path, "[General]\ncountdowns=[]\n");
-    test::FakeTimeSource later(Instant{platform::stampOf(path).mtimeSeconds() + 3600}); // every edit settled
+    test::FakeTimeSource later(Instant{stampOf(path).mtimeSeconds() + 3600}); // every edit settled
     IniPreferencesStore prefs(path, later);
     CountdownStore store(prefs);
     QSignalSpy spy(&store, &CountdownStore::itemsChanged);

@@ -214,7 +214,7 @@ TEST(XdgAutostart, aFullDiskLeavesTheEntryWhole)
     Home home;
     home.putEntry(ownEntry(gone(home)));
     XdgAutostart items = home.items();
-    items.setWriteFault(platform::WriteFault{platform::WriteStep::write, ENOSPC});
+    items.setWriteFault(WriteFault{WriteStep::write, ENOSPC});
     EXPECT_FALSE(items.refresh());
     EXPECT_FALSE(items.setEnabled(false));
     EXPECT_EQ(readFile(home.entry()), ownEntry(gone(home)));

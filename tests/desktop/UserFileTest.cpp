@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 using namespace kalvix;
-using namespace kalvix::platform;
 using kalvix::test::namesIn;
 using kalvix::test::readFile;
 using kalvix::test::writeFile;

@@ -46,7 +46,7 @@ TEST_P(ChoosingTheHome, takesHomeThenThePasswdEntryNeverTheRoot)
     const HomeRow& row = GetParam();
     const auto passwd = row.passwd ? std::optional<QString>(QString::fromUtf8(*row.passwd)) : std::nullopt;
     const auto expected = row.home ? std::optional<QString>(QString::fromUtf8(*row.home)) : std::nullopt;
-    EXPECT_EQ(platform::chooseHome(QString::fromUtf8(row.variable), passwd), expected);
+    EXPECT_EQ(chooseHome(QString::fromUtf8(row.variable), passwd), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows,
@@ -69,9 +69,9 @@ TEST(XdgDirs, withHomeUnsetSettingsGoBelowThePasswdHomeNotTheRoot)
     ScopedEnv noHome("HOME", nullptr);
     ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
     ScopedEnv noData("XDG_DATA_HOME", nullptr);
-    EXPECT_EQ(platform::homeDir(), QDir::cleanPath(home));
-    EXPECT_EQ(platform::configHome(), QDir::cleanPath(home) + QStringLiteral("/.config"));
-    EXPECT_EQ(platform::dataHome(), QDir::cleanPath(home) + QStringLiteral("/.local/share"));
+    EXPECT_EQ(homeDir(), QDir::cleanPath(home));
+    EXPECT_EQ(configHome(), QDir::cleanPath(home) + QStringLiteral("/.config"));
+    EXPECT_EQ(dataHome(), QDir::cleanPath(home) + QStringLiteral("/.local/share"));
     EXPECT_EQ(IniPreferencesStore::defaultPath(),
               QDir::cleanPath(home) + QStringLiteral("/.config/kalvix/kalvix.conf"));
     EXPECT_EQ(XdgAutostart::defaultEntryPath(),
@@ -83,10 +83,10 @@ TEST(XdgDirs, anAbsoluteVariableWinsAndARelativeOneIsIgnored)
     ScopedEnv home("HOME", "/home/ann");
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/srv/config");
-        EXPECT_EQ(platform::configHome(), QStringLiteral("/srv/config"));
+        EXPECT_EQ(configHome(), QStringLiteral("/srv/config"));
     }
     ScopedEnv config("XDG_CONFIG_HOME", "relative/config");
     ScopedEnv data("XDG_DATA_HOME", "");
-    EXPECT_EQ(platform::configHome(), QStringLiteral("/home/ann/.config"));
-    EXPECT_EQ(platform::dataHome(), QStringLiteral("/home/ann/.local/share"));
+    EXPECT_EQ(configHome(), QStringLiteral("/home/ann/.config"));
+    EXPECT_EQ(dataHome(), QStringLiteral("/home/ann/.local/share"));
 }

@@ -13,6 +13,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, failures  # noqa: E402
+from reachable import ReachableProgram  # noqa: E402
 
 # The clock of a process set with libfaketime (see the script for why not the faketime command).
 AT_TIME = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "at-time")
@@ -107,14 +108,17 @@ def main():
 
     # No home: a user with no passwd entry and HOME unset. Only root can become such a user.
     if os.geteuid() == 0 and shutil.which("setpriv"):
-        homeless = {k: v for k, v in base_env.items() if k not in ("HOME", "XDG_CONFIG_HOME")}
-        started = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups", kalvix],
-                                 env=homeless, capture_output=True, text=True, timeout=30)
+        reachable = ReachableProgram(kalvix, 54321, 54321)
+        homeless = reachable.env({k: v for k, v in base_env.items() if k not in ("HOME", "XDG_CONFIG_HOME")})
+        started = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups",
+                                  reachable.path], env=homeless, capture_output=True, text=True, timeout=30)
         check(started.returncode == 1 and "no home folder" in started.stderr,
               "no home: exit %d, %r" % (started.returncode, started.stderr.strip()))
-        printed = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups", kalvix,
-                                  "--print-title"], env=homeless, capture_output=True, text=True, timeout=30)
+        printed = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups",
+                                  reachable.path, "--print-title"], env=homeless, capture_output=True, text=True,
+                                 timeout=30)
         check(printed.returncode == 0 and printed.stdout.strip() != "", "no home: --print-title still works")
+        reachable.remove()
     else:
         print("skip no-home case: needs root and setpriv", flush=True)
 

@@ -16,6 +16,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, failures  # noqa: E402
 from panel_session import wait_until  # noqa: E402
+from reachable import ReachableProgram  # noqa: E402
 from wayland_session import WaylandSession  # noqa: E402
 
 
@@ -61,11 +62,13 @@ def main():
     parser.add_argument("--kalvix", required=True)
     args = parser.parse_args()
     session = WaylandSession("wayland")
+    program = ReachableProgram(args.kalvix, session.uid, session.gid)
+    session.env = program.env(session.env)
     try:
         with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
             f.write("[General]\ndidRegisterLoginItem=true\n")
         session.start("waybar", ["waybar"])
-        session.start("kalvix", [args.kalvix])
+        session.start("kalvix", [program.path])
         check(wait_until(lambda: item_name(session), 20), "Kalvix runs on Wayland and puts its item on the bus")
         shot = os.path.join(session.home, "bar.png")
         columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
@@ -103,6 +106,7 @@ def main():
         check(output == "", "nothing on Kalvix's standard error: %r" % output[:500])
     finally:
         session.close()
+        program.remove()
     print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 
 

@@ -25,7 +25,7 @@ qreal pointing(const ClockHand& hand, QPointF centre)
 }
 
 // The face painted alone into an image of `size` logical pixels at `dpr`.
-QImage face(QSizeF size, WallTime t, qreal dpr = 2.0, const QPalette& palette = ui::lightPalette())
+QImage face(QSizeF size, CivilTime t, qreal dpr = 2.0, const QPalette& palette = ui::lightPalette())
 {
     QImage image((size * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
@@ -72,7 +72,7 @@ TEST(AnalogClockFace, dialAndHandsTurnAtSixInTheMorningAndSixInTheEvening)
     popoverApp();
     const struct {
         const char* name;
-        WallTime time;
+        CivilTime time;
         bool day;
     } rows[] = {
         {"05:59 still night", {5, 59, 0}, false},
@@ -175,10 +175,10 @@ TEST(AnalogClockFace, drawnAtTheDeviceResolutionAtEveryScale)
 TEST(AnalogClockFace, wallTimeInAZoneAndOutsideTheCalendar)
 {
     const Instant t{utcSeconds(2024, 3, 5, 14, 59, 30)};
-    EXPECT_EQ(wallTimeIn(t, QTimeZone("Asia/Tokyo")), (WallTime{23, 59, 30}));
-    EXPECT_EQ(wallTimeIn(t, QTimeZone("America/St_Johns")), (WallTime{11, 29, 30}));
-    EXPECT_EQ(wallTimeIn(Instant{t.seconds + 0.9}, QTimeZone::utc()), (WallTime{14, 59, 30})) << "whole seconds";
-    EXPECT_EQ(wallTimeIn(Instant{1e300}, QTimeZone::utc()), (WallTime{0, 0, 0}));
+    EXPECT_EQ(wallTimeIn(t, QTimeZone("Asia/Tokyo")), (CivilTime{23, 59, 30}));
+    EXPECT_EQ(wallTimeIn(t, QTimeZone("America/St_Johns")), (CivilTime{11, 29, 30}));
+    EXPECT_EQ(wallTimeIn(Instant{t.seconds + 0.9}, QTimeZone::utc()), (CivilTime{14, 59, 30})) << "whole seconds";
+    EXPECT_EQ(wallTimeIn(Instant{1e300}, QTimeZone::utc()), (CivilTime{0, 0, 0}));
 }
 
 TEST(AnalogClockFace, theWidgetRepaintsOnlyWhenTheTimeItShowsChanges)

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(February_and_August_2026,
 
 TEST(WeekdaySymbols, startAtTheLocalesFirstWeekday)
 {
-    const QStringList sundayFirst = platform::veryShortWeekdaySymbols(QStringLiteral("en_US"));
+    const QStringList sundayFirst = veryShortWeekdaySymbols(QStringLiteral("en_US"));
     EXPECT_EQ(sundayFirst, (QStringList{u"S"_qs, u"M"_qs, u"T"_qs, u"W"_qs, u"T"_qs, u"F"_qs, u"S"_qs}));
     EXPECT_EQ(MonthGrid::weekdaySymbols(sundayFirst, kSunday), sundayFirst);
     EXPECT_EQ(MonthGrid::weekdaySymbols(sundayFirst, kMonday),
@@ -90,10 +90,10 @@ TEST(WeekdaySymbols, startAtTheLocalesFirstWeekday)
     EXPECT_EQ(MonthGrid::weekdaySymbols(sundayFirst, kSaturday)[2], u"M"_qs);
 
     // The locale decides both the letters and where the week starts.
-    EXPECT_EQ(platform::firstWeekday(QStringLiteral("en_US")), kSunday);
-    EXPECT_EQ(platform::firstWeekday(QStringLiteral("en_GB")), kMonday);
-    const QStringList german = platform::veryShortWeekdaySymbols(QStringLiteral("de_DE"));
-    EXPECT_EQ(MonthGrid::weekdaySymbols(german, platform::firstWeekday(QStringLiteral("de_DE"))).first(), u"M"_qs);
+    EXPECT_EQ(kalvix::firstWeekday(QStringLiteral("en_US")), kSunday);
+    EXPECT_EQ(kalvix::firstWeekday(QStringLiteral("en_GB")), kMonday);
+    const QStringList german = veryShortWeekdaySymbols(QStringLiteral("de_DE"));
+    EXPECT_EQ(MonthGrid::weekdaySymbols(german, kalvix::firstWeekday(QStringLiteral("de_DE"))).first(), u"M"_qs);
     EXPECT_EQ(german.first(), u"S"_qs) << "Sonntag";
     EXPECT_EQ(german[3], u"M"_qs) << "Mittwoch";
 }

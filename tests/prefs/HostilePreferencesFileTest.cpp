@@ -29,7 +29,7 @@ QString fileIn(const QTemporaryDir& dir)
 
 struct FullDiskRow {
     const char* name;
-    platform::WriteStep step;
+    WriteStep step;
 };
 
 struct SpecialRow {
@@ -69,7 +69,7 @@ TEST_P(FullDisk, aFailedSaveLeavesTheFileWholeAndSaysSo)
     writeFile(fileIn(dir), kUsersFile);
     test::setMode(fileIn(dir), 0640);
     IniPreferencesStore store(fileIn(dir));
-    store.setWriteFault(platform::WriteFault{GetParam().step, ENOSPC});
+    store.setWriteFault(WriteFault{GetParam().step, ENOSPC});
 
     EXPECT_FALSE(store.setBool(kShowSeconds, true));
     EXPECT_TRUE(store.boolValue(kShowSeconds, false)); // in effect for this run
@@ -85,11 +85,11 @@ TEST_P(FullDisk, aFailedSaveLeavesTheFileWholeAndSaysSo)
 
 INSTANTIATE_TEST_SUITE_P(Steps,
                          FullDisk,
-                         ::testing::Values(FullDiskRow{"no_room_for_the_temporary", platform::WriteStep::create},
-                                           FullDiskRow{"full_while_writing", platform::WriteStep::write},
-                                           FullDiskRow{"full_at_sync", platform::WriteStep::sync},
-                                           FullDiskRow{"full_at_close", platform::WriteStep::close},
-                                           FullDiskRow{"refused_at_rename", platform::WriteStep::rename}),
+                         ::testing::Values(FullDiskRow{"no_room_for_the_temporary", WriteStep::create},
+                                           FullDiskRow{"full_while_writing", WriteStep::write},
+                                           FullDiskRow{"full_at_sync", WriteStep::sync},
+                                           FullDiskRow{"full_at_close", WriteStep::close},
+                                           FullDiskRow{"refused_at_rename", WriteStep::rename}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(HostilePreferencesFile, aFileTooLargeToReadIsNeitherReadInPartNorWritten)
@@ -97,7 +97,7 @@ TEST(HostilePreferencesFile, aFileTooLargeToReadIsNeitherReadInPartNorWritten)
     test::testApplication();
     QTemporaryDir dir;
     QByteArray big = "[General]\nshowSeconds=true\n#";
-    big += QByteArray(platform::kMaxUserFileSize, 'x');
+    big += QByteArray(kMaxUserFileSize, 'x');
     big += "\ntimeStyle=2\n[Other]\nkept=yes\n";
     writeFile(fileIn(dir), big);
 

@@ -153,10 +153,10 @@ TEST_P(EditorSavingInPlace, aStateCaughtMidSaveIsNotTakenAsTheTruth)
 
     if (row.editorState) {
         writeFile(folder.file(), *row.editorState);
-        time.set(Instant{platform::stampOf(folder.file()).mtimeSeconds() + row.secondsSinceThen});
+        time.set(Instant{stampOf(folder.file()).mtimeSeconds() + row.secondsSinceThen});
     } else {
         ASSERT_TRUE(QFile::rename(folder.file(), folder.file() + u'~'));
-        time.set(Instant{platform::stampOf(folder.dir.path()).mtimeSeconds() + row.secondsSinceThen});
+        time.set(Instant{stampOf(folder.dir.path()).mtimeSeconds() + row.secondsSinceThen});
     }
     store.reload();
     const QByteArray before = row.editorState.value_or(QByteArray());
@@ -197,13 +197,13 @@ TEST(IniPreferencesStore, aWaitingWriteIsMergedIntoTheEditorsTextOnceItSettles)
     QSignalSpy spy(&store, &PreferencesStore::changed);
 
     writeFile(folder.file(), QByteArray()); // the editor truncates...
-    time.set(Instant{platform::stampOf(folder.file()).mtimeSeconds() + 0.1});
+    time.set(Instant{stampOf(folder.file()).mtimeSeconds() + 0.1});
     EXPECT_FALSE(store.setBool(kShowSeconds, true)); // ...while Kalvix saves: the save waits
     EXPECT_TRUE(store.reloadScheduled());
 
     const QByteArray edited = kUsersFile + "timeStyle=2\n";
     writeFile(folder.file(), edited); // ...and writes its text
-    time.set(Instant{platform::stampOf(folder.file()).mtimeSeconds() + 0.6});
+    time.set(Instant{stampOf(folder.file()).mtimeSeconds() + 0.6});
     store.reload(); // the settle timer's reload
     EXPECT_EQ(readFile(folder.file()), edited + "showSeconds=true\n");
     EXPECT_FALSE(store.hasWaitingWrites());

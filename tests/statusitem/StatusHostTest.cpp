@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kalvix::platform;
+using namespace kalvix;
 
 struct HostRow {
     const char* name;

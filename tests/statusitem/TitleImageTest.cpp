@@ -11,14 +11,13 @@
 #include <vector>
 
 using namespace kalvix;
-using namespace kalvix::platform;
 
-namespace kalvix::platform {
+namespace kalvix {
 void PrintTo(const SquareFace& face, std::ostream* os)
 {
     *os << '"' << face.top.toStdString() << '/' << face.bottom.toStdString() << '"';
 }
-} // namespace kalvix::platform
+} // namespace kalvix
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include <limits>
 
 using namespace kalvix;
-using namespace kalvix::platform;
 
 struct HintRow {
     const char* name;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 using namespace kalvix;
-using namespace kalvix::platform;
 using kalvix::test::utcSeconds;
 
 struct SkeletonRow {

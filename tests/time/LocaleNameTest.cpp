@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 using namespace kalvix;
-using namespace kalvix::platform;
 using kalvix::test::ScopedEnv;
 using kalvix::test::utcSeconds;
 

@@ -20,7 +20,7 @@ namespace {
 
 QByteArray zoneBytes(const char* name)
 {
-    QFile f(platform::zoneinfoRoot() + u'/' + QLatin1String(name));
+    QFile f(zoneinfoRoot() + u'/' + QLatin1String(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
@@ -60,7 +60,7 @@ TEST_P(CopiedLocaltime, isNamedByTheZoneWithTheSameBytes)
     ASSERT_FALSE(bytes.isEmpty()) << row.copiedFrom;
     const QByteArray localtime = folder.write("localtime", bytes);
     const QByteArray hint = row.hint ? folder.write("timezone", QByteArray(row.hint) + '\n') : folder.path("none");
-    EXPECT_EQ(platform::systemZone(localtime.constData(), hint.constData()).id(), QByteArray(row.expected));
+    EXPECT_EQ(systemZone(localtime.constData(), hint.constData()).id(), QByteArray(row.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -84,7 +84,7 @@ TEST(SystemZone, aZoneFileOfItsOwnIsReadByItsClosingRule)
     ASSERT_GT(bytes.size(), 100);
     bytes[60] = static_cast<char>(bytes[60] ^ 0x55); // one transition moved: no system file matches
     const QByteArray localtime = folder.write("localtime", bytes);
-    const QTimeZone zone = platform::systemZone(localtime.constData(), folder.path("none").constData());
+    const QTimeZone zone = systemZone(localtime.constData(), folder.path("none").constData());
     EXPECT_EQ(zone.id(), QByteArray("CET-1CEST,M3.5.0,M10.5.0/3"));
     const CivilCalendar cal(zone);
     EXPECT_EQ(cal.offsetAt(Instant{utcSeconds(2030, 7, 1)}), 7200);
@@ -97,17 +97,16 @@ TEST(SystemZone, whatIsNoZoneFileGivesUtcWithoutBlocking)
     ZoneFolder folder;
     const QByteArray none = folder.path("none");
     const QByteArray text = folder.write("text", "Europe/Paris\n");
-    EXPECT_EQ(platform::systemZone(text.constData(), none.constData()), QTimeZone::utc());
+    EXPECT_EQ(systemZone(text.constData(), none.constData()), QTimeZone::utc());
     const QByteArray empty = folder.write("empty", QByteArray());
-    EXPECT_EQ(platform::systemZone(empty.constData(), none.constData()), QTimeZone::utc());
+    EXPECT_EQ(systemZone(empty.constData(), none.constData()), QTimeZone::utc());
     // A FIFO in its place is never opened (an open would wait for a writer for ever).
     const QByteArray fifo = folder.path("fifo");
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    EXPECT_EQ(platform::systemZone(fifo.constData(), none.constData()), QTimeZone::utc());
+    EXPECT_EQ(systemZone(fifo.constData(), none.constData()), QTimeZone::utc());
     // No file at all: the name file alone still names the zone.
     const QByteArray named = folder.write("timezone", "Asia/Kolkata\n");
-    EXPECT_EQ(platform::systemZone(folder.path("missing").constData(), named.constData()).id(),
-              QByteArray("Asia/Kolkata"));
+    EXPECT_EQ(systemZone(folder.path("missing").constData(), named.constData()).id(), QByteArray("Asia/Kolkata"));
 }
 
 TEST(SystemZone, aCopiedFileReplacedInPlaceShowsAtTheNextCall)
@@ -116,9 +115,9 @@ TEST(SystemZone, aCopiedFileReplacedInPlaceShowsAtTheNextCall)
     ZoneFolder folder;
     const QByteArray none = folder.path("none");
     const QByteArray localtime = folder.write("localtime", zoneBytes("Asia/Tokyo"));
-    EXPECT_EQ(platform::systemZone(localtime.constData(), none.constData()).id(), QByteArray("Asia/Tokyo"));
+    EXPECT_EQ(systemZone(localtime.constData(), none.constData()).id(), QByteArray("Asia/Tokyo"));
     folder.write("localtime", zoneBytes("Europe/Paris"));
-    EXPECT_EQ(platform::systemZone(localtime.constData(), none.constData()).id(), QByteArray("Europe/Paris"));
+    EXPECT_EQ(systemZone(localtime.constData(), none.constData()).id(), QByteArray("Europe/Paris"));
 }
 
 struct TzRow {
@@ -136,7 +135,7 @@ TEST_P(TzNamingAFile, isReadLikeTheCLibraryReadsIt)
     const QByteArray copy = folder.write("my zone", zoneBytes("Australia/Sydney"));
     const QByteArray value = QByteArray(row.tz).replace("%s", copy);
     ScopedEnv tz("TZ", value.constData());
-    EXPECT_EQ(platform::systemZone().id(), QByteArray(row.expected));
+    EXPECT_EQ(systemZone().id(), QByteArray(row.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
