@@ -16,6 +16,8 @@ struct EventReader::Lines {
     std::optional<ContentLine> summary;
     std::optional<ContentLine> uid;
     std::optional<ContentLine> recurrenceId;
+    std::optional<ContentLine> sequence;
+    std::optional<ContentLine> stamp;
     std::vector<ContentLine> rrules;
     std::vector<ContentLine> rdates;
     std::vector<ContentLine> exdates;
@@ -38,6 +40,10 @@ struct EventReader::Lines {
             once(uid);
         else if (line.is("RECURRENCE-ID"))
             once(recurrenceId);
+        else if (line.is("SEQUENCE"))
+            once(sequence);
+        else if (line.is("DTSTAMP"))
+            once(stamp);
         else if (line.is("RRULE"))
             rrules.push_back(std::move(line));
         else if (line.is("RDATE"))
@@ -46,6 +52,23 @@ struct EventReader::Lines {
             exdates.push_back(std::move(line));
     }
 };
+
+namespace {
+
+// A SEQUENCE that is not a number counts as none (0); one past the int range as its limit.
+std::int32_t sequenceOf(const std::optional<ContentLine>& line)
+{
+    if (!line)
+        return 0;
+    const QByteArrayView text = line->value.trimmed();
+    if (text.isEmpty() || text.size() > 12)
+        return 0;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? static_cast<std::int32_t>(std::clamp<qint64>(value, 0, std::numeric_limits<std::int32_t>::max())) : 0;
+}
+
+} // namespace
 
 EventReader::EventReader(QByteArrayView text, const ReadOptions& options, const ZoneSet* zones)
     : m_text(text)
@@ -95,9 +118,21 @@ void EventReader::readEvent(const Lines& lines)
     m_out.events.push_back(info);
     rule.event = index;
 
+    Revision revision;
+    revision.sequence = sequenceOf(lines.sequence);
+    if (const auto stamp = lines.stamp ? parseDateTime(lines.stamp->value) : std::nullopt)
+        revision.stamp = wallSeconds(stamp->wall); // UTC by the standard; read as written otherwise
+    const std::size_t overrides = m_out.overrides.size();
+
     if (lines.recurrenceId) {
         readOverride(lines, rule, startInstant, index);
-    } else if (readRecurrence(lines, rule)) {
+        if (m_out.overrides.size() > overrides)
+            revision.role = Revision::Role::override;
+    } else if (info.uid.present()) {
+        revision.role = Revision::Role::master;
+    }
+    m_out.revisions.push_back(revision);
+    if (!lines.recurrenceId && readRecurrence(lines, rule)) {
         readExclusions(lines, rule);
         rule.firstStart = startInstant;
         for (const ExtraStart& extra : rule.extraStarts)
@@ -188,8 +223,11 @@ void EventReader::readExtraStart(const ContentLine& line, QByteArrayView item, b
     rule.extraStarts.push_back({instantOf(t->wall, z, asDate), -1});
 }
 
+// A floating series excluded in UTC: the author wrote the wall-clock times of the occurrences (as
+// mainstream readers take them), which are the same instants only where the reader's zone is UTC.
 void EventReader::readExclusions(const Lines& lines, RecurringRule& rule)
 {
+    const bool floatingSeries = !rule.isAllDay && rule.zone.kind == ZoneRef::Kind::floating;
     for (const ContentLine& line : lines.exdates) {
         for (QByteArrayView item : splitItems(line.value, ',')) {
             const auto t = parseDateTime(item);
@@ -197,9 +235,10 @@ void EventReader::readExclusions(const Lines& lines, RecurringRule& rule)
                 continue;
             if (t->isDate && !rule.isAllDay)
                 rule.excludedDates.push_back(t->wall.date);
+            else if (rule.isAllDay || (floatingSeries && t->utc))
+                rule.excludedStarts.push_back(instantOf(t->wall, ZoneRef{}, rule.isAllDay));
             else
-                rule.excludedStarts.push_back(instantOf(
-                    t->wall, rule.isAllDay ? ZoneRef{} : zoneOf(line, t->utc, rule.zone), rule.isAllDay || t->isDate));
+                rule.excludedStarts.push_back(instantOf(t->wall, zoneOf(line, t->utc, rule.zone), false));
         }
     }
 }

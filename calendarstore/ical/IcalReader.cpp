@@ -46,6 +46,7 @@ void append(ParsedCalendar& into, ParsedCalendar&& part)
         shift(o.uid);
         into.overrides.push_back(o);
     }
+    into.revisions.insert(into.revisions.end(), part.revisions.begin(), part.revisions.end());
     into.skipped += part.skipped;
 }
 
@@ -74,6 +75,7 @@ ParsedCalendar readEvents(QByteArrayView text, const CalendarText& header, const
         bytes += read[part].text.size();
     }
     all.events.reserve(events);
+    all.revisions.reserve(events);
     all.occurrences.reserve(occurrences);
     all.text.reserve(bytes);
     for (std::size_t part = 1; part < parts; ++part) {
@@ -86,6 +88,71 @@ ParsedCalendar readEvents(QByteArrayView text, const CalendarText& header, const
 QByteArrayView viewOf(const ParsedCalendar& calendar, TextRef ref)
 {
     return QByteArrayView(calendar.text).sliced(ref.at, ref.size);
+}
+
+// Whether event `b` is a later revision than event `a`.
+bool later(const ParsedCalendar& calendar, std::uint32_t a, std::uint32_t b)
+{
+    const Revision& ra = calendar.revisions[a];
+    const Revision& rb = calendar.revisions[b];
+    return std::tie(rb.sequence, rb.stamp, b) > std::tie(ra.sequence, ra.stamp, a);
+}
+
+// One event per UID, one override per occurrence: the older revisions are left out and counted.
+void chooseRevisions(ParsedCalendar& calendar)
+{
+    std::vector<bool> superseded;
+    auto supersede = [&](std::uint32_t event) {
+        if (superseded.empty())
+            superseded.resize(calendar.events.size());
+        superseded[event] = true;
+        ++calendar.skipped;
+        ++calendar.dropped;
+    };
+    if (calendar.events.size() > 1) {
+        QHash<QByteArrayView, std::uint32_t> masters;
+        masters.reserve(static_cast<qsizetype>(calendar.events.size()));
+        for (std::uint32_t e = 0; e < calendar.events.size(); ++e) {
+            if (calendar.revisions[e].role != Revision::Role::master)
+                continue;
+            const auto it = masters.find(viewOf(calendar, calendar.events[e].uid));
+            if (it == masters.end()) {
+                masters.insert(viewOf(calendar, calendar.events[e].uid), e);
+                continue;
+            }
+            const bool newer = later(calendar, *it, e);
+            supersede(newer ? *it : e);
+            if (newer)
+                *it = e;
+        }
+    }
+    if (calendar.overrides.size() > 1) {
+        // Keyed by UID and the occurrence named: its date when written as a date, else its instant.
+        QHash<QByteArray, std::uint32_t> occurrences;
+        for (const Override& o : calendar.overrides) {
+            QByteArray key = viewOf(calendar, o.uid).toByteArray();
+            if (o.originalIsDate)
+                key.append("\nD").append(
+                    QByteArray::number(daysFromCivil(o.originalDate.year, o.originalDate.month, o.originalDate.day)));
+            else
+                key.append("\nT").append(QByteArray::number(o.originalStart, 'f', 0));
+            const auto it = occurrences.find(key);
+            if (it == occurrences.end()) {
+                occurrences.insert(key, o.event);
+                continue;
+            }
+            const bool newer = later(calendar, *it, o.event);
+            supersede(newer ? *it : o.event);
+            if (newer)
+                *it = o.event;
+        }
+    }
+    calendar.revisions = {};
+    if (superseded.empty())
+        return;
+    std::erase_if(calendar.occurrences, [&](const Occurrence& o) { return superseded[o.event]; });
+    std::erase_if(calendar.rules, [&](const RecurringRule& r) { return superseded[r.event]; });
+    std::erase_if(calendar.overrides, [&](const Override& o) { return superseded[o.event]; });
 }
 
 void addChange(RecurringRule& rule, const Override& o, ZoneContext& zones)
@@ -191,6 +258,9 @@ ParsedCalendar readCalendar(QByteArrayView text, const ReadOptions& options, Cal
     CalendarText scanned = scanCalendar(text);
     ParsedCalendar calendar = readEvents(text, scanned, options);
     calendar.skipped += scanned.skipped;
+    if (scanned.zones)
+        calendar.skipped += scanned.zones->unreadable();
+    chooseRevisions(calendar);
     ZoneContext zones(scanned.zones.get(), options.floating);
     applyOverrides(calendar, zones);
     expandAtLoad(calendar, scanned, options);

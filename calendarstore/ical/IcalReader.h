@@ -9,6 +9,16 @@
 // VTIMEZONE, for any year. Recurrences iterate in the event's wall-clock time, so a weekly 09:00
 // stays 09:00 across DST changes.
 //
+// One UID is one event: of the events without a RECURRENCE-ID that share a UID (older and newer
+// revisions, as calendar servers and mail clients leave them), the highest SEQUENCE is kept, then the
+// latest DTSTAMP, then the last in the text; so for overrides of one occurrence. The others are left
+// out and counted as skipped. Overrides belong to the UID, not to one revision of its series.
+//
+// Lenient readings, as mainstream readers do: a VTIMEZONE observance whose onset is a date begins at
+// that date's midnight; a floating series excluded by UTC EXDATEs loses the occurrences at those
+// wall-clock times. A VTIMEZONE that an event names and that cannot be read whole is counted as
+// skipped (the times in one that cannot be read at all are read as floating).
+//
 // Overrides (RECURRENCE-ID) replace the occurrence of their series with the same UID that they name:
 // by instant, or by date when the series or the RECURRENCE-ID is a date (mail clients write
 // date-times for all-day series). RANGE=THISANDFUTURE moves the rest of the series as the override

@@ -101,6 +101,16 @@ struct Override {
     int durationDays = 1;
 };
 
+// What decides between revisions of one event (masters with one UID, or overrides of one occurrence):
+// the higher SEQUENCE, then the later DTSTAMP, then the later place in the text. Kept only while the
+// calendar is read.
+struct Revision {
+    enum class Role : std::uint8_t { single, master, override };
+    Role role = Role::single; // single: no UID, or a RECURRENCE-ID that is not a value
+    std::int32_t sequence = 0;
+    std::int64_t stamp = std::numeric_limits<std::int64_t>::min(); // DTSTAMP in seconds, UTC
+};
+
 struct CalendarText {
     // Calendar-level properties found in the text.
     QString name;                                        // X-WR-CALNAME
@@ -116,8 +126,9 @@ struct ParsedCalendar {
     std::vector<Occurrence> occurrences; // single events and rules' starts in the window, by start and event
     std::vector<RecurringRule> rules;
     std::vector<Override> overrides;
-    int skipped = 0; // events that could not be read, or whose rules Kalvix cannot follow
-    int dropped = 0; // of the events, those left out after reading (their rules could not be expanded)
+    std::vector<Revision> revisions; // by event, while reading; empty afterwards
+    int skipped = 0; // events that could not be read, older revisions, unreadable zones, unfollowable rules
+    int dropped = 0; // of the events, those left out after reading (older revisions, rules not expanded)
 
     std::optional<QString> string(TextRef ref) const;
 };

@@ -173,10 +173,12 @@ private:
                 ++m_out.skipped;
             else
                 m_out.events.emplace_back(o.begin, end);
-        } else if (o.kind == Kind::zone && !damaged && !o.damaged) {
+        } else if (o.kind == Kind::zone) {
+            // A zone that cannot be kept is counted: the times in it are read as floating.
             if (!m_out.zones)
                 m_out.zones = std::make_shared<ZoneSet>();
-            m_out.zones->add(o.tzid, m_text.sliced(o.begin, end - o.begin).toByteArray());
+            if (damaged || o.damaged || !m_out.zones->add(o.tzid, m_text.sliced(o.begin, end - o.begin).toByteArray()))
+                ++m_out.skipped;
         }
         m_open.reset();
     }

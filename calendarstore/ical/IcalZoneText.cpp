@@ -1,6 +1,7 @@
 // A file's own VTIMEZONE turned into a transition table: each STANDARD and DAYLIGHT observance gives a
 // transition at every onset (DTSTART, its RRULE, its RDATEs), at the onset's wall-clock time in the
-// offset it leaves (TZOFFSETFROM).
+// offset it leaves (TZOFFSETFROM). An observance without an onset or its offsets is left out, and the
+// table says it is partial.
 #include "calendarstore/ical/IcalText.h"
 #include "calendarstore/ical/IcalValues.h"
 #include "calendarstore/ical/IcalZones.h"
@@ -63,7 +64,8 @@ void readObservanceLine(const ContentLine& line, Observance& o)
     }
 }
 
-std::vector<Observance> readObservances(QByteArrayView lines)
+// `unread`: how many observances had no onset or no offsets.
+std::vector<Observance> readObservances(QByteArrayView lines, std::size_t& unread)
 {
     std::vector<Observance> out;
     LineReader reader(lines);
@@ -83,7 +85,8 @@ std::vector<Observance> readObservances(QByteArrayView lines)
             readObservanceLine(line, out.back());
         }
     }
-    std::erase_if(out, [](const Observance& o) { return !o.start || o.start->isDate || !o.from || !o.to; });
+    // An onset written as a date (slightly malformed, but its offsets say all) begins at its midnight.
+    unread = std::erase_if(out, [](const Observance& o) { return !o.start || !o.from || !o.to; });
     return out;
 }
 
@@ -124,7 +127,8 @@ void addRuleOnsets(const Observance& o, const RecurrenceRule& rule, int untilYea
 
 std::shared_ptr<const ZoneTable> build(QByteArrayView lines)
 {
-    const std::vector<Observance> observances = readObservances(lines);
+    std::size_t unread = 0;
+    const std::vector<Observance> observances = readObservances(lines, unread);
     if (observances.empty())
         return nullptr;
     Onsets onsets;
@@ -155,7 +159,7 @@ std::shared_ptr<const ZoneTable> build(QByteArrayView lines)
     std::optional<qint64> cycleStart;
     if (onsets.anyOpenRule && onsets.periodic && untilYear < 9999)
         cycleStart = daysFromCivil(onsets.lastIrregularYear + 1, 1, 1) * kSecondsPerDay;
-    return std::make_shared<const ZoneTable>(initial, std::move(chained), cycleStart);
+    return std::make_shared<const ZoneTable>(initial, std::move(chained), cycleStart, unread > 0);
 }
 
 } // namespace

@@ -40,9 +40,13 @@ std::shared_ptr<const ZoneTable> buildSystemTable(const QTimeZone& zone)
 
 } // namespace
 
-ZoneTable::ZoneTable(int initialOffset, std::vector<Transition> transitions, std::optional<qint64> cycleStart)
+ZoneTable::ZoneTable(int initialOffset,
+                     std::vector<Transition> transitions,
+                     std::optional<qint64> cycleStart,
+                     bool partial)
     : m_initial(initialOffset)
     , m_cycleStart(cycleStart)
+    , m_partial(partial)
 {
     m_entries.reserve(transitions.size());
     for (const Transition& t : transitions)
@@ -83,10 +87,21 @@ std::shared_ptr<const ZoneTable> ZoneTable::system(const QTimeZone& zone)
     return cache.get(zone.id(), [&zone](const QByteArray&) { return buildSystemTable(zone); });
 }
 
-void ZoneSet::add(const QByteArray& tzid, QByteArray lines)
+bool ZoneSet::add(const QByteArray& tzid, QByteArray lines)
 {
-    if (!tzid.isEmpty() && !m_lines.contains(tzid) && m_lines.size() < kMaxZones)
-        m_lines.insert(tzid, std::move(lines));
+    if (tzid.isEmpty() || m_lines.contains(tzid))
+        return true; // nothing can name it, or the first of that name is kept
+    if (m_lines.size() >= kMaxZones)
+        return false;
+    m_lines.insert(tzid, std::move(lines));
+    return true;
+}
+
+int ZoneSet::unreadable() const
+{
+    const std::lock_guard lock(m_mutex);
+    return static_cast<int>(
+        std::count_if(m_tables.cbegin(), m_tables.cend(), [](const auto& t) { return !t || t->partial(); }));
 }
 
 std::shared_ptr<const ZoneTable> ZoneSet::table(const QByteArray& tzid) const

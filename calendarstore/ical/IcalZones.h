@@ -32,8 +32,12 @@ public:
     };
 
     // `cycleStart`, when given: from there on the offsets repeat every 400 years, and `transitions`
-    // reach at least 401 years past it.
-    ZoneTable(int initialOffset, std::vector<Transition> transitions, std::optional<qint64> cycleStart);
+    // reach at least 401 years past it. `partial`: made from a VTIMEZONE some of whose observances
+    // could not be read.
+    ZoneTable(int initialOffset,
+              std::vector<Transition> transitions,
+              std::optional<qint64> cycleStart,
+              bool partial = false);
 
     // A tz-database zone from the system's database; built once per process.
     static std::shared_ptr<const ZoneTable> system(const QTimeZone& zone);
@@ -43,6 +47,7 @@ public:
 
     qint64 toInstant(qint64 wall) const;
     qint64 toWall(qint64 instant) const;
+    bool partial() const { return m_partial; }
 
 private:
     struct Entry {
@@ -55,15 +60,18 @@ private:
     int m_initial = 0;
     std::vector<Entry> m_entries;
     std::optional<qint64> m_cycleStart;
+    bool m_partial = false;
 };
 
 // The VTIMEZONEs of one file by TZID, each turned into a table when first asked for. Thread-safe.
 class ZoneSet {
 public:
-    // Keeps the first zone of each TZID, and at most kMaxZones of them.
-    void add(const QByteArray& tzid, QByteArray lines);
+    // Keeps the first zone of each TZID, and at most kMaxZones of them; false when it is past them.
+    bool add(const QByteArray& tzid, QByteArray lines);
     bool contains(const QByteArray& tzid) const { return m_lines.contains(tzid); }
     std::shared_ptr<const ZoneTable> table(const QByteArray& tzid) const;
+    // Of the zones asked for so far, those that could not be read, or not whole.
+    int unreadable() const;
 
     static constexpr int kMaxZones = 100;
 

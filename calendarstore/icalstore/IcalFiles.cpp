@@ -37,6 +37,79 @@ bool readAll(int fd, qint64 size, QByteArray& out)
     return done == size;
 }
 
+QByteArrayView viewOf(const ParsedCalendar& calendar, TextRef ref)
+{
+    return QByteArrayView(calendar.text).sliced(ref.at, ref.size);
+}
+
+// The files of [begin, end) (one calendar's) that share a UID with another of them.
+std::vector<std::size_t>
+filesSharingUids(const std::vector<std::shared_ptr<const FileData>>& files, std::size_t begin, std::size_t end)
+{
+    QHash<QByteArrayView, std::size_t> owner;
+    std::vector<bool> shared(end - begin);
+    for (std::size_t i = begin; i < end; ++i) {
+        const ParsedCalendar& parsed = files[i]->parsed;
+        for (const EventInfo& event : parsed.events) {
+            if (!event.uid.present())
+                continue;
+            const QByteArrayView uid = viewOf(parsed, event.uid);
+            const auto it = owner.constFind(uid);
+            if (it == owner.constEnd()) {
+                owner.insert(uid, i);
+            } else if (*it != i) {
+                shared[*it - begin] = true;
+                shared[i - begin] = true;
+            }
+        }
+    }
+    std::vector<std::size_t> out;
+    for (std::size_t i = begin; i < end; ++i) {
+        if (shared[i - begin])
+            out.push_back(i);
+    }
+    return out;
+}
+
+void joinFiles(std::vector<std::shared_ptr<const FileData>>& files,
+               const std::vector<std::size_t>& which,
+               const ReadOptions& options)
+{
+    QByteArray text;
+    std::vector<std::size_t> joined;
+    for (std::size_t i : which) {
+        // One that changed since it was read keeps what was read: the watcher brings the next load.
+        const auto read = readRegularFile(files[i]->path, kMaxFileBytes);
+        if (!read || read->second != files[i]->key)
+            continue;
+        text.append(read->first).append("\r\n");
+        joined.push_back(i);
+    }
+    if (joined.size() < 2)
+        return;
+    auto all = std::make_shared<FileData>();
+    all->path = files[joined.front()]->path;
+    all->key = files[joined.front()]->key;
+    all->readable = true;
+    all->joined = true;
+    CalendarText header;
+    all->parsed = readCalendar(text, options, &header);
+    all->zones = std::move(header.zones);
+    all->name = header.name;
+    all->color = header.color;
+    for (std::size_t i : joined) {
+        if (i == joined.front())
+            continue;
+        auto none = std::make_shared<FileData>();
+        none->path = files[i]->path;
+        none->key = files[i]->key;
+        none->readable = true;
+        none->joined = true;
+        files[i] = std::move(none);
+    }
+    files[joined.front()] = std::move(all);
+}
+
 } // namespace
 
 std::optional<FileKey> regularFileKey(const QString& path)
@@ -98,7 +171,8 @@ std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString
     std::vector<std::size_t> toRead;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         auto it = reusable.constFind(paths[i]);
-        const bool unchanged = it != reusable.constEnd() && (*it)->readable && regularFileKey(paths[i]) == (*it)->key;
+        const bool unchanged =
+            it != reusable.constEnd() && (*it)->readable && !(*it)->joined && regularFileKey(paths[i]) == (*it)->key;
         if (unchanged)
             files[i] = *it;
         else
@@ -110,6 +184,22 @@ std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString
         files[toRead[k]] = wanted ? readFile(paths[toRead[k]], options) : std::make_shared<FileData>();
     });
     return files;
+}
+
+void joinSharedEvents(std::vector<std::shared_ptr<const FileData>>& files,
+                      const std::vector<std::uint32_t>& fileCalendar,
+                      const ReadOptions& options)
+{
+    for (std::size_t begin = 0, end = 0; begin < files.size(); begin = end) {
+        end = begin + 1;
+        while (end < files.size() && fileCalendar[end] == fileCalendar[begin])
+            ++end;
+        if (end - begin < 2 || (options.cancelled && options.cancelled->load()))
+            continue;
+        const std::vector<std::size_t> shared = filesSharingUids(files, begin, end);
+        if (!shared.empty())
+            joinFiles(files, shared, options);
+    }
 }
 
 } // namespace kalvix::ical

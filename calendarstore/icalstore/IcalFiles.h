@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -32,6 +34,8 @@ struct FileData {
     QString path;
     FileKey key;
     bool readable = false;
+    // Read together with other files of its calendar (see joinSharedEvents): never reused as it is.
+    bool joined = false;
     ParsedCalendar parsed;
     std::shared_ptr<const ZoneSet> zones;
     QString name;
@@ -49,5 +53,14 @@ std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& optio
 std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString>& paths,
                                                        const std::vector<std::shared_ptr<const FileData>>& previous,
                                                        const ReadOptions& options);
+
+// Files of one calendar that hold the same UID (revisions of one event, or a series and its overrides
+// kept apart) are read again as one text, so that a calendar holds one event per UID however its
+// events are spread over files: the first of them takes all their events, the others none. Joined
+// files are read again at every load. `fileCalendar` gives each file's calendar, the files of a
+// calendar being next to each other.
+void joinSharedEvents(std::vector<std::shared_ptr<const FileData>>& files,
+                      const std::vector<std::uint32_t>& fileCalendar,
+                      const ReadOptions& options);
 
 } // namespace kalvix::ical

@@ -85,6 +85,7 @@ std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
     readOptions.floating = floating;
     readOptions.cancelled = cancelled;
     snap->m_files = readFiles(paths, keepWindow ? previous->m_files : decltype(m_files){}, readOptions);
+    joinSharedEvents(snap->m_files, snap->m_fileCalendar, readOptions);
     snap->describeCalendars(scan.calendars);
     if (snap->m_files.size() <= kMaxWatchedFiles) {
         for (const auto& f : snap->m_files)
@@ -183,7 +184,11 @@ bool Snapshot::sameContent(const Snapshot& other) const
     if (m_files.size() != other.m_files.size() || m_calendars.size() != other.m_calendars.size())
         return false;
     for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (m_files[i] != other.m_files[i] || !(m_fileColors[i] == other.m_fileColors[i]))
+        const FileData& a = *m_files[i];
+        const FileData& b = *other.m_files[i];
+        // Joined files are read anew at each load; the same files unchanged are the same content.
+        const bool sameJoined = a.joined && b.joined && a.path == b.path && a.key == b.key;
+        if ((m_files[i] != other.m_files[i] && !sameJoined) || !(m_fileColors[i] == other.m_fileColors[i]))
             return false;
     }
     for (qsizetype c = 0; c < m_calendars.size(); ++c) {
