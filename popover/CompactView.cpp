@@ -2,10 +2,10 @@
 
 #include "calendar/CalendarService.h"
 #include "context/AppContext.h"
+#include "context/SettingsState.h"
 #include "popover/CompactAgenda.h"
 #include "popover/MonthGridView.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "time/TimeSource.h"
 #include "ui/PlainButton.h"
 #include "ui/PreferenceBinding.h"
