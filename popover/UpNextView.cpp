@@ -3,8 +3,8 @@
 #include "calendar/CalendarService.h"
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
+#include "popover/Divider.h"
 #include "popover/EventRow.h"
-#include "popover/HDivider.h"
 #include "ui/ClockFollower.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
@@ -73,7 +73,7 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     m_denied = makeDenied();
     stack->addWidget(m_denied);
     stack->addStretch(1);
-    stack->addWidget(new HDivider(this));
+    stack->addWidget(new Divider(Qt::Horizontal, this));
     m_viewAll->setTrailingSymbol(QStringLiteral("chevron.right"), ui::textStyleFont(TextStyle::caption));
     m_viewAll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     stack->addWidget(m_viewAll);

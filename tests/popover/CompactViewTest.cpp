@@ -4,7 +4,6 @@
 #include "context/SettingsState.h"
 #include "popover/AgendaEventRow.h"
 #include "popover/CompactAgenda.h"
-#include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
 #include "prefs/Prefs.h"
 #include "tests/popover/PopoverTestSupport.h"
@@ -49,7 +48,7 @@ struct Fixture {
         return context;
     }
 
-    QList<HDivider*> agendaLines() const { return view.agenda()->findChildren<HDivider*>(); }
+    QList<Divider*> agendaLines() const { return test::dividersIn(*view.agenda(), Qt::Horizontal); }
 
     std::unique_ptr<TestContext> fakes;
     CompactView view;

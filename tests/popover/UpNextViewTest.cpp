@@ -2,7 +2,6 @@
 #include "popover/UpNextView.h"
 #include "calendar/CalendarService.h"
 #include "popover/EventRow.h"
-#include "popover/HDivider.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
@@ -127,7 +126,7 @@ TEST(UpNextView, theFooterSitsAtTheBottomOfTheRowBehindAHairline)
     EXPECT_EQ(link.bottom(), kRowHeight - 1);
     EXPECT_EQ(link.width(), kColumnWidth);
     EXPECT_EQ(f.view.viewAllLink()->text(), u"View All Events"_qs);
-    const auto lines = f.view.findChildren<HDivider*>();
+    const auto lines = test::dividersIn(f.view, Qt::Horizontal);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(link.top() - rectIn(lines.first(), &f.view).bottom() - 1, 10);
 }
