@@ -143,19 +143,7 @@ void UpNextView::refresh()
 void UpNextView::rebuildRows()
 {
     const QList<DayEvent>& events = m_context.calendar.upNext();
-    // DayEvents compare by id only; a refresh may bring the same ids with a new title or time.
-    const auto same = [](const QList<DayEvent>& a, const QList<DayEvent>& b) {
-        if (a.size() != b.size())
-            return false;
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const DayEvent &x = a[i], &y = b[i];
-            if (x.id != y.id || x.title != y.title || x.start != y.start || x.end != y.end ||
-                x.isAllDay != y.isAllDay || !(x.color == y.color))
-                return false;
-        }
-        return true;
-    };
-    if (same(events, m_shownEvents) && !m_rows.isEmpty())
+    if (events == m_shownEvents && !m_rows.isEmpty())
         return;
     m_shownEvents = events;
     qDeleteAll(m_rows);

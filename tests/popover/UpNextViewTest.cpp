@@ -219,3 +219,24 @@ TEST(EventRow, barAndIconInTheCalendarsColour)
                 image.pixelColor(x, y).alpha() > 200 && sameRgb(image.pixelColor(x, y), QColor(200, 40, 120), 10);
     EXPECT_GT(iconPixels, 40) << "the calendar symbol in its frame, in the event's colour";
 }
+
+TEST(UpNextView, aRefreshThatRenamesOrMovesAnEventRedrawsItsRow)
+{
+    const Instant now = thursday();
+    Fixture f(CalendarAccess::fullAccess, {timed("Sync", now + 600, now + 1800, kBlue, "sync-1")});
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->titleLabel()->text(), u"Sync"_qs);
+
+    // The same occurrence (same id) with a new title, then at a new time: each is a new row.
+    f.fakes->store.setOccurrences({timed("Team sync", now + 600, now + 1800, kBlue, "sync-1")});
+    f.fakes->store.announceChange();
+    processQueued();
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->titleLabel()->text(), u"Team sync"_qs);
+
+    f.fakes->store.setOccurrences({timed("Team sync", now + 600, now + 2400, kBlue, "sync-1")});
+    f.fakes->store.announceChange();
+    processQueued();
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->timeLabel()->text(), u"09:51 \u2013 10:21"_qs);
+}
