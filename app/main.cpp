@@ -97,15 +97,15 @@ int agenda(int argc, char** argv, bool json)
 void answerAgenda(CalendarService& service, bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer)
 {
     auto reply = [&service, json, answer] {
-        const AgendaReport report = AgendaReport::of(service.store(), service.authorized(), TimeSource::system().now());
+        const AgendaReport report = AgendaReport::of(service.store(), service.access(), TimeSource::system().now());
         answer({json ? report.json() : report.text(), report.exitStatus()});
     };
-    if (service.authorized()) {
+    if (service.access() != CalendarAccess::notDetermined) {
         reply();
         return;
     }
     auto* once = new QObject(&service);
-    QObject::connect(&service, &CalendarService::authorizedChanged, once, [once, reply] {
+    QObject::connect(&service, &CalendarService::accessChanged, once, [once, reply] {
         reply();
         once->deleteLater();
     });

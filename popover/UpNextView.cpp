@@ -34,12 +34,16 @@ ui::TextLabel* calloutText(const QString& text, QWidget* parent)
 
 } // namespace
 
-UpNextState upNextState(std::optional<bool> authorized, bool hasEvents)
+UpNextState upNextState(CalendarAccess access, bool hasEvents)
 {
-    if (!authorized)
+    switch (access) {
+    case CalendarAccess::notDetermined:
         return UpNextState::requesting;
-    if (!*authorized)
+    case CalendarAccess::denied:
         return UpNextState::denied;
+    case CalendarAccess::fullAccess:
+        break;
+    }
     return hasEvents ? UpNextState::list : UpNextState::empty;
 }
 
@@ -80,7 +84,7 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     connect(m_viewAll, &ui::PlainButton::clicked, this, [this] { m_context.actions.openCalendarApp(); });
 
     CalendarService& service = context.calendar;
-    connect(&service, &CalendarService::authorizedChanged, this, &UpNextView::refresh);
+    connect(&service, &CalendarService::accessChanged, this, &UpNextView::refresh);
     connect(&service, &CalendarService::upNextChanged, this, &UpNextView::refresh);
     new ui::ClockFollower(this, context.clock, [this](Instant now) {
         for (EventRow* row : m_rows)
@@ -128,7 +132,7 @@ QWidget* UpNextView::contentWidget() const
 void UpNextView::refresh()
 {
     const CalendarService& service = m_context.calendar;
-    m_state = upNextState(service.authorized(), !service.upNext().isEmpty());
+    m_state = upNextState(service.access(), !service.upNext().isEmpty());
     if (m_state == UpNextState::denied) {
         const QString folder = service.store().unreadableSource();
         m_openFolder->setEnabled(!folder.isEmpty());
