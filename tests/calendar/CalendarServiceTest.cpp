@@ -301,13 +301,19 @@ TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime)
     EXPECT_EQ(DayEvent::fromOccurrence(anonymous).title, QString()) << "an empty title stays empty";
 }
 
-TEST(DayEvent, equalityIsByIdOnly)
+TEST(DayEvent, equalityComparesEveryFieldNotOnlyTheId)
 {
-    auto a = DayEvent::fromOccurrence(timed("one", kNow, kNow + 60, kRed, "U"));
+    const auto a = DayEvent::fromOccurrence(timed("one", kNow, kNow + 60, kRed, "U"));
     auto b = a;
-    b.title = QStringLiteral("other");
-    b.color = kBlue;
     EXPECT_EQ(a, b);
+    b.title = QStringLiteral("other");
+    EXPECT_NE(a, b) << "the same id renamed";
+    b = a;
+    b.color = kBlue;
+    EXPECT_NE(a, b) << "the same id in another colour";
+    b = a;
+    b.end = kNow + 120;
+    EXPECT_NE(a, b) << "the same id lasting longer";
 }
 
 // ---- month dots -------------------------------------------------------------------------------
