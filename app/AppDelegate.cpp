@@ -3,17 +3,16 @@
 #include "app/CommandLine.h"
 
 #include "app/PopoverWindow.h"
-#include "app/SystemCalendar.h"
 #include "calendar/CalendarService.h"
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
+#include "context/SettingsState.h"
 #include "desktop/LoginItems.h"
 #include "popover/CompactView.h"
 #include "popover/PopoverRoot.h"
 #include "popover/StandardView.h"
 #include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "statusitem/StatusItem.h"
 #include "time/TimeSource.h"
 #include "ui/ColorRoles.h"
@@ -79,18 +78,6 @@ AppDelegate::AppDelegate(QStringList arguments, AppContext& context, MakeStatusI
 AppDelegate::~AppDelegate()
 {
     disconnect(m_titleSink);
-}
-
-ClockModel& AppDelegate::clock()
-{
-    static ClockModel* clock = new ClockModel(Prefs::standard(), TimeSource::system());
-    return *clock;
-}
-
-CalendarService& AppDelegate::calendarService()
-{
-    static CalendarService* service = createSystemCalendarService(Prefs::standard(), TimeSource::system()).release();
-    return *service;
 }
 
 QFont AppDelegate::titleFont()

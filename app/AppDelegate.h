@@ -3,8 +3,8 @@
 // popover, the one-time login-item registration and the launch arguments.
 //
 // Launch runs in a fixed order: defaults, login item, status item, clock, title subscription,
-// popover content, snapshot mode, settings. The clock (and later the calendar service) are
-// process-wide, made on first use and never released.
+// popover content, snapshot mode, settings. The clock, the calendar service and the stores are the
+// context's, which main owns.
 #include <QFont>
 #include <QObject>
 #include <QRect>
@@ -17,8 +17,6 @@ class QTimer;
 
 namespace kalvix {
 
-class CalendarService;
-class ClockModel;
 class LoginItems;
 class PopoverWindow;
 class PreferencesStore;
@@ -43,12 +41,6 @@ public:
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PopoverWindow* popover() const { return m_popover.get(); }
 
-    // The process's clock and calendar service over the system clock and the user's own preferences and
-    // calendars, made on first use and never released. Only main's context uses them; everything else is
-    // handed the context's.
-    static ClockModel& clock();
-    // Loading of the calendars starts when it is made.
-    static CalendarService& calendarService();
     // The status item's font: the desktop's UI font at 14.5 pt, medium weight.
     static QFont titleFont();
     static constexpr qreal titleBaselineOffset = 0.5;

@@ -1,6 +1,6 @@
 #include "app/SettingsOpener.h"
 
-#include "prefs/SettingsState.h"
+#include "context/SettingsState.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -3,7 +3,7 @@
 //
 // The sources are the `calendarSources` preference (a list of files and folders) when it holds any,
 // else the standard places (see calendarstore/CalendarSources.h). The returned service owns its store;
-// loading starts at once, off the main thread, and `authorized` becomes true (or false) when it
+// loading starts at once, off the main thread, and its access becomes fullAccess (or denied) when it
 // ends. A change of `calendarSources` (made in Kalvix, by hand or by another program) reads the
 // calendars again from the new sources, and the service refreshes when that load ends.
 #include "calendar/CalendarService.h"

@@ -10,10 +10,10 @@
 #include "app/TitlePublisher.h"
 #include "calendar/AgendaCommand.h"
 #include "clock/ClockModel.h"
+#include "context/SettingsState.h"
 #include "desktop/XdgDirs.h"
 #include "display/DisplayProbe.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "statusitem/StatusItem.h"
 #include "time/TimeSource.h"
 #include "ui/ColorScheme.h"
@@ -94,19 +94,18 @@ int agenda(int argc, char** argv, bool json)
 
 // The agenda of this instance's calendars, for a `kalvix --agenda` that asks over the bus: at once, or
 // when the calendars have loaded.
-void answerAgenda(bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer)
+void answerAgenda(CalendarService& service, bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer)
 {
-    CalendarService& service = AppDelegate::calendarService();
     auto reply = [&service, json, answer] {
-        const AgendaReport report = AgendaReport::of(service.store(), service.authorized(), TimeSource::system().now());
+        const AgendaReport report = AgendaReport::of(service.store(), service.access(), TimeSource::system().now());
         answer({json ? report.json() : report.text(), report.exitStatus()});
     };
-    if (service.authorized()) {
+    if (service.access() != CalendarAccess::notDetermined) {
         reply();
         return;
     }
     auto* once = new QObject(&service);
-    QObject::connect(&service, &CalendarService::authorizedChanged, once, [once, reply] {
+    QObject::connect(&service, &CalendarService::accessChanged, once, [once, reply] {
         reply();
         once->deleteLater();
     });
@@ -218,8 +217,12 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
                               if (system)
                                   system->context().actions.openSettings(SettingsTab::general);
                           },
-                          [] { return AppDelegate::clock().menuBarTitle(); },
-                          answerAgenda});
+                          [&] { return system ? system->context().clock.menuBarTitle() : QString(); },
+                          [&](bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer) {
+                              // The bus is served from app.exec(), when the context exists.
+                              if (system)
+                                  answerAgenda(system->context().calendar, json, answer);
+                          }});
     if (!instance.claim()) {
         if (QDBusConnection::sessionBus().isConnected()) {
             // Another Kalvix owns the session: hand it the request and leave its item alone.

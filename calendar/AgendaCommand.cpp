@@ -27,11 +27,17 @@ bool isTerminalControl(char16_t c)
            (c >= 0x2066 && c <= 0x2069);
 }
 
-QString accessName(std::optional<bool> authorized)
+QString accessName(CalendarAccess access)
 {
-    if (!authorized)
-        return QStringLiteral("undecided");
-    return *authorized ? QStringLiteral("granted") : QStringLiteral("denied");
+    switch (access) {
+    case CalendarAccess::notDetermined:
+        break;
+    case CalendarAccess::fullAccess:
+        return QStringLiteral("granted");
+    case CalendarAccess::denied:
+        return QStringLiteral("denied");
+    }
+    return QStringLiteral("undecided");
 }
 
 QString localIso(Instant t)
@@ -60,10 +66,10 @@ QJsonObject eventJson(const DayEvent& e, Instant now)
 
 } // namespace
 
-AgendaReport AgendaReport::of(const CalendarStore& store, std::optional<bool> access, Instant now)
+AgendaReport AgendaReport::of(const CalendarStore& store, CalendarAccess access, Instant now)
 {
     AgendaReport report{access, now, {}, {}, store.calendars(), store.unreadableSource()};
-    if (access == true) {
+    if (access == CalendarAccess::fullAccess) {
         UpcomingEvents lists = UpcomingEvents::compute(store, now, CivilCalendar::current());
         report.upNext = std::move(lists.upNext);
         report.agenda = std::move(lists.agenda);
@@ -73,7 +79,15 @@ AgendaReport AgendaReport::of(const CalendarStore& store, std::optional<bool> ac
 
 int AgendaReport::exitStatus() const
 {
-    return !access ? 1 : *access ? 0 : 2;
+    switch (access) {
+    case CalendarAccess::notDetermined:
+        break;
+    case CalendarAccess::fullAccess:
+        return 0;
+    case CalendarAccess::denied:
+        return 2;
+    }
+    return 1;
 }
 
 QString AgendaReport::json() const
@@ -87,7 +101,7 @@ QString AgendaReport::json() const
                                         {QStringLiteral("events"), c.events},
                                         {QStringLiteral("skipped"), c.skipped}});
     }
-    if (access == false)
+    if (access == CalendarAccess::denied)
         root.insert(QStringLiteral("unreadableSource"), unreadableSource);
     root.insert(QStringLiteral("calendars"), calendarList);
     QJsonArray next;
@@ -125,11 +139,11 @@ QString AgendaReport::text() const
 {
     QString out;
     QTextStream stream(&out);
-    if (!access) {
+    if (access == CalendarAccess::notDetermined) {
         stream << "Calendar access: undecided (loading the calendars did not finish)\n";
         return out;
     }
-    if (!*access) {
+    if (access == CalendarAccess::denied) {
         stream << "Calendar access: denied\n" << kDeniedText << '\n';
         if (!unreadableSource.isEmpty())
             stream << "Cannot read: " << printableText(unreadableSource) << '\n';
@@ -156,16 +170,16 @@ QString AgendaReport::text() const
 int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time)
 {
     CalendarService* service = &calendar;
-    if (!service->authorized()) {
+    if (service->access() == CalendarAccess::notDetermined) {
         QEventLoop loop;
         QTimer timeout;
         timeout.setSingleShot(true);
-        QObject::connect(service, &CalendarService::authorizedChanged, &loop, &QEventLoop::quit);
+        QObject::connect(service, &CalendarService::accessChanged, &loop, &QEventLoop::quit);
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
         timeout.start(kLoadWaitMs);
         loop.exec();
     }
-    const AgendaReport report = AgendaReport::of(service->store(), service->authorized(), time.now());
+    const AgendaReport report = AgendaReport::of(service->store(), service->access(), time.now());
     out << (json ? report.json() : report.text());
     out.flush();
     return report.exitStatus();

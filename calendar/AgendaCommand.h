@@ -29,7 +29,7 @@ class TimeSource;
 // What the command prints, computed from a store at one instant: the same whether this process read
 // the calendars or a running Kalvix answers with its own.
 struct AgendaReport {
-    std::optional<bool> access;
+    CalendarAccess access = CalendarAccess::notDetermined;
     Instant now;
     QList<DayEvent> upNext;
     QList<AgendaDay> agenda;
@@ -37,7 +37,7 @@ struct AgendaReport {
     QString unreadableSource;
 
     // The upcoming lists are computed afresh at `now` when access is granted.
-    static AgendaReport of(const CalendarStore& store, std::optional<bool> access, Instant now);
+    static AgendaReport of(const CalendarStore& store, CalendarAccess access, Instant now);
     QString text() const;
     QString json() const;
     // 0 with access, 2 without, 1 while undecided.

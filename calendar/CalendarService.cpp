@@ -25,15 +25,13 @@ CalendarService::CalendarService(CalendarStore& store, const TimeSource& time, Q
         requestAccess();
         break;
     case CalendarAccess::fullAccess:
-        m_authorized = true;
-        Q_EMIT authorizedChanged();
+        m_access = CalendarAccess::fullAccess;
+        Q_EMIT accessChanged();
         refreshAll();
         break;
-    case CalendarAccess::restricted:
     case CalendarAccess::denied:
-    case CalendarAccess::writeOnly:
-        m_authorized = false;
-        Q_EMIT authorizedChanged();
+        m_access = CalendarAccess::denied;
+        Q_EMIT accessChanged();
         break;
     }
 }
@@ -66,15 +64,15 @@ void CalendarService::requestAccess()
 
 void CalendarService::applyAccessAnswer(bool granted)
 {
-    m_authorized = granted;
-    Q_EMIT authorizedChanged();
+    m_access = granted ? CalendarAccess::fullAccess : CalendarAccess::denied;
+    Q_EMIT accessChanged();
     if (granted)
         refreshAll();
 }
 
 void CalendarService::refreshAll()
 {
-    if (m_authorized != true)
+    if (m_access != CalendarAccess::fullAccess)
         return;
     refreshMonthDots();
     refreshUpcoming();

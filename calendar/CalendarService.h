@@ -5,25 +5,23 @@
 // Built from a calendar store and a time source. At construction it subscribes to the store's changes
 // and settles access: full access fills every list before the constructor returns; an undecided store
 // is asked once, and the answer (from any thread) is applied on this object's thread; any other state
-// is final and queries nothing. Authorized and Unauthorized never change afterwards.
+// is final and queries nothing. Full access and denied never change afterwards.
 //
 // Triggers, and nothing else, recompute: access granted or present at start, and every store change
-// while authorized (dots, then the upcoming lists, on a later turn of the event loop, one refresh per
+// with full access (dots, then the upcoming lists, on a later turn of the event loop, one refresh per
 // change); every write of displayedMonth (dots only, at once, whatever the access state, also when the
 // value is unchanged). Each assignment of a published value emits its signal, changed or not.
 // Main thread only.
 #include "calendar/AgendaDay.h"
 #include "calendar/DayEvent.h"
 #include "calendar/MonthDots.h"
+#include "calendarstore/CalendarStore.h"
 
 #include <QList>
 #include <QObject>
 
-#include <optional>
-
 namespace kalvix {
 
-class CalendarStore;
 class TimeSource;
 
 class CalendarService final : public QObject {
@@ -33,8 +31,8 @@ public:
     CalendarService(CalendarStore& store, const TimeSource& time, QObject* parent = nullptr);
     ~CalendarService() override;
 
-    // Nothing while undecided; true with full read access; false otherwise.
-    std::optional<bool> authorized() const { return m_authorized; }
+    // notDetermined while the store has not answered, then fullAccess or denied for good.
+    CalendarAccess access() const { return m_access; }
     const MonthDotMap& monthDots() const { return m_monthDots; }
     const QList<DayEvent>& upNext() const { return m_upNext; }
     const QList<AgendaDay>& agenda() const { return m_agenda; }
@@ -46,7 +44,7 @@ public:
     CalendarStore& store() const { return m_store; }
 
 Q_SIGNALS:
-    void authorizedChanged();
+    void accessChanged();
     void monthDotsChanged();
     void upNextChanged();
     void agendaChanged();
@@ -60,7 +58,7 @@ private:
 
     CalendarStore& m_store;
     const TimeSource& m_time;
-    std::optional<bool> m_authorized;
+    CalendarAccess m_access = CalendarAccess::notDetermined;
     MonthDotMap m_monthDots;
     QList<DayEvent> m_upNext;
     QList<AgendaDay> m_agenda;

@@ -61,12 +61,11 @@ struct CalendarInfo {
     int skipped = 0; // events and files that could not be read
 };
 
+// Whether the calendars can be read. The store's state and the calendar service's, one notion for both.
 enum class CalendarAccess {
     notDetermined, // the answer is pending
-    restricted,
-    denied,
+    denied,        // sources exist but none can be read
     fullAccess,
-    writeOnly,
 };
 
 class CalendarStore : public QObject {

@@ -16,12 +16,6 @@ WorldClockStore::WorldClockStore(PreferencesStore& prefs, QObject* parent)
 
 WorldClockStore::~WorldClockStore() = default;
 
-WorldClockStore& WorldClockStore::shared()
-{
-    static WorldClockStore* store = new WorldClockStore(Prefs::standard());
-    return *store;
-}
-
 const QStringList& WorldClockStore::defaultCityNames()
 {
     static const QStringList names{

@@ -25,9 +25,6 @@ public:
     explicit WorldClockStore(PreferencesStore& prefs, QObject* parent = nullptr);
     ~WorldClockStore() override;
 
-    // The process's store over Prefs::standard(), made on first use and never destroyed.
-    static WorldClockStore& shared();
-
     // Used when nothing usable is stored.
     static const QStringList& defaultCityNames();
 

@@ -16,12 +16,6 @@ CountdownStore::CountdownStore(PreferencesStore& prefs, QObject* parent)
 
 CountdownStore::~CountdownStore() = default;
 
-CountdownStore& CountdownStore::shared()
-{
-    static CountdownStore* store = new CountdownStore(Prefs::standard());
-    return *store;
-}
-
 bool CountdownStore::setItems(const QList<Countdown>& items)
 {
     m_items = items;

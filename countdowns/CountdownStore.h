@@ -25,9 +25,6 @@ public:
     explicit CountdownStore(PreferencesStore& prefs, QObject* parent = nullptr);
     ~CountdownStore() override;
 
-    // The process's store over Prefs::standard(), made on first use and never destroyed.
-    static CountdownStore& shared();
-
     const QList<Countdown>& items() const { return m_items; }
     // Replaces the list (edits in place, deletions and appends all come through here). Returns whether
     // the new list reached persistent storage; the in-memory list and the announcement do not depend on it.

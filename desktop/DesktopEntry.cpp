@@ -1,5 +1,6 @@
 #include "desktop/DesktopEntry.h"
 
+#include "desktop/KeyValueLine.h"
 #include "desktop/XdgDirs.h"
 
 #include <QDir>
@@ -118,21 +119,17 @@ std::optional<DesktopEntry> DesktopEntry::load(const QString& filePath, const QS
     bool inEntry = false;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
+        const auto reading = keyvalue::readLine(line, keyvalue::kDesktopEntry);
+        if (reading.kind == keyvalue::Kind::header) {
             if (inEntry)
                 break; // the keys that matter are all in the first group
             inEntry = line == u"[Desktop Entry]";
             continue;
         }
-        if (!inEntry)
+        if (!inEntry || reading.kind != keyvalue::Kind::entry)
             continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
+        const QString& key = reading.key;
+        const QString value = unescapeValue(reading.value);
         if (key == u"Type")
             type = value;
         else if (key == u"Hidden")

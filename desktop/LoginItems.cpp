@@ -1,6 +1,7 @@
 #include "desktop/LoginItems.h"
 
 #include "desktop/DesktopEntry.h"
+#include "desktop/KeyValueLine.h"
 #include "desktop/XdgDirs.h"
 
 #include <QDir>
@@ -31,7 +32,7 @@ public:
         std::optional<QByteArray> found;
         forEachKeyLine(key, [&](qsizetype i) {
             if (!found)
-                found = valueOf(m_lines[i]);
+                found = readLine(i).value;
         });
         return found;
     }
@@ -66,7 +67,10 @@ public:
     }
 
 private:
-    static QByteArray valueOf(const QByteArray& line) { return line.mid(line.indexOf('=') + 1).trimmed(); }
+    keyvalue::LineReading<QByteArray> readLine(qsizetype i) const
+    {
+        return keyvalue::readLine(m_lines[i].trimmed(), keyvalue::kDesktopEntry);
+    }
 
     qsizetype groupStart() const
     {
@@ -80,9 +84,9 @@ private:
     qsizetype groupEnd() const
     {
         qsizetype i = groupStart() + 1;
-        while (i < m_lines.size() && !m_lines[i].trimmed().startsWith('['))
+        while (i < m_lines.size() && readLine(i).kind != keyvalue::Kind::header)
             ++i;
-        while (i > 0 && m_lines[i - 1].trimmed().isEmpty())
+        while (i > 0 && readLine(i - 1).kind == keyvalue::Kind::blank)
             --i;
         return i;
     }
@@ -93,11 +97,10 @@ private:
         if (start < 0)
             return;
         for (qsizetype i = start + 1; i < m_lines.size(); ++i) {
-            const QByteArray line = m_lines[i].trimmed();
-            if (line.startsWith('['))
+            const auto reading = readLine(i);
+            if (reading.kind == keyvalue::Kind::header)
                 return;
-            const qsizetype eq = line.indexOf('=');
-            if (eq > 0 && line.left(eq).trimmed() == key)
+            if (reading.kind == keyvalue::Kind::entry && reading.key == key)
                 visit(i);
         }
     }

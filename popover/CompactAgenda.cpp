@@ -5,7 +5,7 @@
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
 #include "popover/AgendaEventRow.h"
-#include "popover/HDivider.h"
+#include "popover/Divider.h"
 #include "time/CivilCalendar.h"
 #include "ui/ClockFollower.h"
 #include "ui/TextLabel.h"
@@ -63,7 +63,7 @@ void CompactAgenda::rebuild()
     m_builtFor = now;
     const QList<AgendaDay>& agenda = m_context.calendar.agenda();
     if (agenda.isEmpty()) {
-        layout()->addWidget(new HDivider(this));
+        layout()->addWidget(new Divider(Qt::Horizontal, this));
         auto* box = new QWidget(this);
         auto* padded = new QVBoxLayout(box);
         padded->setContentsMargins(0, kEmptyPadding, 0, kEmptyPadding);
@@ -80,7 +80,7 @@ void CompactAgenda::rebuild()
 
 void CompactAgenda::addDay(const AgendaDay& day, Instant now)
 {
-    layout()->addWidget(new HDivider(this));
+    layout()->addWidget(new Divider(Qt::Horizontal, this));
     auto* block = new QWidget(this);
     auto* stack = new QVBoxLayout(block);
     stack->setContentsMargins(0, 0, 0, 0);

@@ -2,10 +2,10 @@
 
 #include "calendar/CalendarService.h"
 #include "context/AppContext.h"
+#include "context/SettingsState.h"
 #include "popover/CompactAgenda.h"
 #include "popover/MonthGridView.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "time/TimeSource.h"
 #include "ui/PlainButton.h"
 #include "ui/PreferenceBinding.h"
@@ -37,7 +37,7 @@ CompactView::CompactView(AppContext& context, QWidget* parent)
     stack->addWidget(makeButtonRow());
     stack->addWidget(m_agenda);
     stack->addStretch(); // a height larger than the content (the switch's animation) leaves room below
-    connect(&context.calendar, &CalendarService::authorizedChanged, this, &CompactView::showAgendaIfAuthorized);
+    connect(&context.calendar, &CalendarService::accessChanged, this, &CompactView::showAgendaIfAuthorized);
     showAgendaIfAuthorized();
 }
 
@@ -68,7 +68,7 @@ QWidget* CompactView::makeButtonRow()
 
 void CompactView::showAgendaIfAuthorized()
 {
-    m_agenda->setVisible(m_context.calendar.authorized() == true);
+    m_agenda->setVisible(m_context.calendar.access() == CalendarAccess::fullAccess);
 }
 
 void CompactView::showEvent(QShowEvent* event)

@@ -2,10 +2,10 @@
 
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
+#include "context/SettingsState.h"
 #include "countdowns/CountdownStore.h"
 #include "popover/CountdownRow.h"
 #include "popover/SectionHeader.h"
-#include "prefs/SettingsState.h"
 #include "time/CivilCalendar.h"
 #include "ui/ClockFollower.h"
 #include "ui/TextLabel.h"

@@ -1,7 +1,7 @@
 #include "popover/HeaderLink.h"
 
 #include "context/AppContext.h"
-#include "prefs/SettingsState.h"
+#include "context/SettingsState.h"
 #include "ui/PlainButton.h"
 #include "ui/TextStyles.h"
 

@@ -129,7 +129,7 @@ void MonthGridView::connectDays()
     connect(m_days, &DayGrid::focusEntered, this, [this] { m_days->setFocusDay(focusDay()); });
     CalendarService& service = m_context.calendar;
     m_days->setEventCounter([&service](Instant day) -> std::optional<int> {
-        if (service.authorized() != true)
+        if (service.access() != CalendarAccess::fullAccess)
             return std::nullopt;
         const CivilCalendar calendar = CivilCalendar::current();
         const auto start = calendar.startOfDay(day);

@@ -1,8 +1,8 @@
 #include "popover/StandardMenu.h"
 
 #include "context/AppContext.h"
+#include "context/SettingsState.h"
 #include "popover/ViewModePicker.h"
-#include "prefs/SettingsState.h"
 
 #include <QActionGroup>
 

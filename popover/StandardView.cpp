@@ -2,13 +2,12 @@
 
 #include "context/AppContext.h"
 #include "popover/CountdownsView.h"
-#include "popover/HDivider.h"
+#include "popover/Divider.h"
 #include "popover/MonthGridView.h"
 #include "popover/StandardHeader.h"
 #include "popover/SunFooter.h"
 #include "popover/TipBanner.h"
 #include "popover/UpNextView.h"
-#include "popover/VDivider.h"
 #include "popover/WorldClocksView.h"
 #include "time/TimeSource.h"
 
@@ -42,15 +41,15 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     , m_tipPlace(makePlace())
     , m_placesPlace(makePlace())
     , m_footerPlace(makePlace())
-    , m_placesDivider(new HDivider(this))
-    , m_footerDivider(new HDivider(this))
+    , m_placesDivider(new Divider(Qt::Horizontal, this))
+    , m_footerDivider(new Divider(Qt::Horizontal, this))
 {
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(kSpacing);
     stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     stack->addLayout(m_headerPlace); // header: today's date, the big clock, the menu (setHeader)
     stack->addLayout(m_tipPlace);    // tip banner, until dismissed (setTipBanner)
-    stack->addWidget(new HDivider(this));
+    stack->addWidget(new Divider(Qt::Horizontal, this));
     m_calendarRow = makeCalendarRow();
     stack->addWidget(m_calendarRow);
     stack->addWidget(m_placesDivider);
@@ -92,7 +91,7 @@ QWidget* StandardView::makePlacesRow()
     auto* clocks = new WorldClocksView(m_context, row);
     clocks->setSectionWidth(kWorldClocksWidth);
     layout->addWidget(clocks, 0, Qt::AlignTop);
-    layout->addWidget(new VDivider(row));
+    layout->addWidget(new Divider(Qt::Vertical, row));
     layout->addWidget(new CountdownsView(m_context, row), 1, Qt::AlignTop);
     return row;
 }
@@ -107,7 +106,7 @@ QWidget* StandardView::makeCalendarRow()
     m_grid = new MonthGridView(m_context, false, row);
     m_grid->setFixedWidth(kGridWidth);
     layout->addWidget(m_grid, 0, Qt::AlignTop);
-    layout->addWidget(new VDivider(row));
+    layout->addWidget(new Divider(Qt::Vertical, row));
     m_upNext = new UpNextView(m_context, row);
     m_upNext->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     layout->addWidget(m_upNext, 1);

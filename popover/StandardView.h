@@ -17,7 +17,7 @@ class QVBoxLayout;
 namespace kalvix {
 
 struct AppContext;
-class HDivider;
+class Divider;
 class MonthGridView;
 class UpNextView;
 
@@ -56,8 +56,8 @@ private:
     QVBoxLayout* m_tipPlace;
     QVBoxLayout* m_placesPlace;
     QVBoxLayout* m_footerPlace;
-    HDivider* m_placesDivider;
-    HDivider* m_footerDivider;
+    Divider* m_placesDivider;
+    Divider* m_footerDivider;
     QWidget* m_header = nullptr;
     QWidget* m_tipBanner = nullptr;
     QWidget* m_placesRow = nullptr;

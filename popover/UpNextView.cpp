@@ -3,8 +3,8 @@
 #include "calendar/CalendarService.h"
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
+#include "popover/Divider.h"
 #include "popover/EventRow.h"
-#include "popover/HDivider.h"
 #include "ui/ClockFollower.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
@@ -34,12 +34,16 @@ ui::TextLabel* calloutText(const QString& text, QWidget* parent)
 
 } // namespace
 
-UpNextState upNextState(std::optional<bool> authorized, bool hasEvents)
+UpNextState upNextState(CalendarAccess access, bool hasEvents)
 {
-    if (!authorized)
+    switch (access) {
+    case CalendarAccess::notDetermined:
         return UpNextState::requesting;
-    if (!*authorized)
+    case CalendarAccess::denied:
         return UpNextState::denied;
+    case CalendarAccess::fullAccess:
+        break;
+    }
     return hasEvents ? UpNextState::list : UpNextState::empty;
 }
 
@@ -73,14 +77,14 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     m_denied = makeDenied();
     stack->addWidget(m_denied);
     stack->addStretch(1);
-    stack->addWidget(new HDivider(this));
+    stack->addWidget(new Divider(Qt::Horizontal, this));
     m_viewAll->setTrailingSymbol(QStringLiteral("chevron.right"), ui::textStyleFont(TextStyle::caption));
     m_viewAll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     stack->addWidget(m_viewAll);
     connect(m_viewAll, &ui::PlainButton::clicked, this, [this] { m_context.actions.openCalendarApp(); });
 
     CalendarService& service = context.calendar;
-    connect(&service, &CalendarService::authorizedChanged, this, &UpNextView::refresh);
+    connect(&service, &CalendarService::accessChanged, this, &UpNextView::refresh);
     connect(&service, &CalendarService::upNextChanged, this, &UpNextView::refresh);
     new ui::ClockFollower(this, context.clock, [this](Instant now) {
         for (EventRow* row : m_rows)
@@ -128,7 +132,7 @@ QWidget* UpNextView::contentWidget() const
 void UpNextView::refresh()
 {
     const CalendarService& service = m_context.calendar;
-    m_state = upNextState(service.authorized(), !service.upNext().isEmpty());
+    m_state = upNextState(service.access(), !service.upNext().isEmpty());
     if (m_state == UpNextState::denied) {
         const QString folder = service.store().unreadableSource();
         m_openFolder->setEnabled(!folder.isEmpty());
@@ -143,19 +147,7 @@ void UpNextView::refresh()
 void UpNextView::rebuildRows()
 {
     const QList<DayEvent>& events = m_context.calendar.upNext();
-    // DayEvents compare by id only; a refresh may bring the same ids with a new title or time.
-    const auto same = [](const QList<DayEvent>& a, const QList<DayEvent>& b) {
-        if (a.size() != b.size())
-            return false;
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const DayEvent &x = a[i], &y = b[i];
-            if (x.id != y.id || x.title != y.title || x.start != y.start || x.end != y.end ||
-                x.isAllDay != y.isAllDay || !(x.color == y.color))
-                return false;
-        }
-        return true;
-    };
-    if (same(events, m_shownEvents) && !m_rows.isEmpty())
+    if (events == m_shownEvents && !m_rows.isEmpty())
         return;
     m_shownEvents = events;
     qDeleteAll(m_rows);

@@ -27,7 +27,7 @@ class TextLabel;
 enum class UpNextState { requesting, denied, empty, list };
 
 // The content for an access state and whether there are events to show.
-UpNextState upNextState(std::optional<bool> authorized, bool hasEvents);
+UpNextState upNextState(CalendarAccess access, bool hasEvents);
 
 class UpNextView final : public QWidget {
     Q_OBJECT

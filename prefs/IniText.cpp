@@ -1,5 +1,7 @@
 #include "prefs/IniText.h"
 
+#include "desktop/KeyValueLine.h"
+
 #include <QList>
 
 namespace kalvix::IniText {
@@ -55,23 +57,13 @@ bool isGeneralHeader(const QByteArray& trimmed)
 
 bool isHeader(const QByteArray& trimmed)
 {
-    return trimmed.startsWith('[') && trimmed.endsWith(']');
-}
-
-bool isComment(const QByteArray& trimmed)
-{
-    return trimmed.startsWith('#') || trimmed.startsWith(';');
+    return keyvalue::readLine(trimmed, keyvalue::kIniFile).kind == keyvalue::Kind::header;
 }
 
 // The key of a "key=value" line (as meaningOf gives it), or empty when the line is not one.
 QByteArray keyOf(const QByteArray& trimmed)
 {
-    if (isComment(trimmed) || isHeader(trimmed))
-        return {};
-    const qsizetype eq = trimmed.indexOf('=');
-    if (eq <= 0)
-        return {};
-    return trimmed.left(eq).trimmed();
+    return keyvalue::readLine(trimmed, keyvalue::kIniFile).key;
 }
 
 // Where a new line of the [General] group goes when the key has none yet, and whether a [General]
@@ -145,14 +137,13 @@ Values parse(const QByteArray& text)
     bool inGeneral = true;
     for (const Line& line : splitLines(withoutByteOrderMark(text, &bom))) {
         const QByteArray trimmed = meaningOf(line.content);
-        if (isHeader(trimmed)) {
+        const auto reading = keyvalue::readLine(trimmed, keyvalue::kIniFile);
+        if (reading.kind == keyvalue::Kind::header) {
             inGeneral = isGeneralHeader(trimmed);
             continue;
         }
-        const QByteArray key = inGeneral ? keyOf(trimmed) : QByteArray();
-        if (key.isEmpty())
-            continue;
-        values.insert(QString::fromUtf8(key), QString::fromUtf8(trimmed.mid(trimmed.indexOf('=') + 1).trimmed()));
+        if (inGeneral && reading.kind == keyvalue::Kind::entry)
+            values.insert(QString::fromUtf8(reading.key), QString::fromUtf8(reading.value));
     }
     return values;
 }

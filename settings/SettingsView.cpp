@@ -1,7 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "context/AppContext.h"
-#include "prefs/SettingsState.h"
+#include "context/SettingsState.h"
 #include "settings/CountdownSection.h"
 #include "settings/GeneralSection.h"
 #include "settings/MenuBarSection.h"

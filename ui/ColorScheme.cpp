@@ -1,35 +1,11 @@
 #include "ui/ColorScheme.h"
 
+#include "desktop/SettingsPortal.h"
 #include "ui/ColorRoles.h"
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusVariant>
 
 namespace kalvix::ui {
-namespace {
-
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kSettingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
-const QString kAppearance = QStringLiteral("org.freedesktop.appearance");
-const QString kColorScheme = QStringLiteral("color-scheme");
-
-// Read() answers a variant holding the value's variant; some portal versions answer the value directly.
-uint portalValue(const QVariant& reply)
-{
-    QVariant value = reply;
-    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
-        value = value.value<QDBusVariant>().variant();
-    bool ok = false;
-    const uint number = value.toUInt(&ok);
-    return ok ? number : 0;
-}
-
-} // namespace
 
 std::optional<ColorScheme> colorSchemeOverride()
 {
@@ -70,36 +46,11 @@ DesktopColorScheme::DesktopColorScheme(bool listen, QObject* parent)
     qApp->installEventFilter(this);
     apply();
     if (listen && !colorSchemeOverride()) {
-        QDBusConnection::sessionBus().connect(kPortalService,
-                                              kPortalPath,
-                                              kSettingsInterface,
-                                              QStringLiteral("SettingChanged"),
-                                              this,
-                                              SLOT(portalSettingChanged(QDBusMessage)));
-        askPortal();
+        auto* portal = new SettingsPortal(this);
+        connect(portal, &SettingsPortal::colorSchemeChanged, this, [this](uint value) {
+            setDesktopScheme(colorSchemeFromPortal(value));
+        });
     }
-}
-
-void DesktopColorScheme::askPortal()
-{
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("Read"));
-    call << kAppearance << kColorScheme;
-    // Answered later: start-up does not wait for a portal that may be slow to start or missing.
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* watcher) {
-        watcher->deleteLater();
-        const QDBusPendingReply<QVariant> reply = *watcher;
-        if (!reply.isError())
-            setDesktopScheme(colorSchemeFromPortal(portalValue(reply.value())));
-    });
-}
-
-void DesktopColorScheme::portalSettingChanged(const QDBusMessage& message)
-{
-    const QList<QVariant> arguments = message.arguments(); // namespace, key, value
-    if (arguments.size() == 3 && arguments[0].toString() == kAppearance && arguments[1].toString() == kColorScheme)
-        setDesktopScheme(colorSchemeFromPortal(portalValue(arguments[2])));
 }
 
 void DesktopColorScheme::setDesktopScheme(ColorScheme scheme)

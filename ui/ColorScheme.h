@@ -4,17 +4,14 @@
 //
 // Where the platform theme brings its own dark palette (a dark KDE colour scheme, qt6ct), that palette is
 // kept. Elsewhere (GNOME, most tiling setups, the offscreen platform) Qt's palette stays light whatever the
-// desktop prefers, so the desktop's preference is read from the freedesktop settings portal
-// (org.freedesktop.appearance color-scheme: 0 no preference, 1 dark, 2 light) and Kalvix's own dark
-// palette is used when it says dark.
+// desktop prefers, so the desktop's preference is read from the settings portal (desktop/SettingsPortal)
+// and Kalvix's own dark palette is used when it says dark.
 //
 // KALVIX_COLOR_SCHEME=light or dark overrides both with Kalvix's own palettes, for pictures and tests.
 #include <QObject>
 #include <QPalette>
 
 #include <optional>
-
-class QDBusMessage;
 
 namespace kalvix::ui {
 
@@ -30,7 +27,7 @@ QPalette paletteFor(std::optional<ColorScheme> override, ColorScheme desktop, co
 class DesktopColorScheme final : public QObject {
     Q_OBJECT
 public:
-    // Applies the palette at once and keeps it in step. With `listen`, asks the session bus's settings
+    // Applies the palette at once and keeps it in step. With `listen`, asks the desktop's settings
     // portal and follows its changes; without, only setDesktopScheme() tells it (tests).
     explicit DesktopColorScheme(bool listen = true, QObject* parent = nullptr);
 
@@ -41,14 +38,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private Q_SLOTS:
-    // Named for QtDBus, whose signal connections go by name. It takes the whole message: QtDBus finds no
-    // slot with a QDBusVariant parameter until that type has been registered by name.
-    void portalSettingChanged(const QDBusMessage& message);
-
 private:
     void apply();
-    void askPortal();
 
     ColorScheme m_desktop = ColorScheme::noPreference;
     bool m_applying = false;

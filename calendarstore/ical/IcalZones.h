@@ -2,7 +2,7 @@
 // Zones for reading iCalendar data: TZIDs resolved to tz-database zones or to the file's own
 // VTIMEZONEs, and fast conversion between wall-clock times and instants for any year.
 //
-// Wall-clock times are "wall seconds" (see WallSeconds.h). Gaps and overlaps follow CivilCalendar: a
+// Wall-clock times are "wall seconds" (see time/CivilDays.h). Gaps and overlaps follow CivilCalendar: a
 // time in a gap moves forward by the gap's length, a time in an overlap takes the earlier instant.
 #include "calendarstore/ical/IcalRecords.h"
 

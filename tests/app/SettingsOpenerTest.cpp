@@ -1,5 +1,5 @@
 #include "app/SettingsOpener.h"
-#include "prefs/SettingsState.h"
+#include "context/SettingsState.h"
 #include "settings/SettingsView.h"
 #include "tests/support/QtPrinters.h"
 

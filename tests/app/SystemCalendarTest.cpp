@@ -39,7 +39,7 @@ TEST(SystemCalendar, aChangedSourcesPreferenceReadsTheNewCalendars)
     FakeTimeSource time(local(2025, 3, 5, 10));
     const auto service = createSystemCalendarService(prefs, time, {[](std::function<void()> task) { task(); }, false});
     processQueued(); // the load's result, then the access answer
-    ASSERT_EQ(service->authorized(), std::optional<bool>(true));
+    ASSERT_EQ(service->access(), CalendarAccess::fullAccess);
     EXPECT_EQ(titles(service->upNext()), QStringList{u"Standup"_qs});
 
     // As a hand edit of the file would arrive: through the preferences' change signal.

@@ -29,8 +29,7 @@ struct Recorder {
     QStringList order;
     explicit Recorder(CalendarService& s)
     {
-        QObject::connect(
-            &s, &CalendarService::authorizedChanged, [this] { order.append(QStringLiteral("authorized")); });
+        QObject::connect(&s, &CalendarService::accessChanged, [this] { order.append(QStringLiteral("authorized")); });
         QObject::connect(&s, &CalendarService::monthDotsChanged, [this] { order.append(QStringLiteral("dots")); });
         QObject::connect(&s, &CalendarService::upNextChanged, [this] { order.append(QStringLiteral("upNext")); });
         QObject::connect(&s, &CalendarService::agendaChanged, [this] { order.append(QStringLiteral("agenda")); });
@@ -47,7 +46,7 @@ TEST(CalendarServiceAccess, fullAccessFillsEverythingBeforeTheConstructorReturns
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
     FakeTimeSource time(kNow);
     CalendarService service(store, time);
-    EXPECT_EQ(service.authorized(), std::optional<bool>(true));
+    EXPECT_EQ(service.access(), CalendarAccess::fullAccess);
     EXPECT_EQ(titles(service.upNext()), QStringList{QStringLiteral("Standup")});
     ASSERT_EQ(service.agenda().size(), 1);
     EXPECT_EQ(service.monthDots().size(), 1);
@@ -65,15 +64,15 @@ TEST(CalendarServiceAccess, undecidedWaitsForTheAnswerAndAGrantFillsTheListsOnTh
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
     FakeTimeSource time(kNow);
     CalendarService service(store, time);
-    EXPECT_EQ(service.authorized(), std::nullopt);
+    EXPECT_EQ(service.access(), CalendarAccess::notDetermined);
     EXPECT_EQ(store.requestCount(), 1);
     EXPECT_TRUE(store.queries().empty());
 
     Recorder rec(service);
     std::thread([&] { store.answer(true); }).join(); // the answer arrives on another thread
-    EXPECT_EQ(service.authorized(), std::nullopt) << "applied only on the main thread";
+    EXPECT_EQ(service.access(), CalendarAccess::notDetermined) << "applied only on the main thread";
     processQueued();
-    EXPECT_EQ(service.authorized(), std::optional<bool>(true));
+    EXPECT_EQ(service.access(), CalendarAccess::fullAccess);
     EXPECT_EQ(rec.order, (QStringList{u"authorized"_qs, u"dots"_qs, u"upNext"_qs, u"agenda"_qs}));
     EXPECT_EQ(titles(service.upNext()), QStringList{QStringLiteral("Standup")});
 }
@@ -86,7 +85,7 @@ TEST(CalendarServiceAccess, refusalSetsFalseAndQueriesNothing)
     CalendarService service(store, time);
     store.answer(false);
     processQueued();
-    EXPECT_EQ(service.authorized(), std::optional<bool>(false));
+    EXPECT_EQ(service.access(), CalendarAccess::denied);
     EXPECT_TRUE(store.queries().empty());
 }
 
@@ -117,7 +116,7 @@ TEST_P(CalendarServiceRefusedStates, areUnauthorizedAndIgnoreStoreChanges)
     store.add(timed("Standup", kNow + 3600, kNow + 5400));
     FakeTimeSource time(kNow);
     CalendarService service(store, time);
-    EXPECT_EQ(service.authorized(), std::optional<bool>(false));
+    EXPECT_EQ(service.access(), CalendarAccess::denied);
     EXPECT_EQ(store.requestCount(), 0);
     store.announceChange();
     processQueued();
@@ -127,9 +126,7 @@ TEST_P(CalendarServiceRefusedStates, areUnauthorizedAndIgnoreStoreChanges)
 
 INSTANTIATE_TEST_SUITE_P(Statuses,
                          CalendarServiceRefusedStates,
-                         ::testing::Values(FinalStateRow{"restricted", CalendarAccess::restricted},
-                                           FinalStateRow{"denied", CalendarAccess::denied},
-                                           FinalStateRow{"write_only", CalendarAccess::writeOnly}),
+                         ::testing::Values(FinalStateRow{"denied", CalendarAccess::denied}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CalendarServiceTriggers, eachStoreChangeIsOneLaterRefreshOfDotsThenUpcoming)
@@ -304,13 +301,19 @@ TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime)
     EXPECT_EQ(DayEvent::fromOccurrence(anonymous).title, QString()) << "an empty title stays empty";
 }
 
-TEST(DayEvent, equalityIsByIdOnly)
+TEST(DayEvent, equalityComparesEveryFieldNotOnlyTheId)
 {
-    auto a = DayEvent::fromOccurrence(timed("one", kNow, kNow + 60, kRed, "U"));
+    const auto a = DayEvent::fromOccurrence(timed("one", kNow, kNow + 60, kRed, "U"));
     auto b = a;
-    b.title = QStringLiteral("other");
-    b.color = kBlue;
     EXPECT_EQ(a, b);
+    b.title = QStringLiteral("other");
+    EXPECT_NE(a, b) << "the same id renamed";
+    b = a;
+    b.color = kBlue;
+    EXPECT_NE(a, b) << "the same id in another colour";
+    b = a;
+    b.end = kNow + 120;
+    EXPECT_NE(a, b) << "the same id lasting longer";
 }
 
 // ---- month dots -------------------------------------------------------------------------------

@@ -16,14 +16,11 @@ from gi.repository import GLib
 # The clock of a process set with libfaketime (see the script for why not the faketime command).
 AT_TIME = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "at-time")
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from checks import check_equal, summary  # noqa: E402
+
 KALVIX = sys.argv[1]
 WHEN = "2025-03-05 11:55:05"  # early in a minute: the runs below stay within it
-failures = []
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append(f"{what}:\n got  {got!r}\n want {want!r}")
 
 
 def vevent(lines):
@@ -104,26 +101,23 @@ with tempfile.TemporaryDirectory() as root:
         instance, owned = wait_for_name(address, lambda: subprocess.Popen(
             [AT_TIME, "@" + WHEN, KALVIX], env=environment(instance_home, address),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        check("the instance owns its name", owned, True)
+        check_equal("the instance owns its name", owned, True)
 
         for args in ([], ["--json"]):
             asked = agenda(environment(asking_home, address), args)
             read = agenda(environment(instance_home, None), args)
-            check(f"exit {args}", asked[0], read[0])
+            check_equal(f"exit {args}", asked[0], read[0])
             if args:
                 asked_doc, read_doc = without_seconds(json.loads(asked[1])), without_seconds(json.loads(read[1]))
-                check("JSON from the running Kalvix", asked_doc, read_doc)
-                check("events came from the running Kalvix", [e["title"] for e in asked_doc["upNext"]],
-                      ["Review", "Standup", "Trip", "Standup"])
+                check_equal("JSON from the running Kalvix", asked_doc, read_doc)
+                check_equal("events came from the running Kalvix", [e["title"] for e in asked_doc["upNext"]],
+                            ["Review", "Standup", "Trip", "Standup"])
             else:
-                check("text from the running Kalvix", asked[1], read[1])
+                check_equal("text from the running Kalvix", asked[1], read[1])
     finally:
         if instance:
             instance.terminate()
             instance.wait(timeout=30)
         os.kill(int(daemon_pid), 15)
 
-for f in failures:
-    print("FAIL:", f)
-print(f"{0 if failures else 1} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+sys.exit(summary())

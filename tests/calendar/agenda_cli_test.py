@@ -9,6 +9,9 @@ import tempfile
 # The clock of a process set with libfaketime (see the script for why not the faketime command).
 AT_TIME = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "at-time")
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from checks import check, check_equal, summary  # noqa: E402
+
 AGENDA = sys.argv[1]
 
 
@@ -43,9 +46,6 @@ def run(home, args, when, tz="Europe/London", lang=None):
         return subprocess.CompletedProcess(args, "timeout", "", f"no answer within 60 s in {tz} at {when}")
 
 
-failures = []
-
-
 def write_sources(home, folder, files):
     """A calendar folder with the given files, named in calendarSources."""
     cals = os.path.join(home, folder)
@@ -56,11 +56,6 @@ def write_sources(home, folder, files):
     os.makedirs(os.path.join(home, "config", "kalvix"), exist_ok=True)
     with open(os.path.join(home, "config", "kalvix", "kalvix.conf"), "w") as f:
         f.write('[General]\ncalendarSources="' + cals + '"\n')
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append(f"{what}: got {got!r}, want {want!r}")
 
 
 with tempfile.TemporaryDirectory() as home:
@@ -84,46 +79,41 @@ with tempfile.TemporaryDirectory() as home:
 
     # Wednesday 5 March 2025, 11:55:30 GMT: the labels hold for the half minute the run may take.
     result = run(home, ["--json"], "2025-03-05 11:55:30")
-    if result.returncode != 0:
-        failures.append(f"exit {result.returncode}: {result.stderr}")
-    else:
+    if check(result.returncode == 0, "exit 0", result.stderr):
         doc = json.loads(result.stdout)
-        check("access", doc["access"], "granted")
-        check("now minute", doc["now"][:16] + doc["now"][19:], "2025-03-05T11:55+00:00")
+        check_equal("access", doc["access"], "granted")
+        check_equal("now minute", doc["now"][:16] + doc["now"][19:], "2025-03-05T11:55+00:00")
         up = [(e["title"], e["relative"], e["timeRange"]) for e in doc["upNext"]]
         # The standup of Thursday the 6th is excluded.
-        check("upNext", up, [("Review", "in 2h 4m", "14:00 \u2013 15:00"),
-                             ("Trip", "Friday", "All day"),
-                             ("Standup", "Friday", "09:30 \u2013 09:45"),
-                             ("Standup", "Saturday", "09:30 \u2013 09:45")])
+        check_equal("upNext", up, [("Review", "in 2h 4m", "14:00 \u2013 15:00"),
+                                   ("Trip", "Friday", "All day"),
+                                   ("Standup", "Friday", "09:30 \u2013 09:45"),
+                                   ("Standup", "Saturday", "09:30 \u2013 09:45")])
         # The UID qualified by its calendar, then the start in UTC.
-        check("first id", doc["upNext"][0]["id"], cals + "#review2025-03-05 14:00:00 +0000")
-        check("colour", doc["upNext"][0]["color"], "#1e88e5")
+        check_equal("first id", doc["upNext"][0]["id"], cals + "#review2025-03-05 14:00:00 +0000")
+        check_equal("colour", doc["upNext"][0]["color"], "#1e88e5")
         days = [(d["title"], d["date"], [e["title"] for e in d["events"]]) for d in doc["agenda"]]
         # A three-day trip is listed under its first day only.
-        check("agenda", days, [("Today", "5 Mar", ["Review"]),
-                               ("Friday", "7 Mar", ["Trip", "Standup"]),
-                               ("Saturday", "8 Mar", ["Standup"]),
-                               ("Sunday", "9 Mar", ["Standup"]),
-                               ("Monday", "10 Mar", ["Standup"]),
-                               ("Tuesday", "11 Mar", ["Standup"])])
+        check_equal("agenda", days, [("Today", "5 Mar", ["Review"]),
+                                     ("Friday", "7 Mar", ["Trip", "Standup"]),
+                                     ("Saturday", "8 Mar", ["Standup"]),
+                                     ("Sunday", "9 Mar", ["Standup"]),
+                                     ("Monday", "10 Mar", ["Standup"]),
+                                     ("Tuesday", "11 Mar", ["Standup"])])
         # One folder is one calendar, named by the first file that names it; the broken file is skipped.
-        check("calendars", [(c["name"], c["events"]) for c in doc["calendars"]], [("Work", 3)])
+        check_equal("calendars", [(c["name"], c["events"]) for c in doc["calendars"]], [("Work", 3)])
 
     # Locale names ICU cannot use as they are: readable dates, never a crash.
     for lang, want in [("abcdefghijkl", ["Mar 5", "Mar 7"]), ("xx_YY.UTF-8", ["Mar 5", "Mar 7"]),
                        ("sr_RS.UTF-8@latin", ["5. mar", "7. mar"])]:
         result = run(home, ["--json"], "2025-03-05 11:55:30", lang=lang)
-        if result.returncode != 0:
-            failures.append(f"LANG={lang}: exit {result.returncode}: {result.stderr}")
-        else:
-            check(f"LANG={lang} dates", [d["date"] for d in json.loads(result.stdout)["agenda"]][:2], want)
+        if check(result.returncode == 0, f"LANG={lang}: exit 0", result.stderr):
+            check_equal(f"LANG={lang} dates", [d["date"] for d in json.loads(result.stdout)["agenda"]][:2], want)
 
     text = run(home, [], "2025-03-05 11:55:30")
-    check("text exit", text.returncode, 0)
+    check_equal("text exit", text.returncode, 0)
     for needle in ["Calendar access: granted", "Up Next", "in 2h 4m", "Review", "Agenda", "Friday (7 Mar)"]:
-        if needle not in text.stdout:
-            failures.append(f"text output lacks {needle!r}:\n{text.stdout}")
+        check(needle in text.stdout, f"text output has {needle!r}", text.stdout)
 
 # Zones whose local midnight is 10 hours or more ahead of UTC, in the week before they spring forward
 # (6 October 2024 in Sydney, 29 September in Auckland), with no events and with an all-day event that
@@ -145,13 +135,12 @@ for name, tz, now, events, want_up, want_days in ZONE_ROWS:
     with tempfile.TemporaryDirectory() as home:
         write_sources(home, "cals", {"c.ics": calendar("".join(vevent(e) for e in events))} if events else {})
         result = run(home, ["--json"], now, tz)
-        if result.returncode != 0:
-            failures.append(f"{name}: exit {result.returncode}: {result.stderr}")
+        if not check(result.returncode == 0, f"{name}: exit 0", result.stderr):
             continue
         doc = json.loads(result.stdout)
-        check(f"{name} now", doc["now"][:16], now[:10] + "T" + now[11:16])
-        check(f"{name} upNext", [(e["title"], e["relative"]) for e in doc["upNext"]], want_up)
-        check(f"{name} agenda", [(d["title"], d["date"]) for d in doc["agenda"]], want_days)
+        check_equal(f"{name} now", doc["now"][:16], now[:10] + "T" + now[11:16])
+        check_equal(f"{name} upNext", [(e["title"], e["relative"]) for e in doc["upNext"]], want_up)
+        check_equal(f"{name} agenda", [(d["title"], d["date"]) for d in doc["agenda"]], want_days)
 
 # Hostile titles and sources: control characters never reach the terminal raw, a FIFO among the
 # sources is never opened, and the command always ends.
@@ -171,23 +160,19 @@ with tempfile.TemporaryDirectory() as home:
         f.write('[General]\ncalendarSources="' + fifo + '", "' + cals + '"\n')
 
     text = run(home, [], "2025-03-05 11:55:30")
-    check("exit with a FIFO among the sources", text.returncode, 0)
-    if "\x1b" in text.stdout or "\x07" in text.stdout or "\u202e" in text.stdout:
-        failures.append(f"control characters reach the terminal: {text.stdout!r}")
+    check_equal("exit with a FIFO among the sources", text.returncode, 0)
+    check(not any(c in text.stdout for c in "\x1b\x07\u202e"), "no control characters reach the terminal",
+          repr(text.stdout))
     for needle in ["Clear\ufffd[2Jand\ufffd]0;owned\ufffd\ufffdend", "Lunch, with Bob at one"]:
-        if needle not in text.stdout:
-            failures.append(f"text output lacks {needle!r}:\n{text.stdout}")
+        check(needle in text.stdout, f"text output has {needle!r}", text.stdout)
     doc = json.loads(run(home, ["--json"], "2025-03-05 11:55:30").stdout)
-    check("JSON keeps the title", doc["upNext"][0]["title"], "Clear\x1b[2Jand\x1b]0;owned\x07\u202eend")
-    check("JSON escaped text", doc["upNext"][1]["title"], "Lunch, with Bob\nat one")
+    check_equal("JSON keeps the title", doc["upNext"][0]["title"], "Clear\x1b[2Jand\x1b]0;owned\x07\u202eend")
+    check_equal("JSON escaped text", doc["upNext"][1]["title"], "Lunch, with Bob\nat one")
 
     with open(conf, "w") as f:
         f.write('[General]\ncalendarSources="' + fifo + '"\n')
     only = run(home, [], "2025-03-05 11:55:30")
-    check("exit with only a FIFO", only.returncode, 2)
-    check("FIFO reported", "Cannot read: " + fifo in only.stdout, True)
+    check_equal("exit with only a FIFO", only.returncode, 2)
+    check_equal("FIFO reported", "Cannot read: " + fifo in only.stdout, True)
 
-for f in failures:
-    print("FAIL:", f)
-print(f"{0 if failures else 1} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+sys.exit(summary())

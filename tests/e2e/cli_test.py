@@ -12,7 +12,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, summary  # noqa: E402
 from reachable import ReachableProgram  # noqa: E402
 
 # The clock of a process set with libfaketime (see the script for why not the faketime command).
@@ -123,9 +123,8 @@ def main():
         print("skip no-home case: needs root and setpriv", flush=True)
 
     shutil.rmtree(home, ignore_errors=True)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 
 
 if __name__ == "__main__":
     main()
-    sys.exit(1 if failures else 0)
+    sys.exit(summary())

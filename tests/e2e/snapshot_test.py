@@ -17,7 +17,7 @@ import dbus
 import dbus.service
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, summary  # noqa: E402
 from sni_watcher import Watcher, pump  # noqa: E402
 
 INSTANCE = "io.kalvix.Kalvix"
@@ -147,9 +147,7 @@ def main():
         running.terminate()
         running.wait(timeout=10)
         shutil.rmtree(home, ignore_errors=True)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        sys.exit(1)
+    sys.exit(summary())
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ import dbus
 from dbus.mainloop.glib import DBusGMainLoop
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, summary  # noqa: E402
 from sni_watcher import Watcher, pump  # noqa: E402
 
 
@@ -161,10 +161,7 @@ def main():
         xvfb.wait()
         shutil.rmtree(home, ignore_errors=True)
 
-    passed = 0 if failures else 1
-    print("%d passed, %d failed" % (passed, 1 - passed))
-
 
 if __name__ == "__main__":
     main()
-    sys.exit(1 if failures else 0)
+    sys.exit(summary())

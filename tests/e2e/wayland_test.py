@@ -14,7 +14,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, summary  # noqa: E402
 from panel_session import wait_until  # noqa: E402
 from reachable import ReachableProgram  # noqa: E402
 from wayland_session import WaylandSession  # noqa: E402
@@ -107,9 +107,8 @@ def main():
     finally:
         session.close()
         program.remove()
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 
 
 if __name__ == "__main__":
     main()
-    sys.exit(1 if failures else 0)
+    sys.exit(summary())

@@ -15,7 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, failures, summary  # noqa: E402
 from panel_session import Session, wait_until, ink_box  # noqa: E402
 import panels  # noqa: E402
 
@@ -98,9 +98,8 @@ def main():
         if failures:
             print("kalvix log:\n" + session.log("kalvix"))
         session.close()
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
 
 
 if __name__ == "__main__":
     main()
-    sys.exit(1 if failures else 0)
+    sys.exit(summary())

@@ -9,14 +9,8 @@ import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(condition, what, detail=""):
-    print(("ok   " if condition else "FAIL ") + what + ("" if condition or not detail else "\n     " + detail),
-          flush=True)
-    if not condition:
-        failures.append(what)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from checks import check, summary  # noqa: E402
 
 
 def git(folder, *words):
@@ -94,5 +88,4 @@ parser.add_argument("--cmake", required=True)
 parser.add_argument("--script", required=True)
 args = parser.parse_args()
 main()
-print("%d failed" % len(failures) if failures else "all passed")
-sys.exit(1 if failures else 0)
+sys.exit(summary())

@@ -1,12 +1,11 @@
 // The Compact layout: grid, buttons and the agenda as the calendar service fills it.
 #include "popover/CompactView.h"
 #include "calendar/CalendarService.h"
+#include "context/SettingsState.h"
 #include "popover/AgendaEventRow.h"
 #include "popover/CompactAgenda.h"
-#include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
@@ -49,7 +48,7 @@ struct Fixture {
         return context;
     }
 
-    QList<HDivider*> agendaLines() const { return view.agenda()->findChildren<HDivider*>(); }
+    QList<Divider*> agendaLines() const { return test::dividersIn(*view.agenda(), Qt::Horizontal); }
 
     std::unique_ptr<TestContext> fakes;
     CompactView view;

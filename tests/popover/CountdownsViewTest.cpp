@@ -1,7 +1,7 @@
 #include "popover/CountdownsView.h"
+#include "context/SettingsState.h"
 #include "countdowns/CountdownStore.h"
 #include "popover/CountdownRow.h"
-#include "prefs/SettingsState.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"

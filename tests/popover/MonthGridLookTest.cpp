@@ -2,8 +2,8 @@
 // displays use.
 #include "popover/DayCell.h"
 #include "popover/DayGrid.h"
+#include "popover/Divider.h"
 #include "popover/DotButton.h"
-#include "popover/HDivider.h"
 #include "popover/MonthGridView.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
@@ -205,7 +205,7 @@ TEST(MonthGridLook, hairlinesCoverWholeDevicePixelsAtFractionalScales)
 {
     popoverApp();
     QWidget holder;
-    auto* line = new HDivider(&holder);
+    auto* line = new Divider(Qt::Horizontal, &holder);
     line->setGeometry(0, 7, 50, 1);
     holder.resize(50, 15);
     for (qreal dpr : {1.0, 1.25, 2.0}) {

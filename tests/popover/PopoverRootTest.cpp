@@ -1,6 +1,7 @@
 // The popover's root switching layouts with its spring, the window following its size, and the shared chrome.
 #include "popover/PopoverRoot.h"
 #include "app/PopoverWindow.h"
+#include "context/SettingsState.h"
 #include "popover/CompactView.h"
 #include "popover/HeaderLink.h"
 #include "popover/MonthGridView.h"
@@ -8,7 +9,6 @@
 #include "popover/StandardView.h"
 #include "popover/ViewModePicker.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"

@@ -1,6 +1,7 @@
 #pragma once
 // What the popover's view tests share: the application, laying a view out at a width as its window would,
 // and reading back what it painted.
+#include "popover/Divider.h"
 #include "tests/support/TestApplication.h"
 #include "ui/ColorRoles.h"
 #include "ui/Symbols.h"
@@ -54,6 +55,18 @@ inline QImage render(QWidget& widget, qreal dpr, QColor background = Qt::transpa
 }
 
 // `child`'s rectangle in `ancestor`'s coordinates.
+// The hairlines of one orientation under `parent`, Qt::Horizontal for those between rows.
+inline QList<Divider*> dividersIn(const QWidget& parent,
+                                  Qt::Orientation orientation,
+                                  Qt::FindChildOptions options = Qt::FindChildrenRecursively)
+{
+    QList<Divider*> found;
+    for (Divider* divider : parent.findChildren<Divider*>(options))
+        if (divider->orientation() == orientation)
+            found << divider;
+    return found;
+}
+
 inline QRect rectIn(const QWidget* child, const QWidget* ancestor)
 {
     return QRect(child->mapTo(ancestor, QPoint(0, 0)), child->size());

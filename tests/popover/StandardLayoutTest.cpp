@@ -5,7 +5,6 @@
 #include "popover/StandardView.h"
 #include "popover/SunFooter.h"
 #include "popover/TipBanner.h"
-#include "popover/VDivider.h"
 #include "popover/WorldClocksView.h"
 #include "prefs/Prefs.h"
 #include "tests/popover/PopoverTestSupport.h"
@@ -41,7 +40,8 @@ TEST(StandardLayout, theDefaultPopoverStandsWholeInTheDesignsOrder)
     ASSERT_NE(qobject_cast<SunFooter*>(view.footer()), nullptr);
     auto* clocks = view.placesRow()->findChild<WorldClocksView*>();
     auto* countdowns = view.placesRow()->findChild<CountdownsView*>();
-    auto* divider = view.placesRow()->findChild<VDivider*>();
+    const auto columns = test::dividersIn(*view.placesRow(), Qt::Vertical);
+    auto* divider = columns.isEmpty() ? nullptr : columns.first();
     ASSERT_TRUE(clocks && countdowns && divider);
 
     // Top to bottom: header, tip, the calendar row, the places row, the footer.

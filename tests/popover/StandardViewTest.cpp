@@ -1,6 +1,4 @@
 #include "popover/StandardView.h"
-#include "popover/HDivider.h"
-#include "popover/VDivider.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
@@ -15,11 +13,11 @@ namespace {
 
 constexpr int kStandardWidth = 640;
 
-// The parent's own dividers, not those of the views inside it.
-template <typename T> QList<T*> visibleChildren(const QWidget& parent)
+// The parent's own dividers of one orientation, not those of the views inside it.
+QList<Divider*> visibleDividers(const QWidget& parent, Qt::Orientation orientation)
 {
-    QList<T*> found;
-    for (T* child : parent.findChildren<T*>(Qt::FindDirectChildrenOnly))
+    QList<Divider*> found;
+    for (Divider* child : test::dividersIn(parent, orientation, Qt::FindDirectChildrenOnly))
         if (child->isVisibleTo(&parent))
             found << child;
     return found;
@@ -43,7 +41,7 @@ TEST(StandardView, frameLeavesTheUpNextColumnWhatTheGridAndDividerDoNotTake)
     EXPECT_EQ(rowRect.width(), kStandardWidth - 2 * 24);
     EXPECT_GE(rowRect.height(), 280);
 
-    const auto columns = visibleChildren<VDivider>(*row);
+    const auto columns = visibleDividers(*row, Qt::Vertical);
     ASSERT_EQ(columns.size(), 1);
     const QRect divider = test::rectIn(columns.first(), &view);
     EXPECT_EQ(divider.width(), 1);
@@ -52,7 +50,7 @@ TEST(StandardView, frameLeavesTheUpNextColumnWhatTheGridAndDividerDoNotTake)
     EXPECT_EQ(divider.height(), rowRect.height()) << "the column divider runs the row's full height";
 
     // Above the row one hairline, 14 below the top padding while header and tip are not there.
-    const auto lines = visibleChildren<HDivider>(view);
+    const auto lines = visibleDividers(view, Qt::Horizontal);
     ASSERT_EQ(lines.size(), 1);
     const QRect line = test::rectIn(lines.first(), &view);
     EXPECT_EQ(line.top(), 24);
@@ -84,10 +82,10 @@ TEST(StandardView, sectionsTakeTheirPlacesInOrderAndBringTheirHairlines)
     const QRect footer = test::rectIn(view.footer(), &view);
     EXPECT_EQ(header.top(), 24);
     EXPECT_EQ(tip.top(), header.bottom() + 1 + 14);
-    const auto lines = visibleChildren<HDivider>(view);
+    const auto lines = visibleDividers(view, Qt::Horizontal);
     ASSERT_EQ(lines.size(), 3);
     QList<int> lineTops;
-    for (HDivider* line : lines)
+    for (Divider* line : lines)
         lineTops << test::rectIn(line, &view).top();
     std::sort(lineTops.begin(), lineTops.end());
     EXPECT_EQ(lineTops[0], tip.bottom() + 1 + 14);

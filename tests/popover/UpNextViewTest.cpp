@@ -2,7 +2,6 @@
 #include "popover/UpNextView.h"
 #include "calendar/CalendarService.h"
 #include "popover/EventRow.h"
-#include "popover/HDivider.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
@@ -127,7 +126,7 @@ TEST(UpNextView, theFooterSitsAtTheBottomOfTheRowBehindAHairline)
     EXPECT_EQ(link.bottom(), kRowHeight - 1);
     EXPECT_EQ(link.width(), kColumnWidth);
     EXPECT_EQ(f.view.viewAllLink()->text(), u"View All Events"_qs);
-    const auto lines = f.view.findChildren<HDivider*>();
+    const auto lines = test::dividersIn(f.view, Qt::Horizontal);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(link.top() - rectIn(lines.first(), &f.view).bottom() - 1, 10);
 }
@@ -219,4 +218,25 @@ TEST(EventRow, barAndIconInTheCalendarsColour)
             iconPixels +=
                 image.pixelColor(x, y).alpha() > 200 && sameRgb(image.pixelColor(x, y), QColor(200, 40, 120), 10);
     EXPECT_GT(iconPixels, 40) << "the calendar symbol in its frame, in the event's colour";
+}
+
+TEST(UpNextView, aRefreshThatRenamesOrMovesAnEventRedrawsItsRow)
+{
+    const Instant now = thursday();
+    Fixture f(CalendarAccess::fullAccess, {timed("Sync", now + 600, now + 1800, kBlue, "sync-1")});
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->titleLabel()->text(), u"Sync"_qs);
+
+    // The same occurrence (same id) with a new title, then at a new time: each is a new row.
+    f.fakes->store.setOccurrences({timed("Team sync", now + 600, now + 1800, kBlue, "sync-1")});
+    f.fakes->store.announceChange();
+    processQueued();
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->titleLabel()->text(), u"Team sync"_qs);
+
+    f.fakes->store.setOccurrences({timed("Team sync", now + 600, now + 2400, kBlue, "sync-1")});
+    f.fakes->store.announceChange();
+    processQueued();
+    ASSERT_EQ(f.view.rows().size(), 1);
+    EXPECT_EQ(f.view.rows()[0]->timeLabel()->text(), u"09:51 \u2013 10:21"_qs);
 }

@@ -1,9 +1,9 @@
 // Draws the Settings window for the README from fixture data at a fixed time: the window at its top and
 // scrolled to World Clocks, side by side, in the light and the dark palette.
 //   settings_picture DIR   writes DIR/settings-light.png and DIR/settings-dark.png
+#include "context/SettingsState.h"
 #include "countdowns/Countdown.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "settings/SettingsView.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"

@@ -1,7 +1,7 @@
 #include "settings/SettingsView.h"
+#include "context/SettingsState.h"
 #include "countdowns/Countdown.h"
 #include "prefs/Prefs.h"
-#include "prefs/SettingsState.h"
 #include "settings/FormGroup.h"
 #include "settings/FormRow.h"
 #include "settings/FormSection.h"

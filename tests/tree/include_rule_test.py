@@ -9,7 +9,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from checks import check, failures  # noqa: E402
+from checks import check, summary  # noqa: E402
 
 LOW = "add_library(kalvix_low STATIC Low.h Low.cpp)\n"
 HIGH = "add_library(kalvix_high STATIC High.h High.cpp)\ntarget_link_libraries(kalvix_high PUBLIC kalvix_low)\n"
@@ -60,9 +60,8 @@ def main():
 
     for root in SCRATCH:
         shutil.rmtree(root, ignore_errors=True)
-    print("%d passed, %d failed" % (4 - len(failures), len(failures)))
 
 
 if __name__ == "__main__":
     main()
-    sys.exit(1 if failures else 0)
+    sys.exit(summary())

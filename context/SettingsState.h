@@ -1,5 +1,7 @@
 #pragma once
-// Which section the settings window shows. The sections' order here is their order on screen.
+// Which section the Settings window shows: where the window is, not a preference, so it is not stored.
+// The sections' order here is their order on screen. The shell owns the one instance of a running Kalvix
+// and hands it down in the AppContext.
 #include <QObject>
 
 namespace kalvix {
@@ -10,9 +12,6 @@ class SettingsState final : public QObject {
     Q_OBJECT
 public:
     explicit SettingsState(QObject* parent = nullptr);
-
-    // The process's one instance, made on first use and never destroyed.
-    static SettingsState& shared();
 
     SettingsTab tab() const { return m_tab; }
     // Announces every write, also of the section already shown, so the window scrolls to it again.

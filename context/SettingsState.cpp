@@ -1,16 +1,10 @@
-#include "prefs/SettingsState.h"
+#include "context/SettingsState.h"
 
 namespace kalvix {
 
 SettingsState::SettingsState(QObject* parent)
     : QObject(parent)
 {
-}
-
-SettingsState& SettingsState::shared()
-{
-    static SettingsState* state = new SettingsState;
-    return *state;
 }
 
 void SettingsState::setTab(SettingsTab tab)
