@@ -30,7 +30,7 @@ TitlePublisher::~TitlePublisher()
 void TitlePublisher::publish(const QString& title)
 {
     const std::int64_t now = m_clock.now().toMSecs();
-    const bool seconds = m_prefs.boolValue(PrefKey::showSeconds, false);
+    const bool seconds = m_prefs.value(Pref::showSeconds);
     // A failed write leaves readers to compute the title themselves: nothing else depends on it.
     titlecache::write(m_path, {title.toStdString(), titlecache::validUntil(now, seconds), m_environment});
 }

@@ -5,6 +5,7 @@
 // The formatter is rebuilt only when the preferences or the locale change (their signature), and the
 // title is published only when its text changes. The zone is read at every tick, so a change of TZ
 // or /etc/localtime shows at the next one. Main thread only.
+#include "prefs/PrefKey.h"
 #include "time/DateFormat.h"
 #include "time/Instant.h"
 
@@ -37,8 +38,12 @@ public:
     void tick();
 
     // The title pattern for a set of menu-bar preferences in a locale.
-    static QString titlePattern(
-        bool showWeekday, bool showYear, bool showSeconds, int timeStyle, int dateStyle, const QString& localeId);
+    static QString titlePattern(bool showWeekday,
+                                bool showYear,
+                                bool showSeconds,
+                                TimeStyle timeStyle,
+                                DateStyle dateStyle,
+                                const QString& localeId);
 
 Q_SIGNALS:
     // Every tick, whether or not the title changed.
