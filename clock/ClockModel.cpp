@@ -72,6 +72,7 @@ void ClockModel::rebuildFormatterIfNeeded()
     if (signature == m_formatSignature)
         return;
     m_formatSignature = signature;
+    m_showsSeconds = showSeconds;
     m_formatter = platform::DateFormatter(
         titlePattern(showWeekday, showYear, showSeconds, timeStyle, dateStyle, localeId), localeId);
 }

@@ -33,6 +33,9 @@ public:
     const QString& menuBarTitle() const { return m_menuBarTitle; }
     const QString& formatSignature() const { return m_formatSignature; }
     const QString& pattern() const { return m_formatter.pattern(); }
+    // Whether the title shows seconds, so it turns every second rather than every minute (what a copy of
+    // it kept elsewhere needs to know of how long it stays true). Follows the title, not the preference.
+    bool showsSeconds() const { return m_showsSeconds; }
 
     // One beat: runs from the timer; tests call it directly.
     void tick();
@@ -62,6 +65,7 @@ private:
     QTimer* m_timer = nullptr;
     platform::DateFormatter m_formatter;
     QString m_formatSignature;
+    bool m_showsSeconds = false;
 };
 
 } // namespace kalvix

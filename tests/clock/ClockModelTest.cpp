@@ -189,10 +189,13 @@ TEST(ClockModel, rebuildsOnPreferenceLocaleAndZoneChangesAtTheNextTick)
     const QString pattern = clock.pattern();
     clock.tick();
     EXPECT_EQ(clock.pattern(), pattern); // same signature: same formatter
+    EXPECT_FALSE(clock.showsSeconds());
 
     store.set(Pref::showSeconds, true);
+    EXPECT_FALSE(clock.showsSeconds()) << "the title it describes has not turned yet";
     clock.tick();
     EXPECT_EQ(clock.menuBarTitle(), QStringLiteral("Sun, 5 Jul 2026 14:05:09"));
+    EXPECT_TRUE(clock.showsSeconds());
 
     {
         ScopedEnv lc2("LC_ALL", "de_DE.UTF-8");
