@@ -90,10 +90,10 @@ QFont AppDelegate::titleFont()
 
 void AppDelegate::registerLoginItemOnce(PreferencesStore& prefs, LoginItems& loginItems)
 {
-    if (prefs.boolValue(PrefKey::didRegisterLoginItem, false))
+    if (prefs.value(Pref::didRegisterLoginItem))
         return;
     loginItems.registerApp(); // failure is ignored: the switch in Settings belongs to the user from now on
-    prefs.setBool(PrefKey::didRegisterLoginItem, true);
+    prefs.set(Pref::didRegisterLoginItem, true);
 }
 
 void AppDelegate::applicationDidFinishLaunching()

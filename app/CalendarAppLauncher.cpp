@@ -146,7 +146,7 @@ QString userCommandTemplate(const Environment& env)
     if (!env.preferences)
         return {};
     // As typed: quotes around a program path with blanks are the command's, and reach the splitter.
-    return env.preferences->commandLineValue(PrefKey::calendarDayCommand).value_or(QString());
+    return env.preferences->value(Pref::calendarDayCommand).value_or(QString());
 }
 
 std::optional<QStringList> userDayCommand(const QString& commandTemplate, CivilDate date)

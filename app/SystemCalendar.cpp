@@ -8,7 +8,7 @@ namespace kalvix {
 
 QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs)
 {
-    const auto listed = prefs.stringListValue(PrefKey::calendarSources);
+    const auto listed = prefs.value(Pref::calendarSources);
     if (listed && !listed->isEmpty())
         return userCalendarSources(*listed);
     return standardCalendarSources();
@@ -24,7 +24,7 @@ createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, Sys
     auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), storeOptions);
     // With the store as context: the connection goes when the store does.
     QObject::connect(&prefs, &PreferencesStore::changed, store, [store, &prefs](const QString& key) {
-        if (key == PrefKey::calendarSources)
+        if (key == Pref::calendarSources.name)
             store->setSources(calendarSourcesFromPreferences(prefs));
     });
     auto service = std::make_unique<CalendarService>(*store, time);

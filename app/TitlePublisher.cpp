@@ -2,18 +2,15 @@
 
 #include "app/TitleCache.h"
 #include "clock/ClockModel.h"
-#include "prefs/PreferencesStore.h"
-#include "prefs/Prefs.h"
 
 #include <cmath>
 #include <unistd.h>
 
 namespace kalvix {
 
-TitlePublisher::TitlePublisher(ClockModel& clock, PreferencesStore& prefs, std::string path, QObject* parent)
+TitlePublisher::TitlePublisher(ClockModel& clock, std::string path, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_prefs(prefs)
     , m_path(std::move(path))
     , m_environment(titlecache::environmentKey())
 {
@@ -30,9 +27,9 @@ TitlePublisher::~TitlePublisher()
 void TitlePublisher::publish(const QString& title)
 {
     const std::int64_t now = m_clock.now().toMSecs();
-    const bool seconds = m_prefs.boolValue(PrefKey::showSeconds, false);
     // A failed write leaves readers to compute the title themselves: nothing else depends on it.
-    titlecache::write(m_path, {title.toStdString(), titlecache::validUntil(now, seconds), m_environment});
+    titlecache::write(m_path,
+                      {title.toStdString(), titlecache::validUntil(now, m_clock.showsSeconds()), m_environment});
 }
 
 } // namespace kalvix

@@ -9,12 +9,11 @@
 namespace kalvix {
 
 class ClockModel;
-class PreferencesStore;
 
 class TitlePublisher final : public QObject {
     Q_OBJECT
 public:
-    TitlePublisher(ClockModel& clock, PreferencesStore& prefs, std::string path, QObject* parent = nullptr);
+    TitlePublisher(ClockModel& clock, std::string path, QObject* parent = nullptr);
     ~TitlePublisher() override;
 
     // Writes `title` as current from the clock's present moment.
@@ -22,7 +21,6 @@ public:
 
 private:
     ClockModel& m_clock;
-    PreferencesStore& m_prefs;
     std::string m_path;
     std::string m_environment;
 };

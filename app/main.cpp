@@ -245,8 +245,7 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
     // instance of the session: another that could not claim the bus must not overwrite it).
     std::unique_ptr<TitlePublisher> titleFile;
     if (instance.isClaimed())
-        titleFile = std::make_unique<TitlePublisher>(
-            systemContext.context().clock, systemContext.context().prefs, titlecache::path());
+        titleFile = std::make_unique<TitlePublisher>(systemContext.context().clock, titlecache::path());
     return app.exec();
 }
 

@@ -30,7 +30,7 @@ static void BM_TickWithFormatRebuild(benchmark::State& state)
     bool seconds = false;
     for (auto _ : state) {
         seconds = !seconds;
-        prefs.setBool(PrefKey::showSeconds, seconds);
+        prefs.set(Pref::showSeconds, seconds);
         time.advance(1.0);
         clock.tick();
         benchmark::DoNotOptimize(clock.menuBarTitle());

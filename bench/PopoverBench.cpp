@@ -125,7 +125,7 @@ void openPopoverTicks(benchmark::State& state,
                       void (*fill)(test::TestContext&) = addWeekOfEvents)
 {
     test::TestContext fakes(Instant{kNow});
-    fakes.prefs.setBool(PrefKey::compactMode, compact);
+    fakes.prefs.set(Pref::compactMode, compact);
     fill(fakes);
     PopoverWindow window; // a real window of the offscreen platform: it paints into its backing store
     window.setContent(new PopoverRoot(fakes.context()));
@@ -220,8 +220,8 @@ BENCHMARK(BM_OpenStandardSixClocksFullRepaint)->Unit(benchmark::kMicrosecond)->M
 void toggleToShown(benchmark::State& state, bool compact)
 {
     test::TestContext fakes(Instant{kNow});
-    fakes.prefs.setBool(PrefKey::compactMode, compact);
-    fakes.prefs.setBool(PrefKey::didRegisterLoginItem, true);
+    fakes.prefs.set(Pref::compactMode, compact);
+    fakes.prefs.set(Pref::didRegisterLoginItem, true);
     addWeekOfEvents(fakes);
     AppDelegate delegate({QStringLiteral("kalvix")}, fakes.context(), [] { return std::unique_ptr<StatusItem>(); });
     delegate.applicationDidFinishLaunching();

@@ -58,25 +58,31 @@ void ClockModel::tick()
 
 void ClockModel::rebuildFormatterIfNeeded()
 {
-    const bool showWeekday = m_prefs.boolValue(PrefKey::showWeekday, true);
-    const bool showYear = m_prefs.boolValue(PrefKey::showYear, true);
-    const bool showSeconds = m_prefs.boolValue(PrefKey::showSeconds, false);
-    const int timeStyle = m_prefs.intValue(PrefKey::timeStyle, 0);
-    const int dateStyle = m_prefs.intValue(PrefKey::dateStyle, 0);
+    const bool showWeekday = m_prefs.value(Pref::showWeekday);
+    const bool showYear = m_prefs.value(Pref::showYear);
+    const bool showSeconds = m_prefs.value(Pref::showSeconds);
+    const TimeStyle timeStyle = m_prefs.value(Pref::timeStyle);
+    const DateStyle dateStyle = m_prefs.value(Pref::dateStyle);
     const QString localeId = currentLocaleId();
 
     const auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
     const QString signature = flag(showWeekday) + u'|' + flag(showYear) + u'|' + flag(showSeconds) + u'|' +
-                              QString::number(timeStyle) + u'|' + QString::number(dateStyle) + u'|' + localeId;
+                              QString::number(static_cast<int>(timeStyle)) + u'|' +
+                              QString::number(static_cast<int>(dateStyle)) + u'|' + localeId;
     if (signature == m_formatSignature)
         return;
     m_formatSignature = signature;
+    m_showsSeconds = showSeconds;
     m_formatter =
         DateFormatter(titlePattern(showWeekday, showYear, showSeconds, timeStyle, dateStyle, localeId), localeId);
 }
 
-QString ClockModel::titlePattern(
-    bool showWeekday, bool showYear, bool showSeconds, int timeStyle, int dateStyle, const QString& localeId)
+QString ClockModel::titlePattern(bool showWeekday,
+                                 bool showYear,
+                                 bool showSeconds,
+                                 TimeStyle timeStyle,
+                                 DateStyle dateStyle,
+                                 const QString& localeId)
 {
     QString dateTemplate = QStringLiteral("dMMM");
     if (showWeekday)
@@ -85,9 +91,9 @@ QString ClockModel::titlePattern(
         dateTemplate += QStringLiteral("yyyy");
 
     QString timePart;
-    if (timeStyle == 2) {
+    if (timeStyle == TimeStyle::twentyFourHour) {
         timePart = showSeconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
-    } else if (timeStyle == 1) {
+    } else if (timeStyle == TimeStyle::twelveHour) {
         timePart = showSeconds ? QStringLiteral("h:mm:ss a") : QStringLiteral("h:mm a");
     } else {
         timePart = bestPattern(showSeconds ? QStringLiteral("jmmss") : QStringLiteral("jmm"), localeId);
@@ -96,7 +102,7 @@ QString ClockModel::titlePattern(
     }
 
     QString datePart;
-    if (dateStyle == 1) {
+    if (dateStyle == DateStyle::numeric) {
         datePart = showYear ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM");
         if (showWeekday)
             datePart = QStringLiteral("EEE ") + datePart;

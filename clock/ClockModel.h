@@ -5,6 +5,7 @@
 // The formatter is rebuilt only when the preferences or the locale change (their signature), and the
 // title is published only when its text changes. The zone is read at every tick, so a change of TZ
 // or /etc/localtime shows at the next one. Main thread only.
+#include "prefs/PrefKey.h"
 #include "time/DateFormat.h"
 #include "time/Instant.h"
 
@@ -32,13 +33,20 @@ public:
     const QString& menuBarTitle() const { return m_menuBarTitle; }
     const QString& formatSignature() const { return m_formatSignature; }
     const QString& pattern() const { return m_formatter.pattern(); }
+    // Whether the title shows seconds, so it turns every second rather than every minute (what a copy of
+    // it kept elsewhere needs to know of how long it stays true). Follows the title, not the preference.
+    bool showsSeconds() const { return m_showsSeconds; }
 
     // One beat: runs from the timer; tests call it directly.
     void tick();
 
     // The title pattern for a set of menu-bar preferences in a locale.
-    static QString titlePattern(
-        bool showWeekday, bool showYear, bool showSeconds, int timeStyle, int dateStyle, const QString& localeId);
+    static QString titlePattern(bool showWeekday,
+                                bool showYear,
+                                bool showSeconds,
+                                TimeStyle timeStyle,
+                                DateStyle dateStyle,
+                                const QString& localeId);
 
 Q_SIGNALS:
     // Every tick, whether or not the title changed.
@@ -57,6 +65,7 @@ private:
     QTimer* m_timer = nullptr;
     DateFormatter m_formatter;
     QString m_formatSignature;
+    bool m_showsSeconds = false;
 };
 
 } // namespace kalvix

@@ -27,7 +27,7 @@ bool WorldClockStore::setCityNames(const QStringList& names)
 {
     m_cityNames = names;
     Q_EMIT cityNamesChanged(m_cityNames);
-    return m_prefs.setStringList(PrefKey::worldClockCities, m_cityNames);
+    return m_prefs.set(Pref::worldClockCities, m_cityNames);
 }
 
 bool WorldClockStore::addCity(const QString& name)
@@ -46,12 +46,12 @@ bool WorldClockStore::removeCity(const QString& name)
 
 QStringList WorldClockStore::storedNames() const
 {
-    return m_prefs.stringListValue(PrefKey::worldClockCities).value_or(defaultCityNames());
+    return m_prefs.value(Pref::worldClockCities).value_or(defaultCityNames());
 }
 
 void WorldClockStore::followPreference(const QString& key)
 {
-    if (key != PrefKey::worldClockCities)
+    if (key != Pref::worldClockCities.name)
         return;
     QStringList names = storedNames();
     if (names == m_cityNames)

@@ -53,7 +53,7 @@ bool CountdownStore::remove(const QUuid& id)
 
 QList<Countdown> CountdownStore::storedItems() const
 {
-    if (auto bytes = m_prefs.dataValue(PrefKey::countdowns))
+    if (auto bytes = m_prefs.value(Pref::countdowns))
         if (auto items = CountdownJson::decode(*bytes))
             return std::move(*items);
     return {};
@@ -61,7 +61,7 @@ QList<Countdown> CountdownStore::storedItems() const
 
 void CountdownStore::followPreference(const QString& key)
 {
-    if (key != PrefKey::countdowns)
+    if (key != Pref::countdowns.name)
         return;
     QList<Countdown> items = storedItems();
     if (items == m_items)
@@ -75,7 +75,7 @@ bool CountdownStore::save()
     const std::optional<QByteArray> bytes = CountdownJson::encode(m_items);
     if (!bytes)
         return false;
-    return m_prefs.setData(PrefKey::countdowns, *bytes);
+    return m_prefs.set(Pref::countdowns, *bytes);
 }
 
 } // namespace kalvix

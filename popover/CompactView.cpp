@@ -26,7 +26,7 @@ constexpr int kPadding = 12;
 CompactView::CompactView(AppContext& context, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
-    , m_compactMode(new ui::BoolBinding(context.prefs, PrefKey::compactMode, false, this))
+    , m_compactMode(new ui::Binding(context.prefs, Pref::compactMode, this))
     , m_grid(new MonthGridView(context, true, this))
     , m_agenda(new CompactAgenda(context, this))
 {

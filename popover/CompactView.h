@@ -13,7 +13,7 @@ class CompactAgenda;
 class MonthGridView;
 
 namespace ui {
-class BoolBinding;
+template <typename T> class Binding;
 class PlainButton;
 } // namespace ui
 
@@ -38,7 +38,7 @@ private:
     void appear();
 
     AppContext& m_context;
-    ui::BoolBinding* m_compactMode;
+    ui::Binding<bool>* m_compactMode;
     MonthGridView* m_grid;
     ui::PlainButton* m_expand = nullptr;
     ui::PlainButton* m_settings = nullptr;

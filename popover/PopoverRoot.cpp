@@ -45,7 +45,7 @@ void setOpacity(QWidget* widget, qreal opacity)
 PopoverRoot::PopoverRoot(AppContext& context, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
-    , m_compactMode(new ui::BoolBinding(context.prefs, PrefKey::compactMode, false, this))
+    , m_compactMode(new ui::Binding(context.prefs, Pref::compactMode, this))
     , m_animation(new QVariantAnimation(this))
 {
     m_animation->setStartValue(0.0);
@@ -55,7 +55,7 @@ PopoverRoot::PopoverRoot(AppContext& context, QWidget* parent)
     connect(
         m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) { step(value.toReal()); });
     connect(m_animation, &QVariantAnimation::finished, this, &PopoverRoot::finishSwitch);
-    connect(m_compactMode, &ui::BoolBinding::changed, this, &PopoverRoot::switchLayout);
+    connect(m_compactMode, &ui::PreferenceBinding::changed, this, &PopoverRoot::switchLayout);
 
     m_compact = m_compactMode->value();
     m_current = makeLayout(m_compact);

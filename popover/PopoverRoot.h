@@ -17,7 +17,7 @@ namespace kalvix {
 struct AppContext;
 
 namespace ui {
-class BoolBinding;
+template <typename T> class Binding;
 }
 
 class PopoverRoot final : public QWidget {
@@ -55,7 +55,7 @@ private:
     void resizeToContent();
 
     AppContext& m_context;
-    ui::BoolBinding* m_compactMode;
+    ui::Binding<bool>* m_compactMode;
     QVariantAnimation* m_animation;
     bool m_compact = false;
     QWidget* m_current = nullptr;

@@ -24,7 +24,6 @@ using ui::Ink;
 constexpr int kFontSize = 13;
 constexpr int kSpacing = 14;
 constexpr int kSymbolToText = 6;
-const QString kFallbackCity = QStringLiteral("London");
 
 QString timeText(const std::optional<Instant>& t, const QTimeZone& zone, const QString& localeId)
 {
@@ -50,7 +49,7 @@ City footerCity(const QString& name)
 {
     if (std::optional<City> city = Cities::named(name))
         return *city;
-    return *Cities::named(kFallbackCity); // the catalog always holds it
+    return *Cities::named(Pref::homeCity.fallback); // the catalog always holds it
 }
 
 SunFooterText sunFooterText(Instant now, const City& city, const QTimeZone& userZone, const QString& localeId)
@@ -64,7 +63,7 @@ SunFooterText sunFooterText(Instant now, const City& city, const QTimeZone& user
 SunFooter::SunFooter(AppContext& context, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
-    , m_homeCity(new ui::StringBinding(context.prefs, PrefKey::homeCity, kFallbackCity, this))
+    , m_homeCity(new ui::Binding(context.prefs, Pref::homeCity, this))
     , m_sunrise(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::secondary), this))
     , m_sunset(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::secondary), this))
     , m_city(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::tertiary), this))
@@ -85,7 +84,7 @@ SunFooter::SunFooter(AppContext& context, QWidget* parent)
     layout->addWidget(m_city, 0, Qt::AlignVCenter);
 
     new ui::ClockFollower(this, context.clock, [this](Instant now) { tick(now); });
-    connect(m_homeCity, &ui::StringBinding::changed, this, [this] { tick(m_context.clock.now()); });
+    connect(m_homeCity, &ui::PreferenceBinding::changed, this, [this] { tick(m_context.clock.now()); });
     tick(context.clock.now());
 }
 

@@ -15,7 +15,7 @@ namespace kalvix {
 
 struct AppContext;
 namespace ui {
-class StringBinding;
+template <typename T> class Binding;
 class TextLabel;
 } // namespace ui
 
@@ -44,7 +44,7 @@ private:
     void tick(Instant now);
 
     AppContext& m_context;
-    ui::StringBinding* m_homeCity;
+    ui::Binding<QString>* m_homeCity;
     ui::TextLabel* m_sunrise;
     ui::TextLabel* m_sunset;
     ui::TextLabel* m_city;

@@ -29,7 +29,7 @@ constexpr qreal kBackgroundOpacity = 0.5;
 
 TipBanner::TipBanner(PreferencesStore& prefs, QWidget* parent)
     : QWidget(parent)
-    , m_dismissed(new ui::BoolBinding(prefs, PrefKey::didDismissClockTip, false, this))
+    , m_dismissed(new ui::Binding(prefs, Pref::didDismissClockTip, this))
     , m_text(new ui::TextLabel(
           ui::clockTipText(), ui::textStyleFont(TextStyle::caption), Ink::role(ColorRole::secondary), this))
     , m_dismiss(new ui::PlainButton(QStringLiteral("xmark.circle.fill"),
@@ -56,7 +56,7 @@ TipBanner::TipBanner(PreferencesStore& prefs, QWidget* parent)
     layout->addWidget(m_dismiss, 0, Qt::AlignVCenter);
 
     connect(m_dismiss, &ui::PlainButton::clicked, this, [this] { m_dismissed->set(true); });
-    connect(m_dismissed, &ui::BoolBinding::changed, this, [this] { setVisible(!isDismissed()); });
+    connect(m_dismissed, &ui::PreferenceBinding::changed, this, [this] { setVisible(!isDismissed()); });
     setVisible(!isDismissed());
 }
 

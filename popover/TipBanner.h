@@ -9,7 +9,7 @@ namespace kalvix {
 
 class PreferencesStore;
 namespace ui {
-class BoolBinding;
+template <typename T> class Binding;
 class PlainButton;
 class TextLabel;
 } // namespace ui
@@ -27,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ui::BoolBinding* m_dismissed;
+    ui::Binding<bool>* m_dismissed;
     ui::TextLabel* m_text;
     ui::PlainButton* m_dismiss;
 };

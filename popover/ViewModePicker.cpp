@@ -26,7 +26,7 @@ QString compactTitle()
 
 ViewModePicker::ViewModePicker(PreferencesStore& prefs, QWidget* parent)
     : QWidget(parent)
-    , m_compactMode(new ui::BoolBinding(prefs, PrefKey::compactMode, false, this))
+    , m_compactMode(new ui::Binding(prefs, Pref::compactMode, this))
     , m_standard(new QRadioButton(standardTitle(), this))
     , m_compact(new QRadioButton(compactTitle(), this))
 {
@@ -43,7 +43,7 @@ ViewModePicker::ViewModePicker(PreferencesStore& prefs, QWidget* parent)
     showValue();
     connect(m_standard, &QRadioButton::clicked, this, [this] { m_compactMode->set(false); });
     connect(m_compact, &QRadioButton::clicked, this, [this] { m_compactMode->set(true); });
-    connect(m_compactMode, &ui::BoolBinding::changed, this, &ViewModePicker::showValue);
+    connect(m_compactMode, &ui::PreferenceBinding::changed, this, &ViewModePicker::showValue);
 }
 
 void ViewModePicker::showValue()
@@ -57,7 +57,7 @@ QActionGroup* ViewModePicker::addToMenu(QMenu& menu, PreferencesStore& prefs)
 {
     auto* group = new QActionGroup(&menu);
     group->setExclusive(true);
-    auto* binding = new ui::BoolBinding(prefs, PrefKey::compactMode, false, group);
+    auto* binding = new ui::Binding(prefs, Pref::compactMode, group);
     QAction* standard = menu.addAction(standardTitle());
     QAction* compact = menu.addAction(compactTitle());
     for (QAction* action : {standard, compact}) {
@@ -72,7 +72,7 @@ QActionGroup* ViewModePicker::addToMenu(QMenu& menu, PreferencesStore& prefs)
     show();
     QObject::connect(standard, &QAction::triggered, binding, [binding] { binding->set(false); });
     QObject::connect(compact, &QAction::triggered, binding, [binding] { binding->set(true); });
-    QObject::connect(binding, &ui::BoolBinding::changed, group, show);
+    QObject::connect(binding, &ui::PreferenceBinding::changed, group, show);
     return group;
 }
 

@@ -17,7 +17,7 @@ namespace kalvix {
 class PreferencesStore;
 
 namespace ui {
-class BoolBinding;
+template <typename T> class Binding;
 }
 
 class ViewModePicker final : public QWidget {
@@ -36,7 +36,7 @@ public:
 private:
     void showValue();
 
-    ui::BoolBinding* m_compactMode;
+    ui::Binding<bool>* m_compactMode;
     QRadioButton* m_standard;
     QRadioButton* m_compact;
 };

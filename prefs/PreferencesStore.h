@@ -6,8 +6,13 @@
 // hand-edited value of the wrong type behaves as if it were absent. Values are kept as text (the form
 // they have in the file) and parsed on read.
 //
+// The typed value()/set() overloads take a key from Prefs.h, which carries its type and fallback; they are
+// the raw reads and writes below with nothing restated.
+//
 // changed(key) is emitted for every write through this object and for every key whose stored text was
 // altered by another process. Safe to read from any thread; signals are emitted on the owner's thread.
+#include "prefs/PrefKey.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QObject>
@@ -17,6 +22,7 @@
 
 #include <mutex>
 #include <optional>
+#include <type_traits>
 
 namespace kalvix {
 
@@ -36,6 +42,27 @@ public:
     // A command line is kept as typed: its quotes are the command's own (see splitArguments),
     // never the store's list quoting. Nothing when the key holds no value.
     std::optional<QString> commandLineValue(const QString& key) const;
+
+    template <typename T> T value(const PrefKey<T>& key) const;
+    template <typename T> bool set(const PrefKey<T>& key, const std::type_identity_t<T>& value);
+    std::optional<QStringList> value(const OptionalPrefKey<QStringList>& key) const
+    {
+        return stringListValue(key.name);
+    }
+    std::optional<QByteArray> value(const OptionalPrefKey<QByteArray>& key) const { return dataValue(key.name); }
+    std::optional<QString> value(const OptionalPrefKey<CommandLineText>& key) const
+    {
+        return commandLineValue(key.name);
+    }
+    bool set(const OptionalPrefKey<QStringList>& key, const QStringList& value)
+    {
+        return setStringList(key.name, value);
+    }
+    bool set(const OptionalPrefKey<QByteArray>& key, const QByteArray& value) { return setData(key.name, value); }
+    bool set(const OptionalPrefKey<CommandLineText>& key, const QString& value)
+    {
+        return setCommandLine(key.name, value);
+    }
 
     // True when the store holds a value for the key (registered defaults do not count).
     bool contains(const QString& key) const;
@@ -84,5 +111,29 @@ private:
     RawValues m_values;
     QVariantMap m_defaults;
 };
+
+template <typename T> T PreferencesStore::value(const PrefKey<T>& key) const
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return boolValue(key.name, key.fallback);
+    else if constexpr (std::is_same_v<T, int>)
+        return intValue(key.name, key.fallback);
+    else if constexpr (std::is_enum_v<T>)
+        return static_cast<T>(intValue(key.name, static_cast<int>(key.fallback)));
+    else
+        return stringValue(key.name, key.fallback);
+}
+
+template <typename T> bool PreferencesStore::set(const PrefKey<T>& key, const std::type_identity_t<T>& value)
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return setBool(key.name, value);
+    else if constexpr (std::is_same_v<T, int>)
+        return setInt(key.name, value);
+    else if constexpr (std::is_enum_v<T>)
+        return setInt(key.name, static_cast<int>(value));
+    else
+        return setString(key.name, value);
+}
 
 } // namespace kalvix

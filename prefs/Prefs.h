@@ -1,34 +1,39 @@
 #pragma once
-// Every preference key Kalvix knows, its registered default, and the process's standard store.
+// Every preference key Kalvix knows with its default, and the process's standard store.
 //
-// Only the first seven keys have registered defaults. didDismissClockTip and didRegisterLoginItem
-// read as false when absent; countdowns and worldClockCities have their fallbacks in their stores.
+// Only the first seven keys have registered defaults (registerDefaults); didDismissClockTip and
+// didRegisterLoginItem read as their fallback, false, when absent. countdowns and worldClockCities have
+// their fallbacks in their stores, and the two Linux keys mean "none" when absent.
+#include "prefs/PrefKey.h"
+
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace kalvix {
 
 class PreferencesStore;
 
-namespace PrefKey {
-inline const QString showWeekday = QStringLiteral("showWeekday");
-inline const QString showYear = QStringLiteral("showYear");
-inline const QString showSeconds = QStringLiteral("showSeconds");
-inline const QString timeStyle = QStringLiteral("timeStyle");
-inline const QString dateStyle = QStringLiteral("dateStyle");
-inline const QString compactMode = QStringLiteral("compactMode");
-inline const QString homeCity = QStringLiteral("homeCity");
-inline const QString didDismissClockTip = QStringLiteral("didDismissClockTip");
-inline const QString didRegisterLoginItem = QStringLiteral("didRegisterLoginItem");
-inline const QString countdowns = QStringLiteral("countdowns");
-inline const QString worldClockCities = QStringLiteral("worldClockCities");
+namespace Pref {
+inline const PrefKey<bool> showWeekday{QStringLiteral("showWeekday"), true};
+inline const PrefKey<bool> showYear{QStringLiteral("showYear"), true};
+inline const PrefKey<bool> showSeconds{QStringLiteral("showSeconds"), false};
+inline const PrefKey<TimeStyle> timeStyle{QStringLiteral("timeStyle"), TimeStyle::systemDefault};
+inline const PrefKey<DateStyle> dateStyle{QStringLiteral("dateStyle"), DateStyle::text};
+inline const PrefKey<bool> compactMode{QStringLiteral("compactMode"), false};
+inline const PrefKey<QString> homeCity{QStringLiteral("homeCity"), QStringLiteral("London")};
+inline const PrefKey<bool> didDismissClockTip{QStringLiteral("didDismissClockTip"), false};
+inline const PrefKey<bool> didRegisterLoginItem{QStringLiteral("didRegisterLoginItem"), false};
+inline const OptionalPrefKey<QByteArray> countdowns{QStringLiteral("countdowns")};
+inline const OptionalPrefKey<QStringList> worldClockCities{QStringLiteral("worldClockCities")};
 // Linux additions: where calendars are read from, and the command that shows a day.
-inline const QString calendarSources = QStringLiteral("calendarSources");
-inline const QString calendarDayCommand = QStringLiteral("calendarDayCommand");
-} // namespace PrefKey
+inline const OptionalPrefKey<QStringList> calendarSources{QStringLiteral("calendarSources")};
+inline const OptionalPrefKey<CommandLineText> calendarDayCommand{QStringLiteral("calendarDayCommand")};
+} // namespace Pref
 
 namespace Prefs {
 
-// Registers the seven defaults in `store` (the standard store when none is given). Never writes.
+// Registers the seven keys' defaults in `store` (the standard store when none is given). Never writes.
 void registerDefaults(PreferencesStore& store);
 void registerDefaults();
 

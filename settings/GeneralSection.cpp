@@ -16,7 +16,7 @@ namespace kalvix::settings {
 GeneralSection::GeneralSection(PreferencesStore& prefs, LoginItems& loginItems, QWidget* parent)
     : FormSection(QStringLiteral("General"), ui::generalFooterText(), parent)
     , m_loginItems(loginItems)
-    , m_homeCity(new ui::StringBinding(prefs, PrefKey::homeCity, QStringLiteral("London"), this))
+    , m_homeCity(new ui::Binding(prefs, Pref::homeCity, this))
     , m_launchAtLogin(new ui::Switch(QStringLiteral("Launch at login")))
     , m_homeCityPicker(new FormPicker(QStringLiteral("Home city")))
 {

@@ -13,7 +13,7 @@ namespace kalvix {
 class LoginItems;
 class PreferencesStore;
 namespace ui {
-class StringBinding;
+template <typename T> class Binding;
 class Switch;
 } // namespace ui
 } // namespace kalvix
@@ -37,7 +37,7 @@ private:
     void showHomeCity();
 
     LoginItems& m_loginItems;
-    ui::StringBinding* m_homeCity;
+    ui::Binding<QString>* m_homeCity;
     ui::Switch* m_launchAtLogin;
     FormPicker* m_homeCityPicker;
 };

@@ -13,20 +13,19 @@ namespace kalvix::settings {
 MenuBarSection::MenuBarSection(PreferencesStore& prefs, QWidget* parent)
     : FormSection(QStringLiteral("Menu Bar Clock"), QString(), parent)
 {
-    addSwitch(QStringLiteral("Show weekday"), new ui::BoolBinding(prefs, PrefKey::showWeekday, true, this));
-    addSwitch(QStringLiteral("Show year"), new ui::BoolBinding(prefs, PrefKey::showYear, true, this));
-    addSwitch(QStringLiteral("Show seconds"), new ui::BoolBinding(prefs, PrefKey::showSeconds, false, this));
-    addPicker(QStringLiteral("Date style"), dateStyleOptions(), new ui::IntBinding(prefs, PrefKey::dateStyle, 0, this));
-    addPicker(
-        QStringLiteral("Time format"), timeFormatOptions(), new ui::IntBinding(prefs, PrefKey::timeStyle, 0, this));
+    addSwitch(QStringLiteral("Show weekday"), new ui::Binding(prefs, Pref::showWeekday, this));
+    addSwitch(QStringLiteral("Show year"), new ui::Binding(prefs, Pref::showYear, this));
+    addSwitch(QStringLiteral("Show seconds"), new ui::Binding(prefs, Pref::showSeconds, this));
+    addPicker(QStringLiteral("Date style"), dateStyleOptions(), new ui::Binding(prefs, Pref::dateStyle, this));
+    addPicker(QStringLiteral("Time format"), timeFormatOptions(), new ui::Binding(prefs, Pref::timeStyle, this));
 }
 
-ui::Switch* MenuBarSection::addSwitch(const QString& label, ui::BoolBinding* binding)
+ui::Switch* MenuBarSection::addSwitch(const QString& label, ui::Binding<bool>* binding)
 {
     auto* control = new ui::Switch(label);
     group()->addRow(FormRow::labeled(label, control));
     control->setChecked(binding->value());
-    connect(control, &ui::Switch::clicked, binding, &ui::BoolBinding::set);
+    connect(control, &ui::Switch::clicked, binding, [binding](bool on) { binding->set(on); });
     connect(binding, &ui::PreferenceBinding::changed, control, [control, binding] {
         control->setChecked(binding->value());
     });
@@ -34,16 +33,20 @@ ui::Switch* MenuBarSection::addSwitch(const QString& label, ui::BoolBinding* bin
     return control;
 }
 
-FormPicker* MenuBarSection::addPicker(const QString& label, const QList<PickerOption>& options, ui::IntBinding* binding)
+template <typename Style>
+FormPicker*
+MenuBarSection::addPicker(const QString& label, const QList<PickerOption>& options, ui::Binding<Style>* binding)
 {
     auto* picker = new FormPicker(label);
     group()->addRow(FormRow::labeled(label, picker));
     for (const PickerOption& option : options)
         picker->addItem(option.text, option.value);
-    const auto show = [picker, binding, options] { picker->setCurrentIndex(optionIndex(options, binding->value())); };
+    const auto show = [picker, binding, options] {
+        picker->setCurrentIndex(optionIndex(options, static_cast<int>(binding->value())));
+    };
     show();
     connect(picker, &FormPicker::activated, binding, [picker, binding](int index) {
-        binding->set(picker->itemData(index).toInt());
+        binding->set(static_cast<Style>(picker->itemData(index).toInt()));
     });
     connect(binding, &ui::PreferenceBinding::changed, picker, show);
     m_controls.append(picker);

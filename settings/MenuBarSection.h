@@ -10,8 +10,7 @@
 namespace kalvix {
 class PreferencesStore;
 namespace ui {
-class BoolBinding;
-class IntBinding;
+template <typename T> class Binding;
 class Switch;
 } // namespace ui
 } // namespace kalvix
@@ -30,8 +29,10 @@ public:
     QList<QWidget*> focusChain() const override;
 
 private:
-    ui::Switch* addSwitch(const QString& label, ui::BoolBinding* binding);
-    FormPicker* addPicker(const QString& label, const QList<PickerOption>& options, ui::IntBinding* binding);
+    ui::Switch* addSwitch(const QString& label, ui::Binding<bool>* binding);
+    // For the time and date styles, whose options carry the styles' stored integers.
+    template <typename Style>
+    FormPicker* addPicker(const QString& label, const QList<PickerOption>& options, ui::Binding<Style>* binding);
 
     QList<QWidget*> m_controls;
 };

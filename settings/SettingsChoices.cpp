@@ -1,14 +1,15 @@
 #include "settings/SettingsChoices.h"
 
 #include "clock/Cities.h"
+#include "prefs/PrefKey.h"
 
 namespace kalvix::settings {
 
 const QList<PickerOption>& dateStyleOptions()
 {
     static const QList<PickerOption> options{
-        {QStringLiteral("Text (5 Jul 2026)"), 0},
-        {QStringLiteral("Numeric (05-07-2026)"), 1},
+        {QStringLiteral("Text (5 Jul 2026)"), static_cast<int>(DateStyle::text)},
+        {QStringLiteral("Numeric (05-07-2026)"), static_cast<int>(DateStyle::numeric)},
     };
     return options;
 }
@@ -16,9 +17,9 @@ const QList<PickerOption>& dateStyleOptions()
 const QList<PickerOption>& timeFormatOptions()
 {
     static const QList<PickerOption> options{
-        {QStringLiteral("System default"), 0},
-        {QStringLiteral("12-hour"), 1},
-        {QStringLiteral("24-hour"), 2},
+        {QStringLiteral("System default"), static_cast<int>(TimeStyle::systemDefault)},
+        {QStringLiteral("12-hour"), static_cast<int>(TimeStyle::twelveHour)},
+        {QStringLiteral("24-hour"), static_cast<int>(TimeStyle::twentyFourHour)},
     };
     return options;
 }

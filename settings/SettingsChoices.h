@@ -11,14 +11,16 @@ namespace kalvix::settings {
 // The most world clocks the Add button makes; the store itself takes any number.
 inline constexpr int kMaxWorldClocks = 6;
 
+// `value` is the stored integer of the style the option stands for.
 struct PickerOption {
     QString text;
     int value;
 };
 
-// "Text (5 Jul 2026)" = 0, "Numeric (05-07-2026)" = 1. The sample dates are fixed texts, not today's.
+// "Text (5 Jul 2026)" and "Numeric (05-07-2026)", the DateStyles. The sample dates are fixed texts, not
+// today's.
 const QList<PickerOption>& dateStyleOptions();
-// "System default" = 0, "12-hour" = 1, "24-hour" = 2.
+// "System default", "12-hour" and "24-hour", the TimeStyles.
 const QList<PickerOption>& timeFormatOptions();
 
 // The index of the option that stands for `value`, or -1 when none does (a hand-edited 7): the picker then

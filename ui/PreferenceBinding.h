@@ -1,19 +1,19 @@
 #pragma once
-// A view's hold on one preference: reads the key with the view's fallback, writes it at once, and emits
-// changed() whenever the key changes, whoever wrote it (this view, another view, another process or the
-// user's editor, as the store announces them).
+// A view's hold on one preference: reads the key (with the key's own fallback), writes it at once, and
+// emits changed() whenever the key changes, whoever wrote it (this view, another view, another process or
+// the user's editor, as the store announces them).
 //
 // The value is read from the store at every value() call, so it is never stale; changed() is emitted only
 // when the value the view sees differs from the last one it was told about.
+#include "prefs/PrefKey.h"
+#include "prefs/PreferencesStore.h"
+
 #include <QObject>
 #include <QString>
 
-namespace kalvix {
-class PreferencesStore;
-}
-
 namespace kalvix::ui {
 
+// The untyped half, which carries the signal (a class template cannot declare its own).
 class PreferenceBinding : public QObject {
     Q_OBJECT
 public:
@@ -33,50 +33,32 @@ private:
     QString m_key;
 };
 
-class BoolBinding final : public PreferenceBinding {
-    Q_OBJECT
+template <typename T> class Binding final : public PreferenceBinding {
 public:
-    BoolBinding(PreferencesStore& store, QString key, bool fallback, QObject* parent = nullptr);
-    bool value() const;
+    Binding(PreferencesStore& store, PrefKey<T> key, QObject* parent = nullptr)
+        : PreferenceBinding(store, key.name, parent)
+        , m_key(std::move(key))
+        , m_last(value())
+    {
+    }
+
+    T value() const { return store().value(m_key); }
     // Writes at once; returns whether the value reached persistent storage (it is in effect either way).
-    bool set(bool value);
+    bool set(const T& value) { return store().set(m_key, value); }
 
 protected:
-    bool refresh() override;
+    bool refresh() override
+    {
+        T now = value();
+        if (now == m_last)
+            return false;
+        m_last = std::move(now);
+        return true;
+    }
 
 private:
-    bool m_fallback;
-    bool m_last;
-};
-
-class IntBinding final : public PreferenceBinding {
-    Q_OBJECT
-public:
-    IntBinding(PreferencesStore& store, QString key, int fallback, QObject* parent = nullptr);
-    int value() const;
-    bool set(int value);
-
-protected:
-    bool refresh() override;
-
-private:
-    int m_fallback;
-    int m_last;
-};
-
-class StringBinding final : public PreferenceBinding {
-    Q_OBJECT
-public:
-    StringBinding(PreferencesStore& store, QString key, QString fallback, QObject* parent = nullptr);
-    QString value() const;
-    bool set(const QString& value);
-
-protected:
-    bool refresh() override;
-
-private:
-    QString m_fallback;
-    QString m_last;
+    PrefKey<T> m_key;
+    T m_last;
 };
 
 } // namespace kalvix::ui

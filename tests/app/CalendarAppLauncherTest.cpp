@@ -158,9 +158,9 @@ TEST_P(ShowsTheChosenDay, inEveryWayOfShowingADay)
     EXPECT_EQ(evolution.launches(), QList<QStringList>{args({row.evolutionUri})});
 
     StandIn own(QStringLiteral("org.kde.korganizer.desktop"), QStringLiteral("ok %U"));
-    own.prefs().setCommandLine(PrefKey::calendarDayCommand,
-                               u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") + own.folder() +
-                                   QStringLiteral("/log\" ok {date} {year} {month} {day}"));
+    own.prefs().set(Pref::calendarDayCommand,
+                    u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") + own.folder() +
+                        QStringLiteral("/log\" ok {date} {year} {month} {day}"));
     Launcher::open(day, own.env());
     EXPECT_EQ(own.launches(), QList<QStringList>{QString::fromUtf8(row.userArgs).split(u' ')});
 }
@@ -301,13 +301,12 @@ TEST(CalendarAppLauncher, failingDayCommandFallsBackToThePlainLaunch)
     EXPECT_EQ(refusing.launches(), (QList<QStringList>{args({"--date", "31/01/2024"}), QStringList()}));
 
     StandIn missing(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
-    missing.prefs().setCommandLine(PrefKey::calendarDayCommand,
-                                   QStringLiteral("kalvix-no-such-calendar --show {date}"));
+    missing.prefs().set(Pref::calendarDayCommand, QStringLiteral("kalvix-no-such-calendar --show {date}"));
     Launcher::open(day, missing.env());
     EXPECT_EQ(missing.launches(), QList<QStringList>{QStringList()});
 
     StandIn unbalanced(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
-    unbalanced.prefs().setCommandLine(PrefKey::calendarDayCommand, QStringLiteral("\"mycal --show {date}"));
+    unbalanced.prefs().set(Pref::calendarDayCommand, QStringLiteral("\"mycal --show {date}"));
     Launcher::open(day, unbalanced.env());
     EXPECT_EQ(unbalanced.launches(), QList<QStringList>{QStringList()});
 }
@@ -345,10 +344,10 @@ TEST(CalendarAppLauncher, shellCharactersInTheTemplateRunNothingElse)
 {
     StandIn standIn(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));
     const QString trap = standIn.folder() + QStringLiteral("/pwned");
-    standIn.prefs().setCommandLine(PrefKey::calendarDayCommand,
-                                   u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") +
-                                       standIn.folder() + QStringLiteral("/log\" ok \"{date}; touch ") + trap +
-                                       QStringLiteral("\" '$(touch ") + trap + QStringLiteral(")' `id` a\\ b|c>d"));
+    standIn.prefs().set(Pref::calendarDayCommand,
+                        u'"' + QStringLiteral(KALVIX_STANDIN_CALENDAR) + QStringLiteral("\" \"") + standIn.folder() +
+                            QStringLiteral("/log\" ok \"{date}; touch ") + trap + QStringLiteral("\" '$(touch ") +
+                            trap + QStringLiteral(")' `id` a\\ b|c>d"));
     Launcher::open(Instant{utcSeconds(2024, 1, 31, 12)}, standIn.env());
     const QStringList expected{QStringLiteral("2024-01-31; touch ") + trap,
                                QStringLiteral("$(touch ") + trap + u')',

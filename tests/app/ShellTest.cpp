@@ -78,10 +78,10 @@ TEST(LoginItem, triedExactlyOnceAcrossLaunchesEvenWhenRegistrationFails)
     AppDelegate::registerLoginItemOnce(prefs, failing);
     AppDelegate::registerLoginItemOnce(prefs, failing);
     EXPECT_EQ(failing.registrations, 1);
-    EXPECT_TRUE(prefs.boolValue(PrefKey::didRegisterLoginItem, false));
+    EXPECT_TRUE(prefs.value(Pref::didRegisterLoginItem));
 
     MemoryPreferencesStore fresh;
-    fresh.simulateExternalEdit({{PrefKey::didRegisterLoginItem, QStringLiteral("true")}});
+    fresh.simulateExternalEdit({{Pref::didRegisterLoginItem.name, QStringLiteral("true")}});
     test::RecordingLoginItems ok;
     AppDelegate::registerLoginItemOnce(fresh, ok);
     EXPECT_EQ(ok.registrations, 0);

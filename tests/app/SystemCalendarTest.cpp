@@ -35,7 +35,7 @@ TEST(SystemCalendar, aChangedSourcesPreferenceReadsTheNewCalendars)
     writeFile(dir.filePath(u"work.ics"_qs), oneEvent("Standup", "20250305T140000Z"));
     writeFile(dir.filePath(u"home.ics"_qs), oneEvent("Dentist", "20250306T090000Z"));
     MemoryPreferencesStore prefs;
-    prefs.setStringList(PrefKey::calendarSources, {dir.filePath(u"work.ics"_qs)});
+    prefs.set(Pref::calendarSources, {dir.filePath(u"work.ics"_qs)});
     FakeTimeSource time(local(2025, 3, 5, 10));
     const auto service = createSystemCalendarService(prefs, time, {[](std::function<void()> task) { task(); }, false});
     processQueued(); // the load's result, then the access answer
@@ -44,7 +44,7 @@ TEST(SystemCalendar, aChangedSourcesPreferenceReadsTheNewCalendars)
 
     // As a hand edit of the file would arrive: through the preferences' change signal.
     prefs.simulateExternalEdit(
-        {{PrefKey::calendarSources, PreferencesStore::encodeList({dir.filePath(u"home.ics"_qs)})}});
+        {{Pref::calendarSources.name, PreferencesStore::encodeList({dir.filePath(u"home.ics"_qs)})}});
     processQueued(); // the load's result, then the service's refresh
     EXPECT_EQ(titles(service->upNext()), QStringList{u"Dentist"_qs});
     EXPECT_EQ(service->store().calendars().value(0).path, dir.filePath(u"home.ics"_qs));

@@ -154,7 +154,7 @@ TEST(TitlePublisher, writesEachNewTitleAndRemovesTheFileAtTheEnd)
     const std::string file = dir.filePath(QStringLiteral("kalvix/title")).toStdString();
     test::TestContext fakes(Instant{test::utcSeconds(2026, 7, 5, 14, 5, 9)});
     {
-        TitlePublisher publisher(fakes.context().clock, fakes.context().prefs, file);
+        TitlePublisher publisher(fakes.context().clock, file);
         const std::int64_t now = fakes.context().clock.now().toMSecs();
         EXPECT_EQ(cache::readCurrent(file, cache::environmentKey(), now),
                   std::optional<std::string>("Sun, 5 Jul 2026 15:05"));
@@ -166,7 +166,7 @@ TEST(TitlePublisher, writesEachNewTitleAndRemovesTheFileAtTheEnd)
         EXPECT_EQ(cache::readCurrent(file, cache::environmentKey(), now + kMinute),
                   std::optional<std::string>("Sun, 5 Jul 2026 15:06"));
         // With seconds in the title, the file is current for one second only.
-        fakes.prefs.setBool(PrefKey::showSeconds, true);
+        fakes.prefs.set(Pref::showSeconds, true);
         fakes.advance(1);
         const std::int64_t later = fakes.context().clock.now().toMSecs();
         EXPECT_TRUE(cache::readCurrent(file, cache::environmentKey(), later).has_value());

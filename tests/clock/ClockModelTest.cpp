@@ -43,9 +43,13 @@ QString titleAt(Instant t, const QMap<QString, QString>& prefs)
 TEST_P(TitlePatterns, patternForPreferencesAndLocale)
 {
     const auto& r = GetParam();
-    EXPECT_EQ(
-        ClockModel::titlePattern(r.weekday, r.year, r.seconds, r.timeStyle, r.dateStyle, QString::fromUtf8(r.locale)),
-        QString::fromUtf8(r.pattern));
+    EXPECT_EQ(ClockModel::titlePattern(r.weekday,
+                                       r.year,
+                                       r.seconds,
+                                       static_cast<TimeStyle>(r.timeStyle),
+                                       static_cast<DateStyle>(r.dateStyle),
+                                       QString::fromUtf8(r.locale)),
+              QString::fromUtf8(r.pattern));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,17 +78,17 @@ TEST(ClockModel, titlesInBritishEnglish)
     ScopedEnv lc("LC_ALL", "en_GB.UTF-8");
     EXPECT_EQ(titleAt(kSundayAfternoon, {}), QStringLiteral("Sun, 5 Jul 2026 14:05"));
     EXPECT_EQ(titleAt(kSundayAfternoon,
-                      {{PrefKey::showSeconds, QStringLiteral("true")}, {PrefKey::timeStyle, QStringLiteral("1")}}),
+                      {{Pref::showSeconds.name, QStringLiteral("true")}, {Pref::timeStyle.name, QStringLiteral("1")}}),
               QStringLiteral("Sun, 5 Jul 2026 2:05:09 pm"));
     EXPECT_EQ(titleAt(kSundayAfternoon,
-                      {{PrefKey::dateStyle, QStringLiteral("1")},
-                       {PrefKey::showYear, QStringLiteral("false")},
-                       {PrefKey::timeStyle, QStringLiteral("2")}}),
+                      {{Pref::dateStyle.name, QStringLiteral("1")},
+                       {Pref::showYear.name, QStringLiteral("false")},
+                       {Pref::timeStyle.name, QStringLiteral("2")}}),
               QStringLiteral("Sun 05-07 14:05"));
     // Hand-edited nonsense falls back to the defaults.
     EXPECT_EQ(
         titleAt(kSundayAfternoon,
-                {{PrefKey::showWeekday, QStringLiteral("maybe")}, {PrefKey::timeStyle, QStringLiteral("twelve")}}),
+                {{Pref::showWeekday.name, QStringLiteral("maybe")}, {Pref::timeStyle.name, QStringLiteral("twelve")}}),
         QStringLiteral("Sun, 5 Jul 2026 14:05"));
 }
 
@@ -115,7 +119,7 @@ TEST_P(DstTitles, wallClockTimeFollowsTheZonesRules)
     const auto& r = GetParam();
     ScopedEnv tz("TZ", r.zone);
     ScopedEnv lc("LC_ALL", "en_GB.UTF-8");
-    EXPECT_EQ(titleAt(Instant{r.utc}, {{PrefKey::showSeconds, QStringLiteral("true")}}), QString::fromUtf8(r.title));
+    EXPECT_EQ(titleAt(Instant{r.utc}, {{Pref::showSeconds.name, QStringLiteral("true")}}), QString::fromUtf8(r.title));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -185,10 +189,13 @@ TEST(ClockModel, rebuildsOnPreferenceLocaleAndZoneChangesAtTheNextTick)
     const QString pattern = clock.pattern();
     clock.tick();
     EXPECT_EQ(clock.pattern(), pattern); // same signature: same formatter
+    EXPECT_FALSE(clock.showsSeconds());
 
-    store.setBool(PrefKey::showSeconds, true);
+    store.set(Pref::showSeconds, true);
+    EXPECT_FALSE(clock.showsSeconds()) << "the title it describes has not turned yet";
     clock.tick();
     EXPECT_EQ(clock.menuBarTitle(), QStringLiteral("Sun, 5 Jul 2026 14:05:09"));
+    EXPECT_TRUE(clock.showsSeconds());
 
     {
         ScopedEnv lc2("LC_ALL", "de_DE.UTF-8");
@@ -209,7 +216,7 @@ TEST(ClockModel, defaultsAreRegisteredButNeverWritten)
     clock.tick();
     EXPECT_EQ(store.persistCount(), 0);
     EXPECT_TRUE(store.stored().isEmpty());
-    EXPECT_TRUE(store.boolValue(PrefKey::showWeekday, false));
-    EXPECT_EQ(store.stringValue(PrefKey::homeCity, QString()), QStringLiteral("London"));
-    EXPECT_FALSE(store.boolValue(PrefKey::compactMode, true));
+    EXPECT_TRUE(store.boolValue(Pref::showWeekday.name, false));
+    EXPECT_EQ(store.stringValue(Pref::homeCity.name, QString()), QStringLiteral("London"));
+    EXPECT_FALSE(store.boolValue(Pref::compactMode.name, true));
 }

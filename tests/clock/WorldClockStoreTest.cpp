@@ -51,7 +51,7 @@ TEST_P(WorldClockLoading, keepsWhatIsStoredAndWritesNothing)
     const LoadRow& r = GetParam();
     MemoryPreferencesStore prefs;
     if (r.stored)
-        prefs.simulateExternalEdit({{PrefKey::worldClockCities, QString::fromUtf8(*r.stored)}});
+        prefs.simulateExternalEdit({{Pref::worldClockCities.name, QString::fromUtf8(*r.stored)}});
     const auto before = prefs.stored();
 
     WorldClockStore store(prefs);
@@ -111,7 +111,7 @@ TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
     QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
     std::optional<QStringList> storedWhenAnnounced;
     QObject::connect(&store, &WorldClockStore::cityNamesChanged, &store, [&] {
-        storedWhenAnnounced = prefs.stringListValue(PrefKey::worldClockCities);
+        storedWhenAnnounced = prefs.value(Pref::worldClockCities);
     });
 
     const QStringList added = names({"London", "New York", "Dubai", "Tokyo", "S\xC3\xA3o Paulo"});
@@ -120,7 +120,7 @@ TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toStringList(), added);
     EXPECT_FALSE(storedWhenAnnounced.has_value()); // observers hear of it before it is stored
-    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), added);
+    EXPECT_EQ(prefs.value(Pref::worldClockCities), added);
     EXPECT_EQ(prefs.persistCount(), 1);
 
     // Writing the same list again still announces and stores.
@@ -130,7 +130,7 @@ TEST(WorldClockStore, everyWriteAnnouncesThenStoresTheWholeList)
 
     // Removing every occurrence leaves an empty list stored, not the default.
     store.setCityNames({});
-    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), QStringList{});
+    EXPECT_EQ(prefs.value(Pref::worldClockCities), QStringList{});
     WorldClockStore reloaded(prefs);
     EXPECT_TRUE(reloaded.cityNames().isEmpty());
 }
@@ -159,19 +159,19 @@ TEST(WorldClockStore, followsTheKeyAndAnnouncesOnlyRealChanges)
     MemoryPreferencesStore prefs;
     WorldClockStore store(prefs);
     QSignalSpy spy(&store, &WorldClockStore::cityNamesChanged);
-    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"Rome\", \"Lagos\"")}});
+    prefs.simulateExternalEdit({{Pref::worldClockCities.name, QStringLiteral("\"Rome\", \"Lagos\"")}});
     EXPECT_EQ(store.cityNames(), names({"Rome", "Lagos"}));
     EXPECT_EQ(spy.count(), 1);
 
-    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("Rome, Lagos")}}); // same list
+    prefs.simulateExternalEdit({{Pref::worldClockCities.name, QStringLiteral("Rome, Lagos")}}); // same list
     prefs.simulateExternalEdit(
-        {{PrefKey::worldClockCities, QStringLiteral("Rome, Lagos")}, {PrefKey::homeCity, QStringLiteral("Rome")}});
+        {{Pref::worldClockCities.name, QStringLiteral("Rome, Lagos")}, {Pref::homeCity.name, QStringLiteral("Rome")}});
     EXPECT_EQ(spy.count(), 1);
 
     prefs.simulateExternalEdit({}); // the key removed: the default list
     EXPECT_EQ(store.cityNames(), WorldClockStore::defaultCityNames());
     EXPECT_EQ(spy.count(), 2);
-    prefs.simulateExternalEdit({{PrefKey::worldClockCities, QStringLiteral("\"unclosed")}}); // reads as absent
+    prefs.simulateExternalEdit({{Pref::worldClockCities.name, QStringLiteral("\"unclosed")}}); // reads as absent
     EXPECT_EQ(spy.count(), 2);
     EXPECT_EQ(prefs.persistCount(), 0); // following never writes
 }
@@ -184,7 +184,7 @@ TEST(WorldClockStore, addAppendsAndRemoveDropsEveryOccurrence)
     EXPECT_TRUE(store.addCity(QStringLiteral("Tokyo")));
     EXPECT_EQ(store.cityNames(), names({"London", "New York", "Dubai", "Tokyo", "Tokyo"}));
     EXPECT_TRUE(store.removeCity(QStringLiteral("Tokyo")));
-    EXPECT_EQ(prefs.stringListValue(PrefKey::worldClockCities), names({"London", "New York", "Dubai"}));
+    EXPECT_EQ(prefs.value(Pref::worldClockCities), names({"London", "New York", "Dubai"}));
     EXPECT_EQ(spy.count(), 2);
 }
 
@@ -213,5 +213,5 @@ TEST(WorldClockStore, aHandEditOfTheFileIsPickedUpAndSurvivesTheNextChange)
     EXPECT_EQ(store.cityNames(), names({"Rome", "Cairo"}));
     EXPECT_EQ(test::readFile(path), QByteArray("[General]\n# mine\nworldClockCities=\"Rome\", \"Cairo\"\n"));
     EXPECT_TRUE(store.removeCity(QStringLiteral("Rome")));
-    EXPECT_EQ(IniPreferencesStore(path).stringListValue(PrefKey::worldClockCities), names({"Cairo"}));
+    EXPECT_EQ(IniPreferencesStore(path).value(Pref::worldClockCities), names({"Cairo"}));
 }

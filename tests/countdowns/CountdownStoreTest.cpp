@@ -28,7 +28,7 @@ const QByteArray
 void storeBytes(MemoryPreferencesStore& prefs, const QByteArray& bytes)
 {
     MemoryPreferencesStore writer;
-    writer.setData(PrefKey::countdowns, bytes);
+    writer.set(Pref::countdowns, bytes);
     prefs.simulateExternalEdit(writer.stored());
 }
 
@@ -68,7 +68,7 @@ TEST(CountdownStore, nothingStoredGivesAnEmptyListAndWritesNothing)
     MemoryPreferencesStore prefs;
     CountdownStore store(prefs);
     EXPECT_TRUE(store.items().isEmpty());
-    EXPECT_FALSE(prefs.contains(PrefKey::countdowns));
+    EXPECT_FALSE(prefs.contains(Pref::countdowns.name));
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
@@ -86,16 +86,16 @@ TEST_P(UnreadableCountdowns, startEmptyAndLeaveTheBytesUntilTheNextSave)
 {
     MemoryPreferencesStore prefs;
     storeBytes(prefs, GetParam().bytes);
-    const auto before = prefs.rawValue(PrefKey::countdowns);
+    const auto before = prefs.rawValue(Pref::countdowns.name);
 
     CountdownStore store(prefs);
     EXPECT_TRUE(store.items().isEmpty());
-    EXPECT_EQ(prefs.rawValue(PrefKey::countdowns), before);
+    EXPECT_EQ(prefs.rawValue(Pref::countdowns.name), before);
     EXPECT_EQ(prefs.persistCount(), 0);
 
     const Countdown fresh = Countdown::create(QStringLiteral("New countdown"), Instant{1.7e9});
     EXPECT_TRUE(store.setItems({fresh}));
-    EXPECT_EQ(CountdownJson::decode(*prefs.dataValue(PrefKey::countdowns)), QList<Countdown>{fresh});
+    EXPECT_EQ(CountdownJson::decode(*prefs.value(Pref::countdowns)), QList<Countdown>{fresh});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -132,7 +132,7 @@ TEST(CountdownStore, everyWriteAnnouncesThenStores)
     QSignalSpy spy(&store, &CountdownStore::itemsChanged);
     bool storedWhenAnnounced = true;
     QObject::connect(&store, &CountdownStore::itemsChanged, &store, [&] {
-        storedWhenAnnounced = prefs.contains(PrefKey::countdowns);
+        storedWhenAnnounced = prefs.contains(Pref::countdowns.name);
     });
 
     QList<Countdown> items{Countdown::create(QStringLiteral("New countdown"), Instant{1.7e9})};
@@ -149,7 +149,7 @@ TEST(CountdownStore, everyWriteAnnouncesThenStores)
 
     // Deleting the last one stores an empty array, not nothing.
     store.setItems({});
-    EXPECT_EQ(prefs.dataValue(PrefKey::countdowns), QByteArray("[]"));
+    EXPECT_EQ(prefs.value(Pref::countdowns), QByteArray("[]"));
     EXPECT_EQ(prefs.persistCount(), 3);
 }
 
@@ -163,7 +163,7 @@ TEST(CountdownStore, aListThatCannotBeEncodedLeavesTheStoredValue)
 
     EXPECT_FALSE(store.setItems(items));
     EXPECT_EQ(store.items().size(), 2); // the list in memory is what was written
-    EXPECT_EQ(prefs.dataValue(PrefKey::countdowns), kTwoCountdowns);
+    EXPECT_EQ(prefs.value(Pref::countdowns), kTwoCountdowns);
     EXPECT_EQ(prefs.persistCount(), 0);
 }
 
@@ -208,15 +208,15 @@ TEST(CountdownStore, followsTheKeyAndLeavesAnUndecodableValueUntilTheNextChange)
     EXPECT_EQ(spy.count(), 1);
 
     storeBytes(prefs, "[{\"id\": broken");
-    const auto broken = prefs.rawValue(PrefKey::countdowns);
+    const auto broken = prefs.rawValue(Pref::countdowns.name);
     EXPECT_TRUE(store.items().isEmpty());
     EXPECT_EQ(spy.count(), 2);
-    EXPECT_EQ(prefs.rawValue(PrefKey::countdowns), broken);
+    EXPECT_EQ(prefs.rawValue(Pref::countdowns.name), broken);
     EXPECT_EQ(prefs.persistCount(), 0);
 
     const Countdown fresh = Countdown::create(QStringLiteral("New"), Instant{1.7e9});
     EXPECT_TRUE(store.add(fresh)); // the user's change replaces it
-    EXPECT_EQ(CountdownJson::decode(*prefs.dataValue(PrefKey::countdowns)), QList<Countdown>{fresh});
+    EXPECT_EQ(CountdownJson::decode(*prefs.value(Pref::countdowns)), QList<Countdown>{fresh});
 }
 
 TEST(CountdownStore, addUpdateAndRemoveWorkByIdOnTheStoredList)

@@ -156,10 +156,10 @@ TEST(CompactView, theButtonsExpandOpenSettingsAndQuit)
     EXPECT_EQ(f.view.expandButton()->toolTip(), u"Expand to standard view"_qs);
     EXPECT_EQ(f.view.settingsButton()->toolTip(), u"Settings"_qs);
     EXPECT_EQ(f.view.quitButton()->toolTip(), u"Quit Kalvix"_qs);
-    f.fakes->prefs.setBool(PrefKey::compactMode, true);
+    f.fakes->prefs.set(Pref::compactMode, true);
     QTest::mouseClick(f.view.expandButton(), Qt::LeftButton);
-    EXPECT_FALSE(f.fakes->prefs.boolValue(PrefKey::compactMode, true));
-    EXPECT_TRUE(f.fakes->prefs.stored().contains(PrefKey::compactMode)) << "written, not left to the fallback";
+    EXPECT_FALSE(f.fakes->prefs.boolValue(Pref::compactMode.name, true));
+    EXPECT_TRUE(f.fakes->prefs.stored().contains(Pref::compactMode.name)) << "written, not left to the fallback";
     QTest::mouseClick(f.view.settingsButton(), Qt::LeftButton);
     EXPECT_EQ(f.fakes->actions.settingsTabs, std::vector<SettingsTab>{SettingsTab::general});
     QTest::keyClick(f.view.quitButton(), Qt::Key_Space);

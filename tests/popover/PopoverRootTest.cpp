@@ -100,7 +100,7 @@ TEST(PopoverRoot, aSwitchWhileShownMovesTheWidthAndCrossFadesThenShowsTheCurrent
     QTest::mouseClick(standard->monthGrid()->nextButton(), Qt::LeftButton);
     const int standardHeight = s.root->height();
 
-    s.fakes.prefs.setBool(PrefKey::compactMode, true);
+    s.fakes.prefs.set(Pref::compactMode, true);
     QVariantAnimation* spring = s.root->switchAnimation();
     EXPECT_EQ(spring->state(), QAbstractAnimation::Running);
     EXPECT_EQ(s.root->leavingLayout(), standard);
@@ -131,7 +131,7 @@ TEST(PopoverRoot, aSwitchWhileShownMovesTheWidthAndCrossFadesThenShowsTheCurrent
     EXPECT_TRUE(s.root->findChildren<StandardView*>().isEmpty()) << "the old layout is discarded";
 
     // And back: a fresh Standard layout, on the current month, at its full height again.
-    s.fakes.prefs.setBool(PrefKey::compactMode, false);
+    s.fakes.prefs.set(Pref::compactMode, false);
     s.root->switchAnimation()->setCurrentTime(s.root->switchAnimation()->duration());
     s.settle();
     auto* again = qobject_cast<StandardView*>(s.root->currentLayout());
@@ -148,7 +148,7 @@ TEST(PopoverRoot, theWindowStaysCentredOnItsItemWhileASwitchChangesItsWidth)
     const QRect item(screen->geometry().center().x(), 10, 1, 1);
     s.window.showAt(item);
     s.settle();
-    s.fakes.prefs.setBool(PrefKey::compactMode, true);
+    s.fakes.prefs.set(Pref::compactMode, true);
     for (const int ms : {40, s.root->switchAnimation()->duration()}) {
         s.root->switchAnimation()->setCurrentTime(ms);
         s.settle();
@@ -161,7 +161,7 @@ TEST(PopoverRoot, aSwitchWhileClosedTakesEffectAtOnceAndShowsAtTheNextOpening)
 {
     Shown s;
     s.window.closePopover();
-    s.fakes.prefs.setBool(PrefKey::compactMode, true);
+    s.fakes.prefs.set(Pref::compactMode, true);
     EXPECT_NE(s.root->switchAnimation()->state(), QAbstractAnimation::Running);
     EXPECT_EQ(s.root->leavingLayout(), nullptr);
     EXPECT_NE(qobject_cast<CompactView*>(s.root->currentLayout()), nullptr);
@@ -175,7 +175,7 @@ TEST(PopoverRoot, theWindowFollowsTheLayoutWhenItsContentGrows)
 {
     popoverApp();
     TestContext fakes(thursday(), CalendarAccess::notDetermined);
-    fakes.prefs.setBool(PrefKey::compactMode, true);
+    fakes.prefs.set(Pref::compactMode, true);
     fakes.store.add(timed("Sync", thursday() + 600, thursday() + 1800));
     PopoverWindow window;
     window.setAttribute(Qt::WA_DontShowOnScreen);
@@ -233,15 +233,15 @@ TEST(ViewModePicker, bothFormsWriteThePreferenceAndFollowItsChanges)
     EXPECT_TRUE(picker.standardOption()->isChecked());
 
     actions[1]->trigger();
-    EXPECT_TRUE(fakes.prefs.boolValue(PrefKey::compactMode, false));
+    EXPECT_TRUE(fakes.prefs.value(Pref::compactMode));
     EXPECT_TRUE(picker.compactOption()->isChecked()) << "the other form follows";
 
-    fakes.prefs.simulateExternalEdit({{PrefKey::compactMode, u"false"_qs}}); // a hand edit of the file
+    fakes.prefs.simulateExternalEdit({{Pref::compactMode.name, u"false"_qs}}); // a hand edit of the file
     EXPECT_TRUE(actions[0]->isChecked());
     EXPECT_TRUE(picker.standardOption()->isChecked());
 
     QTest::mouseClick(picker.compactOption(), Qt::LeftButton);
-    EXPECT_TRUE(fakes.prefs.boolValue(PrefKey::compactMode, false));
+    EXPECT_TRUE(fakes.prefs.value(Pref::compactMode));
     EXPECT_TRUE(actions[1]->isChecked());
     EXPECT_EQ(picker.accessibleName(), u"View"_qs);
 }

@@ -83,7 +83,7 @@ TEST(HeaderTexts, theBigClockTakesItsHourCycleFromTheLocaleOnly)
     // The menu-bar format has no say: a 12-hour menu bar leaves a British big clock at 24 hours.
     popoverApp();
     TestContext t(Instant{utcSeconds(2024, 1, 9, 21, 5, 7)});
-    t.prefs.setInt(PrefKey::timeStyle, 1);
+    t.prefs.set(Pref::timeStyle, TimeStyle::twelveHour);
     StandardHeader header(t.context());
     EXPECT_EQ(header.bigTime()->text().time, QStringLiteral("21:05:07"));
 }
@@ -195,9 +195,9 @@ TEST(StandardMenu, choosesTheLayoutOpensSettingsAndQuits)
     EXPECT_FALSE(menu->compactAction()->isChecked());
 
     menu->compactAction()->trigger();
-    EXPECT_TRUE(t.prefs.boolValue(PrefKey::compactMode, false));
+    EXPECT_TRUE(t.prefs.value(Pref::compactMode));
     EXPECT_TRUE(menu->compactAction()->isChecked());
-    t.prefs.setBool(PrefKey::compactMode, false); // another writer: the Compact layout's button, the file
+    t.prefs.set(Pref::compactMode, false); // another writer: the Compact layout's button, the file
     EXPECT_TRUE(menu->standardAction()->isChecked());
 
     menu->settingsAction()->trigger();

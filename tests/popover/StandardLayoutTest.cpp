@@ -75,7 +75,7 @@ TEST(StandardLayout, dismissingTheTipGivesItsRoomBackAtOnce)
     QTest::mouseClick(banner->dismissButton(), Qt::LeftButton);
     layOut(view, kStandardWidth);
     EXPECT_FALSE(banner->isVisible());
-    EXPECT_TRUE(t.prefs.boolValue(PrefKey::didDismissClockTip, false));
+    EXPECT_TRUE(t.prefs.value(Pref::didDismissClockTip));
     EXPECT_EQ(view.height(), before - bannerHeight - 14);
 
     // Made again (the next start), the layout has no tip at all.
@@ -195,7 +195,7 @@ TEST(StandardLayout, tabReachesEveryControlInReadingOrderEachWithItsName)
     EXPECT_TRUE(descriptions.at(8).contains(QStringLiteral("Countdowns"))) << descriptions.at(8).toStdString();
 
     // Without the tip its button leaves the chain; nothing else does.
-    t.prefs.setBool(PrefKey::didDismissClockTip, true);
+    t.prefs.set(Pref::didDismissClockTip, true);
     layOut(view, kStandardWidth);
     names.removeAt(1);
     QStringList after;
@@ -250,6 +250,6 @@ TEST(StandardLayout, everyControlWorksFromTheKeyboard)
     EXPECT_EQ(t.actions.settingsTabs, (std::vector<SettingsTab>{SettingsTab::worldClocks, SettingsTab::countdowns}));
 
     ASSERT_TRUE(press(QStringLiteral("Dismiss tip"), Qt::Key_Space));
-    EXPECT_TRUE(t.prefs.boolValue(PrefKey::didDismissClockTip, false));
+    EXPECT_TRUE(t.prefs.value(Pref::didDismissClockTip));
     EXPECT_FALSE(view.tipBanner()->isVisible());
 }

@@ -57,7 +57,7 @@ TEST(TipBanner, dismissedItIsGoneAtOnceAndForGoodAcrossARestart)
         EXPECT_EQ(banner->dismissButton()->accessibleName(), QStringLiteral("Dismiss tip"));
         QTest::mouseClick(banner->dismissButton(), Qt::LeftButton);
         EXPECT_FALSE(banner->isVisible()) << "gone at once";
-        EXPECT_TRUE(prefs.boolValue(PrefKey::didDismissClockTip, false));
+        EXPECT_TRUE(prefs.value(Pref::didDismissClockTip));
         popover.hide();
         popover.show();
         EXPECT_FALSE(banner->isVisible()) << "not back when the popover opens again";
@@ -144,13 +144,13 @@ TEST(SunFooter, followsTheHomeCityPreferenceAtOnceAndTheDayThere)
     SunFooter footer(t.context());
     footer.show();
     EXPECT_EQ(footer.cityLabel()->text(), QStringLiteral("London")) << "absent preference";
-    t.prefs.setString(PrefKey::homeCity, QStringLiteral("Tokyo"));
+    t.prefs.set(Pref::homeCity, QStringLiteral("Tokyo"));
     EXPECT_EQ(footer.cityLabel()->text(), QStringLiteral("Tokyo"));
     const QString leapDay = footer.sunriseLabel()->text();
     t.advance(1); // 1 March in Tokyo: the next day's times
     EXPECT_NE(footer.sunriseLabel()->text(), leapDay);
     EXPECT_EQ(footer.sunriseLabel()->text(), QStringLiteral("Sunrise  21:10"));
-    t.prefs.setString(PrefKey::homeCity, QStringLiteral("Atlantis"));
+    t.prefs.set(Pref::homeCity, QStringLiteral("Atlantis"));
     EXPECT_EQ(footer.cityLabel()->text(), QStringLiteral("London"));
 }
 

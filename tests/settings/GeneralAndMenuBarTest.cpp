@@ -60,7 +60,7 @@ TEST(MenuBarSection, showSecondsReachesTheTitleWithinASecond)
     EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04$)")) << s.fakes.clock.menuBarTitle().toStdString();
 
     QTest::mouseClick(seconds, Qt::LeftButton);
-    EXPECT_TRUE(s.fakes.prefs.boolValue(PrefKey::showSeconds, false));
+    EXPECT_TRUE(s.fakes.prefs.value(Pref::showSeconds));
     EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04:07$)")) << s.fakes.clock.menuBarTitle().toStdString();
 
     seconds->setFocus(Qt::TabFocusReason);
@@ -80,29 +80,29 @@ TEST(MenuBarSection, timeFormatAndDateStyleShapeTheTitle)
     QTest::mouseClick(s.toggle("Show seconds"), Qt::LeftButton);
 
     choose(s.picker("Time format"), QStringLiteral("24-hour"));
-    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::timeStyle, -1), 2);
+    EXPECT_EQ(s.fakes.prefs.intValue(Pref::timeStyle.name, -1), 2);
     EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b15:04:06$)")) << s.fakes.clock.menuBarTitle().toStdString();
 
     choose(s.picker("Time format"), QStringLiteral("12-hour"));
     EXPECT_TRUE(matches(s.titleAfterTick(), R"(\b3:04:07\s(pm|PM)$)")) << s.fakes.clock.menuBarTitle().toStdString();
 
     choose(s.picker("Date style"), QStringLiteral("Numeric (05-07-2026)"));
-    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::dateStyle, -1), 1);
+    EXPECT_EQ(s.fakes.prefs.intValue(Pref::dateStyle.name, -1), 1);
     EXPECT_TRUE(matches(s.titleAfterTick(), R"(^Wed 05\D)")) << s.fakes.clock.menuBarTitle().toStdString();
 }
 
 TEST(MenuBarSection, aStoredNumberOfNoOptionShowsNoneAndStaysUntilTheUserChooses)
 {
     Settings s;
-    s.fakes.prefs.setInt(PrefKey::timeStyle, 7);
+    s.fakes.prefs.setInt(Pref::timeStyle.name, 7);
     s.open();
     settings::FormPicker* format = s.picker("Time format");
     EXPECT_EQ(format->currentIndex(), -1);
     QTest::mouseClick(s.toggle("Show year"), Qt::LeftButton); // other settings change meanwhile
-    EXPECT_EQ(s.fakes.prefs.rawValue(PrefKey::timeStyle), QStringLiteral("7"));
+    EXPECT_EQ(s.fakes.prefs.rawValue(Pref::timeStyle.name), QStringLiteral("7"));
 
     choose(format, QStringLiteral("System default"));
-    EXPECT_EQ(s.fakes.prefs.intValue(PrefKey::timeStyle, -1), 0);
+    EXPECT_EQ(s.fakes.prefs.intValue(Pref::timeStyle.name, -1), 0);
 }
 
 TEST(MenuBarSection, everyControlShowsChangesFromOtherWritersAtOnce)
@@ -110,11 +110,11 @@ TEST(MenuBarSection, everyControlShowsChangesFromOtherWritersAtOnce)
     Settings s;
     s.open();
     QTest::mouseClick(s.toggle("Show weekday"), Qt::LeftButton);
-    s.fakes.prefs.simulateExternalEdit({{PrefKey::showYear, QStringLiteral("false")},
-                                        {PrefKey::showSeconds, QStringLiteral("true")},
-                                        {PrefKey::timeStyle, QStringLiteral("1")},
-                                        {PrefKey::dateStyle, QStringLiteral("1")},
-                                        {PrefKey::homeCity, QStringLiteral("Lisbon")}});
+    s.fakes.prefs.simulateExternalEdit({{Pref::showYear.name, QStringLiteral("false")},
+                                        {Pref::showSeconds.name, QStringLiteral("true")},
+                                        {Pref::timeStyle.name, QStringLiteral("1")},
+                                        {Pref::dateStyle.name, QStringLiteral("1")},
+                                        {Pref::homeCity.name, QStringLiteral("Lisbon")}});
     EXPECT_TRUE(s.toggle("Show weekday")->isChecked()) << "a key removed by hand reads as its default";
     EXPECT_FALSE(s.toggle("Show year")->isChecked());
     EXPECT_TRUE(s.toggle("Show seconds")->isChecked());
@@ -132,7 +132,7 @@ TEST(MenuBarSection, theWheelScrollsPastAPickerWithoutChangingIt)
     QWheelEvent wheel(at, format->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(format, &wheel);
     EXPECT_EQ(format->currentIndex(), 0);
-    EXPECT_FALSE(s.fakes.prefs.contains(PrefKey::timeStyle));
+    EXPECT_FALSE(s.fakes.prefs.contains(Pref::timeStyle.name));
 }
 
 TEST(GeneralSection, homeCityListsTheCatalogWithLondonChosenOnAFreshInstall)
@@ -145,19 +145,19 @@ TEST(GeneralSection, homeCityListsTheCatalogWithLondonChosenOnAFreshInstall)
         catalog << city.name;
     EXPECT_EQ(options(home), catalog);
     EXPECT_EQ(home->currentText(), QStringLiteral("London"));
-    EXPECT_FALSE(s.fakes.prefs.contains(PrefKey::homeCity)) << "the default is not written";
+    EXPECT_FALSE(s.fakes.prefs.contains(Pref::homeCity.name)) << "the default is not written";
 
     choose(home, QStringLiteral("Tokyo"));
-    EXPECT_EQ(s.fakes.prefs.stringValue(PrefKey::homeCity, {}), QStringLiteral("Tokyo"));
+    EXPECT_EQ(s.fakes.prefs.stringValue(Pref::homeCity.name, {}), QStringLiteral("Tokyo"));
 }
 
 TEST(GeneralSection, aHomeCityOutsideTheCatalogShowsNoneAndStays)
 {
     Settings s;
-    s.fakes.prefs.setString(PrefKey::homeCity, QStringLiteral("Atlantis"));
+    s.fakes.prefs.set(Pref::homeCity, QStringLiteral("Atlantis"));
     s.open();
     EXPECT_EQ(s.picker("Home city")->currentIndex(), -1);
-    EXPECT_EQ(s.fakes.prefs.rawValue(PrefKey::homeCity), QStringLiteral("Atlantis"));
+    EXPECT_EQ(s.fakes.prefs.rawValue(Pref::homeCity.name), QStringLiteral("Atlantis"));
 }
 
 TEST(GeneralSection, launchAtLoginShowsTheServiceAndKeepsTheUsersPositionWhenItFails)

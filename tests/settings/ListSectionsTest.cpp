@@ -73,7 +73,7 @@ struct Settings {
     // What the preferences hold under "countdowns", read back as Kalvix would at its next start.
     QList<Countdown> storedCountdowns() const
     {
-        const std::optional<QByteArray> bytes = fakes.prefs.dataValue(PrefKey::countdowns);
+        const std::optional<QByteArray> bytes = fakes.prefs.value(Pref::countdowns);
         return bytes ? CountdownJson::decode(*bytes).value_or(QList<Countdown>{}) : QList<Countdown>{};
     }
 
@@ -173,7 +173,7 @@ TEST(WorldClockSection, aHandEditOfTheFileShowsAtOnce)
     Settings s;
     s.open();
     s.fakes.prefs.simulateExternalEdit(
-        {{PrefKey::worldClockCities,
+        {{Pref::worldClockCities.name,
           PreferencesStore::encodeList({QStringLiteral("Lisbon"), QStringLiteral("Cairo")})}});
     settle();
     EXPECT_EQ(s.shownCities(), (QStringList{QStringLiteral("Lisbon"), QStringLiteral("Cairo")}));
@@ -257,7 +257,7 @@ TEST(CountdownSection, aHandEditOfTheFileShowsAtOnceAndKeepsTheFieldsOfCountdown
     const QString json = QStringLiteral(R"([{"id":"%1","title":"Renamed","date":700000000},)"
                                         R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","title":"Added","date":7e8}])")
                              .arg(first.id.toString(QUuid::WithoutBraces));
-    s.fakes.prefs.simulateExternalEdit({{PrefKey::countdowns, json}});
+    s.fakes.prefs.simulateExternalEdit({{Pref::countdowns.name, json}});
     settle();
     ASSERT_EQ(s.countdownRows().size(), 2);
     EXPECT_EQ(s.countdownRows()[0]->titleField(), field) << "the same countdown keeps its row";
@@ -349,7 +349,7 @@ TEST(CountdownSection, anUnreadableStoredListShowsEmptyAndStaysUntilTheUserChang
 {
     Settings s;
     const QByteArray unreadable = QByteArrayLiteral(R"([{"id":"not-a-uuid","title":"Kept","date":1}])");
-    s.fakes.prefs.setData(PrefKey::countdowns, unreadable);
+    s.fakes.prefs.set(Pref::countdowns, unreadable);
     CountdownStore store(s.fakes.prefs); // made after the value, as at start-up
     AppContext context{s.fakes.prefs,
                        s.fakes.time,
@@ -364,7 +364,7 @@ TEST(CountdownSection, anUnreadableStoredListShowsEmptyAndStaysUntilTheUserChang
     EXPECT_TRUE(s.countdownRows().isEmpty());
     s.addCity(QStringLiteral("Lisbon"));
     QTest::mouseClick(control<ui::Switch>(s.view.get(), QStringLiteral("Show year")), Qt::LeftButton);
-    EXPECT_EQ(s.fakes.prefs.dataValue(PrefKey::countdowns), unreadable);
+    EXPECT_EQ(s.fakes.prefs.value(Pref::countdowns), unreadable);
 
     QTest::mouseClick(s.addCountdown(), Qt::LeftButton);
     EXPECT_EQ(s.storedCountdowns().size(), 1);

@@ -26,9 +26,9 @@ constexpr int kFrameAlpha = 60;
 
 void fill(test::TestContext& fakes)
 {
-    fakes.prefs.setBool(PrefKey::showSeconds, true);
-    fakes.prefs.setInt(PrefKey::timeStyle, 2);
-    fakes.prefs.setString(PrefKey::homeCity, QStringLiteral("Edinburgh"));
+    fakes.prefs.set(Pref::showSeconds, true);
+    fakes.prefs.set(Pref::timeStyle, TimeStyle::twentyFourHour);
+    fakes.prefs.set(Pref::homeCity, QStringLiteral("Edinburgh"));
     fakes.loginItems.enabled = true;
     fakes.worldClocks.setCityNames(
         {QStringLiteral("London"), QStringLiteral("New York"), QStringLiteral("Tokyo"), QStringLiteral("Sydney")});

@@ -175,8 +175,8 @@ TEST(SettingsView, everyControlTheKeyboardReachesHasAnAccessibleName)
     Settings s;
     s.fakes.worldClocks.setCityNames({QStringLiteral("London"), QStringLiteral("Tokyo"), QStringLiteral("Atlantis")});
     // Pickers showing no option, and a countdown without a title, still say what they are.
-    s.fakes.prefs.setInt(PrefKey::timeStyle, 7);
-    s.fakes.prefs.setString(PrefKey::homeCity, QStringLiteral("Atlantis"));
+    s.fakes.prefs.setInt(Pref::timeStyle.name, 7);
+    s.fakes.prefs.set(Pref::homeCity, QStringLiteral("Atlantis"));
     s.fakes.countdowns.setItems(s.fakes.countdowns.items() + QList{Countdown::create(QString(), Instant{1e300})});
     SettingsView& view = s.open();
     int checked = 0;

@@ -1,3 +1,4 @@
+#include "prefs/Prefs.h"
 #include "tests/support/MemoryPreferencesStore.h"
 #include "tests/support/TestApplication.h"
 #include "tests/support/TestContext.h"
@@ -183,9 +184,9 @@ TEST(TextStyles, stylesFollowTheDesktopFontAndKeepTheirProportions)
 TEST(PreferenceBinding, readsWithItsFallbackWritesAtOnceAndFollowsEveryWriter)
 {
     test::MemoryPreferencesStore prefs;
-    BoolBinding tip(prefs, QStringLiteral("didDismissClockTip"), false);
-    StringBinding city(prefs, QStringLiteral("homeCity"), QStringLiteral("London"));
-    IntBinding style(prefs, QStringLiteral("timeStyle"), 0);
+    Binding tip(prefs, Pref::didDismissClockTip);
+    Binding city(prefs, Pref::homeCity);
+    Binding style(prefs, Pref::timeStyle);
     QSignalSpy tipChanged(&tip, &PreferenceBinding::changed);
     QSignalSpy cityChanged(&city, &PreferenceBinding::changed);
     EXPECT_FALSE(tip.value());
@@ -202,7 +203,7 @@ TEST(PreferenceBinding, readsWithItsFallbackWritesAtOnceAndFollowsEveryWriter)
         {{QStringLiteral("homeCity"), QStringLiteral("Tokyo")}, {QStringLiteral("timeStyle"), QStringLiteral("7")}});
     EXPECT_EQ(city.value(), QStringLiteral("Tokyo"));
     EXPECT_EQ(cityChanged.count(), 1);
-    EXPECT_EQ(style.value(), 7) << "a stored value outside the options is read as it is";
+    EXPECT_EQ(static_cast<int>(style.value()), 7) << "a stored value outside the options is read as it is";
     EXPECT_FALSE(tip.value()) << "the edit removed the key: the fallback again";
     EXPECT_EQ(tipChanged.count(), 2);
 }
