@@ -256,9 +256,8 @@ WriteResult replaceUserFile(const QString& path,
 
 WriteResult writeFileHere(const QString& path, const QByteArray& bytes)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                          0666);
+    const int fd = ::open(
+        QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
         return {WriteStatus::failed, errno};
     struct stat st {};

@@ -208,6 +208,10 @@ IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const platform::UserFi
         }
         text = IniText::rewrite(text, it.key(), it->value);
     }
+    if (text.size() > platform::kMaxUserFileSize) { // it would never be read again: nothing of it
+        m_waiting.clear();
+        return Flush::failed;
+    }
     if (m_saveHook)
         m_saveHook(SaveMoment::beforeReplace);
     if (text == current.bytes) { // every change gave way to a later edit, or was there already

@@ -8,9 +8,9 @@
 //   processes), never into an older copy held in memory.
 // - A file that cannot be read whole (no permission, larger than platform::kMaxUserFileSize, a FIFO,
 //   device or folder in its place) is never written: its values read as absent and writes report
-//   failure. A write that fails at any step leaves the old file whole and reports failure; the value
-//   still holds in memory for this run. A rewritten file keeps its mode, its line endings and, through
-//   a symbolic link, the link.
+//   failure. Nor is a change written that would make the file larger than that limit. A write that fails at any step
+//   leaves the old file whole and reports failure; the value still holds in memory for this run. A rewritten file keeps
+//   its mode, its line endings and, through a symbolic link, the link.
 // - A file that looks caught in the middle of another program's save (emptier than Kalvix last saw it,
 //   or gone, within the last kSettleSeconds) is not taken as the truth: reading it waits until that
 //   time has passed, and a write waits with it (reported as not stored yet) and is then merged in.
@@ -96,7 +96,7 @@ private:
 
     QString m_path;
     const TimeSource& m_time;
-    QByteArray m_lastText; // what the file held when last read or written whole
+    QByteArray m_lastText;          // what the file held when last read or written whole
     platform::FileStamp m_ownStamp; // the file as Kalvix last renamed it in
     struct Waiting {
         std::optional<QString> value;

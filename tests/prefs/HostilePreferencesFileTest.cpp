@@ -110,6 +110,26 @@ TEST(HostilePreferencesFile, aFileTooLargeToReadIsNeitherReadInPartNorWritten)
     EXPECT_TRUE(readFile(fileIn(dir)) == big);
 }
 
+TEST(HostilePreferencesFile, aChangeThatWouldTakeTheFilePastTheLimitIsNotWritten)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    QByteArray justUnder = "[General]\ntimeStyle=2\n#";
+    justUnder += QByteArray(platform::kMaxUserFileSize - justUnder.size() - 1, 'x');
+    justUnder += '\n';
+    ASSERT_EQ(justUnder.size(), platform::kMaxUserFileSize);
+    writeFile(fileIn(dir), justUnder);
+
+    IniPreferencesStore store(fileIn(dir));
+    EXPECT_EQ(store.intValue(QStringLiteral("timeStyle"), 0), 2);
+    EXPECT_FALSE(store.setBool(kShowSeconds, true)); // the file would no longer be read at all
+    EXPECT_TRUE(store.boolValue(kShowSeconds, false));
+    EXPECT_TRUE(readFile(fileIn(dir)) == justUnder);
+    EXPECT_TRUE(store.setInt(QStringLiteral("timeStyle"), 1)); // the same length: written
+    IniPreferencesStore again(fileIn(dir));
+    EXPECT_EQ(again.intValue(QStringLiteral("timeStyle"), 0), 1);
+}
+
 TEST(HostilePreferencesFile, aFileThatCannotBeReadIsNeverReplaced)
 {
     test::testApplication();

@@ -292,16 +292,17 @@ TEST_P(EditorRacingASave, aSaveNeverRenamesAPartlyWrittenFileIntoPlace)
     time.advance(IniPreferencesStore::kSettleSeconds + 0.5);
     store.reload();
     EXPECT_FALSE(store.hasWaitingWrites());
-    EXPECT_EQ(readFile(folder.file()), IniText::rewrite(editor.text, QStringLiteral("showWeekday"), QStringLiteral("false")));
+    EXPECT_EQ(readFile(folder.file()),
+              IniText::rewrite(editor.text, QStringLiteral("showWeekday"), QStringLiteral("false")));
     EXPECT_EQ(test::namesIn(folder.dir.path()), QStringList{QStringLiteral("kalvix.conf")});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Moments,
-    EditorRacingASave,
-    ::testing::Values(RaceRow{"writer_already_writing", IniPreferencesStore::SaveMoment::settling},
-                      RaceRow{"writer_starts_between_read_and_rename", IniPreferencesStore::SaveMoment::beforeReplace}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Moments,
+                         EditorRacingASave,
+                         ::testing::Values(RaceRow{"writer_already_writing", IniPreferencesStore::SaveMoment::settling},
+                                           RaceRow{"writer_starts_between_read_and_rename",
+                                                   IniPreferencesStore::SaveMoment::beforeReplace}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(IniPreferencesStore, theLaterOfAHandEditAndAKalvixChangeWinsPerKey)
 {
@@ -311,8 +312,8 @@ TEST(IniPreferencesStore, theLaterOfAHandEditAndAKalvixChangeWinsPerKey)
         double changeAfterEdit; // seconds from the hand edit to the change made in Settings
         const char* kept;
     };
-    for (const Row& row : {Row{"edited_after_the_change", -9.0, "byscript"},
-                           Row{"edited_before_the_change", 0.5, "Triptyped"}}) {
+    for (const Row& row :
+         {Row{"edited_after_the_change", -9.0, "byscript"}, Row{"edited_before_the_change", 0.5, "Triptyped"}}) {
         SCOPED_TRACE(row.name);
         Folder folder;
         writeFile(folder.file(), "[General]\ncountdowns=Trip\n");
