@@ -6,6 +6,7 @@
 #include "ui/Shapes.h"
 
 #include <QCalendarWidget>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QWheelEvent>
@@ -48,6 +49,7 @@ CountdownDateEdit::CountdownDateEdit(const TimeSource& time, QWidget* parent)
 void CountdownDateEdit::setInstant(Instant date)
 {
     m_instant = date;
+    m_instantAtFocus = date;
     const std::optional<QDate> day = pickerDate(date, CivilCalendar::current());
     m_showing = true;
     setNoDate(!day);
@@ -84,6 +86,31 @@ void CountdownDateEdit::setRefusing(bool refusing)
     setToolTip(refusing ? QStringLiteral("Not a day Kalvix can keep. ") + rangeText() : rangeText());
     setAccessibleDescription(refusing ? toolTip() : QString());
     update();
+}
+
+void CountdownDateEdit::focusInEvent(QFocusEvent* event)
+{
+    m_instantAtFocus = m_instant;
+    QDateEdit::focusInEvent(event);
+}
+
+void CountdownDateEdit::keyPressEvent(QKeyEvent* event)
+{
+    // A digit typed into a year that has its four already is dropped by the editor, which would leave the
+    // first four as a year nobody meant (10000 kept as 1000, and saved while it was typed): the year is
+    // refused and the day from before the typing comes back.
+    const QString typed = event->text();
+    if (currentSection() == QDateTimeEdit::YearSection && typed.size() == 1 && typed.front().isDigit() &&
+        !lineEdit()->hasSelectedText() && sectionText(QDateTimeEdit::YearSection).size() >= 4) {
+        if (m_instant != m_instantAtFocus) {
+            setInstant(m_instantAtFocus);
+            Q_EMIT instantPicked(m_instant);
+        }
+        setRefusing(true);
+        event->accept();
+        return;
+    }
+    QDateEdit::keyPressEvent(event);
 }
 
 void CountdownDateEdit::focusOutEvent(QFocusEvent* event)

@@ -38,7 +38,9 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -48,6 +50,7 @@ private:
 
     const TimeSource& m_time;
     Instant m_instant;
+    Instant m_instantAtFocus; // the day before this round of typing, for a year typed too long
     bool m_noDate = false;
     bool m_refusing = false;
     bool m_showing = false;
