@@ -8,6 +8,7 @@
 #include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -43,7 +44,21 @@ CountdownDateEdit::CountdownDateEdit(const TimeSource& time, QWidget* parent)
     // While the text is no day at all (year 0050, a half-typed year) the editor keeps its last day and says
     // nothing; the ring says it.
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] { setRefusing(!hasAcceptableInput()); });
+}
+
+void CountdownDateEdit::watchCalendar()
+{
+    // Asking for the calendar makes it; made with every row, it was most of what a row cost to build.
+    if (m_watchingCalendar)
+        return;
+    m_watchingCalendar = true;
     calendarWidget()->installEventFilter(this);
+}
+
+void CountdownDateEdit::mousePressEvent(QMouseEvent* event)
+{
+    watchCalendar(); // before the editor opens it
+    QDateEdit::mousePressEvent(event);
 }
 
 void CountdownDateEdit::setInstant(Instant date)
@@ -99,6 +114,7 @@ void CountdownDateEdit::keyPressEvent(QKeyEvent* event)
     // A digit typed into a year that has its four already is dropped by the editor, which would leave the
     // first four as a year nobody meant (10000 kept as 1000, and saved while it was typed): the year is
     // refused and the day from before the typing comes back.
+    watchCalendar(); // F4 and Alt+Down open it
     const QString typed = event->text();
     if (currentSection() == QDateTimeEdit::YearSection && typed.size() == 1 && typed.front().isDigit() &&
         !lineEdit()->hasSelectedText() && sectionText(QDateTimeEdit::YearSection).size() >= 4) {
