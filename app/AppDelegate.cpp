@@ -8,6 +8,7 @@
 #include "context/AppContext.h"
 #include "context/SettingsState.h"
 #include "desktop/LoginItems.h"
+#include "desktop/UserFile.h"
 #include "popover/CompactView.h"
 #include "popover/PopoverRoot.h"
 #include "popover/StandardView.h"
@@ -18,6 +19,7 @@
 #include "ui/ColorRoles.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFontDatabase>
 #include <QImage>
@@ -58,7 +60,11 @@ QImage snapshotOf(QWidget& layout, int width)
 bool writeSnapshot(QWidget& layout, int width, const QString& path)
 {
     const QImage image = snapshotOf(layout, width);
-    if (!image.isNull() && image.save(path, "PNG"))
+    QByteArray png;
+    QBuffer buffer(&png);
+    // Written to the named file itself: a FIFO or a link to another file in its place is refused.
+    if (!image.isNull() && buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+        writeFileHere(path, png).status == WriteStatus::ok)
         return true;
     QTextStream(stderr) << "kalvix: could not write the snapshot " << path << Qt::endl;
     return false;

@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace kalvix {
 
@@ -49,15 +51,57 @@ InstanceBus::InstanceBus(Handlers handlers, QObject* parent)
     new InstanceAdaptor(this);
 }
 
+namespace {
+
+// How long a dying instance may take to let go of the name, and a live one to answer.
+constexpr int kHandOverMs = 5000;
+constexpr int kPingMs = 2000;
+
+// The name is queued for: when its owner answers, it is running and keeps it; when it does not (it was
+// told to end a moment ago: a session restart, or an upgrade's autostart, starts the next one at once),
+// the name comes to this process as the owner goes, and this one takes over.
+bool waitForHandOver(QDBusConnection& bus)
+{
+    QDBusConnectionInterface* names = bus.interface();
+    const QDBusMessage ping = bus.call(QDBusMessage::createMethodCall(InstanceBus::serviceName,
+                                                                      InstanceBus::objectPath,
+                                                                      QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                                      QStringLiteral("Ping")),
+                                       QDBus::Block,
+                                       kPingMs);
+    const auto owned = [&] { return names->serviceOwner(InstanceBus::serviceName).value() == bus.baseService(); };
+    if (ping.type() == QDBusMessage::ReplyMessage)
+        return owned(); // alive: it keeps the name, unless it went in the meantime
+    QEventLoop wait;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, &wait, &QEventLoop::quit);
+    QObject::connect(names, &QDBusConnectionInterface::serviceRegistered, &wait, [&](const QString& name) {
+        if (name == InstanceBus::serviceName)
+            wait.quit();
+    });
+    if (owned())
+        return true;
+    bound.start(kHandOverMs);
+    wait.exec();
+    return owned();
+}
+
+} // namespace
+
 bool InstanceBus::claim()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;
     const auto reply = bus.interface()->registerService(
-        serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
+        serviceName, QDBusConnectionInterface::QueueService, QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid())
         return false;
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered && !waitForHandOver(bus)) {
+        bus.interface()->unregisterService(serviceName); // out of the queue: this one does not run
+        return false;
+    }
     m_claimed = bus.registerObject(objectPath, this, QDBusConnection::ExportAdaptors);
     return m_claimed;
 }

@@ -31,7 +31,9 @@ public:
 
     explicit InstanceBus(Handlers handlers, QObject* parent = nullptr);
 
-    // Takes the name; false when another instance has it or there is no session bus.
+    // Takes the name; false when another instance has it or there is no session bus. An instance that
+    // holds the name but does not answer (it is ending) is waited for, up to five seconds, and
+    // succeeded.
     bool claim();
     bool isClaimed() const { return m_claimed; }
 

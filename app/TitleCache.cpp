@@ -33,6 +33,16 @@ bool hasNewline(std::string_view s)
     return s.find('\n') != std::string_view::npos;
 }
 
+// A folder of this user's, reached without a link, that nobody else may change (`forbidden` are the
+// mode bits others must not have). Another user who can create things in it could plant a FIFO to
+// block the writer, or a link to have it replace a file of the user's elsewhere.
+bool ownFolder(const std::string& folder, mode_t forbidden)
+{
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+           (info.st_mode & forbidden) == 0;
+}
+
 } // namespace
 
 std::string path()
@@ -96,10 +106,16 @@ bool write(const std::string& file, const Entry& entry)
     if (file.empty() || hasNewline(entry.title) || hasNewline(entry.environment))
         return false;
     const std::string folder = file.substr(0, file.rfind('/'));
+    const std::string runtime = folder.substr(0, folder.rfind('/'));
+    if (!ownFolder(runtime.empty() ? "/" : runtime, 022))
+        return false; // a shared runtime folder: no title file, readers make the title afresh
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return false;
+    if (!ownFolder(folder, 077))
+        return false;
     const std::string temporary = file + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    ::unlink(temporary.c_str()); // left by a writer that was killed
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
     const std::string text = encode(entry);

@@ -32,7 +32,9 @@ std::int64_t validUntil(std::int64_t nowMs, bool showsSeconds);
 std::string encode(const Entry& entry);
 std::optional<Entry> decode(std::string_view text);
 
-// Writes atomically (a new file renamed over the old); false when that fails.
+// Writes atomically (a new file renamed over the old); false when that fails, and when the runtime
+// folder is not the user's own (another user may write in it, it is a link) or the kalvix folder in it
+// is not private to the user: such a folder is not used, and titles are made afresh by their readers.
 bool write(const std::string& path, const Entry& entry);
 // The title, when the file is the user's own, made in `environment`, and still current at `nowMs`.
 std::optional<std::string> readCurrent(const std::string& path, const std::string& environment, std::int64_t nowMs);

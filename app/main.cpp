@@ -24,7 +24,10 @@
 #include <QDBusConnection>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QTextStream>
+
+#include <algorithm>
 
 using namespace kalvix;
 
@@ -124,6 +127,16 @@ bool x11Reachable()
     return !qEnvironmentVariableIsEmpty("DISPLAY") && canConnectToX11Display();
 }
 
+// Whether Qt has a platform plugin of this name; Qt aborts on a name it cannot load.
+bool platformPluginExists(const QString& name)
+{
+    QStringList folders = qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH").split(u':', Qt::SkipEmptyParts);
+    folders << QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+    return std::any_of(folders.cbegin(), folders.cend(), [&name](const QString& folder) {
+        return QFileInfo::exists(folder + QStringLiteral("/libq") + name + QStringLiteral(".so"));
+    });
+}
+
 // Whether Qt can open a window here. Without this check Qt aborts with a message about reinstalling.
 bool hasDisplay()
 {
@@ -135,7 +148,8 @@ bool hasDisplay()
     for (const QString& platform : chosen.split(u';', Qt::SkipEmptyParts)) {
         const bool needsX11 = platform.startsWith(u"xcb");
         const bool needsWayland = platform.startsWith(u"wayland");
-        if ((!needsX11 && !needsWayland) || (needsX11 && x11Reachable()) || (needsWayland && waylandReachable()))
+        if ((!needsX11 && !needsWayland && platformPluginExists(platform.section(u':', 0, 0))) ||
+            (needsX11 && x11Reachable()) || (needsWayland && waylandReachable()))
             return true;
     }
     return false;
@@ -147,9 +161,14 @@ int withoutDisplay(int argc, char** argv, const CommandLine& cl)
     QCoreApplication app(argc, argv);
     if (cl.openSettings && InstanceBus::call(QStringLiteral("ShowSettings")))
         return 0;
-    err() << "kalvix: no display to show the clock on (DISPLAY and WAYLAND_DISPLAY are not set, or the display "
-             "cannot be reached). Without one, kalvix --print-title, --follow and --agenda still work."
-          << Qt::endl;
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (chosen.isEmpty())
+        err() << "kalvix: no display to show the clock on (DISPLAY and WAYLAND_DISPLAY are not set, or the display "
+                 "cannot be reached).";
+    else
+        err() << "kalvix: no display to show the clock on (QT_QPA_PLATFORM=\"" << chosen
+              << "\" names no platform Qt has here whose display can be reached).";
+    err() << " Without one, kalvix --print-title, --follow and --agenda still work." << Qt::endl;
     return 1;
 }
 
@@ -280,8 +299,12 @@ int main(int argc, char** argv)
     if (!homeDir()) {
         // Settings and the autostart entry would have nowhere to live, and a clock whose settings cannot be
         // kept would lose every change the user makes.
-        err() << "kalvix: no home folder (HOME is not set and the user account names none): Kalvix cannot keep "
-                 "its settings. kalvix --print-title, --follow and --agenda still work."
+        const QString home = qEnvironmentVariable("HOME");
+        const QString why = home.isEmpty() ? QStringLiteral("HOME is not set")
+                                           : QStringLiteral("HOME is \"%1\", which cannot be a home").arg(home);
+        err() << "kalvix: no home folder (" << why
+              << " and the user account names none): Kalvix cannot keep its settings. kalvix --print-title, "
+                 "--follow and --agenda still work."
               << Qt::endl;
         return 1;
     }

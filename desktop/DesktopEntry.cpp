@@ -133,7 +133,7 @@ std::optional<DesktopEntry> DesktopEntry::load(const QString& filePath, const QS
         if (key == u"Type")
             type = value;
         else if (key == u"Hidden")
-            hidden = value == u"true";
+            hidden = value == u"true" || value == u"1"; // GLib reads "1" as true
         else if (key == u"Name")
             entry.name = value;
         else if (key == u"Icon")

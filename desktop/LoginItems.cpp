@@ -109,9 +109,12 @@ private:
     bool m_endsWithNewline = false;
 };
 
+// As GLib reads desktop-entry booleans, which is how sessions read these keys: "1" and "0" count too.
 bool isTurnedOff(const EntryLines& entry)
 {
-    return entry.value("Hidden") == "true" || entry.value("X-GNOME-Autostart-enabled") == "false";
+    const QByteArray hidden = entry.value("Hidden").value_or(QByteArray());
+    const QByteArray enabled = entry.value("X-GNOME-Autostart-enabled").value_or(QByteArray());
+    return hidden == "true" || hidden == "1" || enabled == "false" || enabled == "0";
 }
 
 // The entry's text. Earlier versions wrote it without X-Kalvix-Exec and with a generic calendar icon;

@@ -1,6 +1,8 @@
 #include "desktop/UserFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <climits>
@@ -252,6 +254,51 @@ WriteResult replaceUserFile(const QString& path,
     return replacement.run(bytes, expected);
 }
 
+WriteResult writeFileHere(const QString& path, const QByteArray& bytes)
+{
+    const int fd = ::open(
+        QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {WriteStatus::failed, errno};
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        error = EINVAL;
+    else if (::ftruncate(fd, 0) != 0 || !writeAll(fd, bytes))
+        error = errno ? errno : EIO;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return {error == 0 ? WriteStatus::ok : WriteStatus::failed, error};
+}
+
+bool makePrivateFolder(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const qsizetype slash = name.lastIndexOf('/');
+    if (slash > 0 && !makePrivateFolder(QFile::decodeName(name.left(slash))))
+        return false;
+    if (::mkdir(name.constData(), 0700) == 0)
+        return true;
+    return errno == EEXIST && ::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode); // made meanwhile
+}
+
+void removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString prefix = u'.' + target.fileName() + u'.';
+    QDir folder = target.dir();
+    const QStringList names = folder.entryList({prefix + QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        struct stat st {};
+        const QByteArray full = QFile::encodeName(folder.filePath(name));
+        if (::lstat(full.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(full.constData());
+    }
+}
+
 FolderLock::FolderLock(const QString& folder)
     : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
@@ -259,9 +306,10 @@ FolderLock::FolderLock(const QString& folder)
         return;
     int rc = 0;
     do
-        rc = ::flock(m_fd, LOCK_EX);
+        rc = ::flock(m_fd, LOCK_EX | LOCK_NB);
     while (rc != 0 && errno == EINTR);
     m_held = rc == 0;
+    m_busy = rc != 0 && errno == EWOULDBLOCK;
 }
 
 FolderLock::~FolderLock()

@@ -83,10 +83,28 @@ WriteResult replaceUserFile(const QString& path,
                             const std::optional<FileStamp>& expected = std::nullopt,
                             const std::optional<WriteFault>& fault = std::nullopt);
 
+// Writes `bytes` to the file at `path` itself, for files Kalvix makes in a folder it was given (a
+// snapshot): a link there is not followed (ELOOP), and a FIFO, device or folder there is not written
+// (EINVAL, or ENXIO for a FIFO nobody reads), so nothing blocks and no file elsewhere is overwritten.
+// A regular file there is rewritten in place.
+WriteResult writeFileHere(const QString& path, const QByteArray& bytes);
+
+// Makes `folder` and any missing parents with mode 0700 (less the umask), as the XDG base directory
+// rules ask: a settings folder that others can open can be locked by them. Existing folders keep
+// their mode. False when the folder is not there afterwards.
+bool makePrivateFolder(const QString& folder);
+
+// Removes the temporaries replaceUserFile leaves beside `path` when the process is killed mid-save
+// (".<name>.<tag>.tmp", regular files only). Call it only while holding the folder's lock, so no live
+// save of the same file owns one of them.
+void removeStaleTemporaries(const QString& path);
+
 // An exclusive advisory lock on a folder (flock), held for the life of the object. Kalvix processes
 // take it around read-change-write of a file in that folder so their saves do not interleave. Other
-// programs do not take it, which is why writers also compare stamps. Where the file system has no
-// locks, held() is false and the caller goes on without.
+// programs do not take it, which is why writers also compare stamps. The lock is never waited for:
+// anyone who can open the folder can hold it, so a caller finding it busy() comes back later instead
+// of blocking. Where the file system has no locks, held() and busy() are both false and the caller
+// goes on without.
 class FolderLock {
 public:
     explicit FolderLock(const QString& folder);
@@ -95,10 +113,12 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     bool held() const { return m_held; }
+    bool busy() const { return m_busy; }
 
 private:
     int m_fd = -1;
     bool m_held = false;
+    bool m_busy = false;
 };
 
 } // namespace kalvix

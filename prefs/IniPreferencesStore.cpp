@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -16,8 +17,6 @@ namespace {
 
 // The watcher's settle window: an editor's save raises several events in a row.
 constexpr int kSettleMs = 100;
-// Saves in a row that find the file changed under them before the waiting write is scheduled.
-constexpr int kAttempts = 3;
 
 } // namespace
 
@@ -134,7 +133,17 @@ bool IniPreferencesStore::persist(const RawValues& all, const QString& key)
 {
     if (m_path.isEmpty())
         return false;
-    m_waiting.insert(key, all.contains(key) ? std::optional<QString>(all.value(key)) : std::nullopt);
+    Waiting change;
+    change.value = all.contains(key) ? std::optional<QString>(all.value(key)) : std::nullopt;
+    change.madeAt = m_time.now().seconds;
+    if (const auto waiting = m_waiting.constFind(key); waiting != m_waiting.constEnd()) {
+        change.base = waiting->base; // still the file's value: the earlier change never reached it
+    } else {
+        const RawValues known = IniText::parse(m_lastText);
+        if (known.contains(key))
+            change.base = known.value(key);
+    }
+    m_waiting.insert(key, change);
     return flush() == Flush::written;
 }
 
@@ -143,19 +152,23 @@ IniPreferencesStore::Flush IniPreferencesStore::flush()
     if (m_waiting.isEmpty())
         return Flush::written;
     const QString folder = QFileInfo(m_path).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    if (!makePrivateFolder(folder)) {
         m_waiting.clear();
         return Flush::failed;
     }
     const FolderLock lock(folder); // other Kalvix processes wait; editors do not
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const UserFileRead current = readUserFile(m_path);
-        if (!current.usable()) { // never replace what could not be read whole
-            m_waiting.clear();
-            return Flush::failed;
-        }
-        if (looksMidSave(current))
-            break;
+    if (lock.busy()) {             // another save, or someone holding it on purpose
+        scheduleReloadAfterSettling();
+        return Flush::waiting;
+    }
+    if (lock.held())
+        removeStaleTemporaries(m_path); // left by a Kalvix killed mid-save
+    const kalvix::UserFileRead current = kalvix::readUserFile(m_path);
+    if (!current.usable()) { // never replace what could not be read whole
+        m_waiting.clear();
+        return Flush::failed;
+    }
+    if (!looksMidSave(current) && !stillBeingWritten(current)) {
         const Flush result = flushOnce(current);
         if (result != Flush::waiting)
             return result;
@@ -164,20 +177,58 @@ IniPreferencesStore::Flush IniPreferencesStore::flush()
     return Flush::waiting;
 }
 
-// Merges the waiting changes into `current` and replaces the file; waiting when the file changed
-// between the read and the rename.
-IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const UserFileRead& current)
+// Another program changed the file a moment ago: it may still be writing it (an editor saving in place
+// truncates, then writes in chunks), so the file is watched for a short pause before it is trusted.
+bool IniPreferencesStore::stillBeingWritten(const kalvix::UserFileRead& current)
 {
+    if (!current.stamp.exists || current.stamp == m_ownStamp || !recentlyChanged(current.stamp.mtimeSeconds()))
+        return false;
+    if (m_saveHook)
+        m_saveHook(SaveMoment::settling);
+    else
+        QThread::msleep(kSettlePauseMs);
+    return kalvix::stampOf(m_path) != current.stamp;
+}
+
+// Merges the waiting changes into `current` and replaces the file; waiting when the file changed
+// between the read and the rename. A key edited in the file after Kalvix's change was made keeps the
+// edit.
+IniPreferencesStore::Flush IniPreferencesStore::flushOnce(const kalvix::UserFileRead& current)
+{
+    const RawValues inFile = IniText::parse(current.bytes);
+    const double editedAt = current.stamp.exists ? current.stamp.mtimeSeconds() : 0;
     QByteArray text = current.bytes;
-    for (auto it = m_waiting.constBegin(); it != m_waiting.constEnd(); ++it)
-        text = IniText::rewrite(text, it.key(), it.value());
+    bool editWon = false;
+    for (auto it = m_waiting.constBegin(); it != m_waiting.constEnd(); ++it) {
+        const std::optional<QString> now =
+            inFile.contains(it.key()) ? std::optional<QString>(inFile.value(it.key())) : std::nullopt;
+        if (now != it->base && editedAt > it->madeAt) {
+            editWon = true;
+            continue;
+        }
+        text = IniText::rewrite(text, it.key(), it->value);
+    }
+    if (text.size() > kMaxUserFileSize) { // it would never be read again: nothing of it
+        m_waiting.clear();
+        return Flush::failed;
+    }
+    if (m_saveHook)
+        m_saveHook(SaveMoment::beforeReplace);
+    if (text == current.bytes) { // every change gave way to a later edit, or was there already
+        m_waiting.clear();
+        adopt(text);
+        m_ownStamp = {};
+        watch();
+        return Flush::written;
+    }
     const WriteResult result = replaceUserFile(m_path, text, current.stamp, m_fault);
-    if (result.status == WriteStatus::changedMeanwhile)
+    if (result.status == kalvix::WriteStatus::changedMeanwhile)
         return Flush::waiting;
     m_waiting.clear();
     if (result.status != WriteStatus::ok)
         return Flush::failed;
-    if (current.bytes != m_lastText)
+    m_ownStamp = kalvix::stampOf(m_path);
+    if (current.bytes != m_lastText || editWon)
         adopt(text); // another process's edit that the watcher has not delivered yet
     else
         m_lastText = text;

@@ -8,12 +8,19 @@
 //   processes), never into an older copy held in memory.
 // - A file that cannot be read whole (no permission, larger than kMaxUserFileSize, a FIFO,
 //   device or folder in its place) is never written: its values read as absent and writes report
-//   failure. A write that fails at any step leaves the old file whole and reports failure; the value
-//   still holds in memory for this run. A rewritten file keeps its mode, its line endings and, through
-//   a symbolic link, the link.
+//   failure. Nor is a change written that would make the file larger than that limit. A write that fails at any step
+//   leaves the old file whole and reports failure; the value still holds in memory for this run. A rewritten file keeps
+//   its mode, its line endings and, through a symbolic link, the link.
 // - A file that looks caught in the middle of another program's save (emptier than Kalvix last saw it,
 //   or gone, within the last kSettleSeconds) is not taken as the truth: reading it waits until that
 //   time has passed, and a write waits with it (reported as not stored yet) and is then merged in.
+// - A save never replaces bytes it has not seen whole. A file another program changed within the last
+//   kSettleSeconds is watched for a short pause first; one that changes during it, or between the read
+//   and the rename, or whose folder lock another process holds, is left alone: the change waits in
+//   memory (reported as not stored yet) and is merged in once the file has been still for
+//   kSettleSeconds. Nothing is retried without that pause.
+// - Per key, the later change wins: a waiting change whose key was edited in the file after the change
+//   was made is dropped for that edit, which is then announced like any other.
 // Edits by other processes are noticed through inotify on the file and its folder and announced key by
 // key after a short settle window; reload() does the same at once.
 #include "desktop/UserFile.h"
@@ -23,6 +30,7 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QFileSystemWatcher;
@@ -64,6 +72,13 @@ public:
     // restores normal writing.
     void setWriteFault(std::optional<WriteFault> fault) { m_fault = fault; }
 
+    // The moments of a save where another program's writes can race it: the short pause that watches a
+    // recently changed file, and the gap between reading the file and renaming the new one in. By
+    // default the first sleeps kSettlePauseMs and the second does nothing; tests write there instead.
+    enum class SaveMoment { settling, beforeReplace };
+    static constexpr int kSettlePauseMs = 50;
+    void setSaveHook(std::function<void(SaveMoment)> hook) { m_saveHook = std::move(hook); }
+
 protected:
     bool persist(const RawValues& all, const QString& key) override;
 
@@ -71,6 +86,7 @@ private:
     enum class Flush { written, waiting, failed };
     Flush flush();
     Flush flushOnce(const UserFileRead& current);
+    bool stillBeingWritten(const UserFileRead& current);
     bool looksMidSave(const UserFileRead& read) const;
     bool recentlyChanged(double mtimeSeconds) const;
     void adopt(const QByteArray& text);
@@ -81,8 +97,15 @@ private:
     QString m_path;
     const TimeSource& m_time;
     QByteArray m_lastText; // what the file held when last read or written whole
-    QMap<QString, std::optional<QString>> m_waiting;
-    std::optional<WriteFault> m_fault;
+    FileStamp m_ownStamp;  // the file as Kalvix last renamed it in
+    struct Waiting {
+        std::optional<QString> value;
+        std::optional<QString> base; // the key's value in the file when the change was made
+        double madeAt = 0;           // when the change was made, seconds since the epoch
+    };
+    QMap<QString, Waiting> m_waiting;
+    std::function<void(SaveMoment)> m_saveHook;
+    std::optional<kalvix::WriteFault> m_fault;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_settle = nullptr;
 };

@@ -13,7 +13,7 @@ packages=(
     libicu-dev libical-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format clang-tidy
     faketime xvfb xauth dbus dbus-x11 x11-utils xdotool imagemagick
     python3 python3-dbus python3-gi
     khal

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is needed, builds with warnings as errors, runs the whole suite, then
+# Runs every test: installs what is needed, checks formatting and that includes follow the targets' links,
+# builds with warnings as errors, runs the whole suite and clang-tidy, then
 # builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more, builds
 # the Debian package and checks it in a fresh Debian 12 (scripts/test-package.sh), and finally runs the
 # iCalendar and preferences fuzzers for a bounded time (100 seconds together).
@@ -32,10 +33,16 @@ if ! git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
     exit 1
 fi
 
+echo "== includes follow the targets' links =="
+python3 scripts/check-includes.py
+
 echo "== build and test =="
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVIX_WERROR=ON >/dev/null
 cmake --build build/test -j "$jobs"
 run_suite build/test
+
+echo "== clang-tidy =="
+bash scripts/tidy.sh build/test
 
 if [ "$quick" -eq 1 ]; then
     echo "tests: $passed passed, 0 failed"

@@ -6,7 +6,9 @@
 #include "ui/Shapes.h"
 
 #include <QCalendarWidget>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -42,12 +44,27 @@ CountdownDateEdit::CountdownDateEdit(const TimeSource& time, QWidget* parent)
     // While the text is no day at all (year 0050, a half-typed year) the editor keeps its last day and says
     // nothing; the ring says it.
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] { setRefusing(!hasAcceptableInput()); });
+}
+
+void CountdownDateEdit::watchCalendar()
+{
+    // Asking for the calendar makes it; made with every row, it was most of what a row cost to build.
+    if (m_watchingCalendar)
+        return;
+    m_watchingCalendar = true;
     calendarWidget()->installEventFilter(this);
+}
+
+void CountdownDateEdit::mousePressEvent(QMouseEvent* event)
+{
+    watchCalendar(); // before the editor opens it
+    QDateEdit::mousePressEvent(event);
 }
 
 void CountdownDateEdit::setInstant(Instant date)
 {
     m_instant = date;
+    m_instantAtFocus = date;
     const std::optional<QDate> day = pickerDate(date, CivilCalendar::current());
     m_showing = true;
     setNoDate(!day);
@@ -84,6 +101,32 @@ void CountdownDateEdit::setRefusing(bool refusing)
     setToolTip(refusing ? QStringLiteral("Not a day Kalvix can keep. ") + rangeText() : rangeText());
     setAccessibleDescription(refusing ? toolTip() : QString());
     update();
+}
+
+void CountdownDateEdit::focusInEvent(QFocusEvent* event)
+{
+    m_instantAtFocus = m_instant;
+    QDateEdit::focusInEvent(event);
+}
+
+void CountdownDateEdit::keyPressEvent(QKeyEvent* event)
+{
+    // A digit typed into a year that has its four already is dropped by the editor, which would leave the
+    // first four as a year nobody meant (10000 kept as 1000, and saved while it was typed): the year is
+    // refused and the day from before the typing comes back.
+    watchCalendar(); // F4 and Alt+Down open it
+    const QString typed = event->text();
+    if (currentSection() == QDateTimeEdit::YearSection && typed.size() == 1 && typed.front().isDigit() &&
+        !lineEdit()->hasSelectedText() && sectionText(QDateTimeEdit::YearSection).size() >= 4) {
+        if (m_instant != m_instantAtFocus) {
+            setInstant(m_instantAtFocus);
+            Q_EMIT instantPicked(m_instant);
+        }
+        setRefusing(true);
+        event->accept();
+        return;
+    }
+    QDateEdit::keyPressEvent(event);
 }
 
 void CountdownDateEdit::focusOutEvent(QFocusEvent* event)

@@ -38,16 +38,22 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void pick(QDate day);
     void setRefusing(bool refusing);
     void setNoDate(bool noDate);
+    void watchCalendar();
 
     const TimeSource& m_time;
     Instant m_instant;
+    bool m_watchingCalendar = false;
+    Instant m_instantAtFocus; // the day before this round of typing, for a year typed too long
     bool m_noDate = false;
     bool m_refusing = false;
     bool m_showing = false;

@@ -10,10 +10,12 @@
 #include "ui/SymbolIcon.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
+#include <utility>
 
 namespace kalvix::settings {
 
@@ -24,7 +26,13 @@ CountdownSection::CountdownSection(CountdownStore& store, const TimeSource& time
     , m_store(store)
     , m_time(time)
     , m_add(new QPushButton(QStringLiteral("Add Countdown")))
+    , m_tooMany(new QLabel)
 {
+    m_tooMany->setWordWrap(true);
+    m_tooMany->hide();
+    auto* noteRow = new FormRow;
+    noteRow->rowLayout()->addWidget(m_tooMany, 1);
+    group()->addRow(noteRow);
     m_add->setFocusPolicy(Qt::StrongFocus);
     ui::setSymbolIcon(m_add, QStringLiteral("plus"));
     auto* addRow = new FormRow;
@@ -39,6 +47,23 @@ CountdownSection::CountdownSection(CountdownStore& store, const TimeSource& time
 void CountdownSection::showItems()
 {
     const QList<Countdown>& items = m_store.items();
+    const bool tooMany = items.size() > kMostRows;
+    m_tooMany->setVisible(tooMany);
+    m_tooMany->parentWidget()->setVisible(tooMany);
+    m_add->setEnabled(!tooMany);
+    if (tooMany) {
+        m_tooMany->setText(QStringLiteral("%1 countdowns are more than Settings shows (%2). They are kept as "
+                                          "they are; edit the countdowns line of kalvix.conf to change them.")
+                               .arg(items.size())
+                               .arg(kMostRows));
+        for (CountdownRow* row : std::as_const(m_rows)) {
+            row->hide();
+            row->deleteLater();
+        }
+        m_rows.clear();
+        Q_EMIT focusChainChanged();
+        return;
+    }
     QList<QUuid> shown, wanted;
     for (const CountdownRow* row : m_rows)
         shown.append(row->id());
@@ -116,7 +141,8 @@ QList<QWidget*> CountdownSection::focusChain() const
     QList<QWidget*> chain;
     for (const CountdownRow* row : m_rows)
         chain << row->titleField() << row->datePicker() << row->removeButton();
-    chain << m_add;
+    if (m_add->isEnabled())
+        chain << m_add;
     return chain;
 }
 

@@ -6,6 +6,10 @@
 // ends mid-edit. Nothing is written until the user changes something: a stored value the store
 // could not read stays as it is, behind an empty list, until then. Rows follow the list by identity, so the
 // field being typed in stays while the list changes around it.
+//
+// A list longer than kMostRows is not shown as rows (each row is a few widgets: a hundred thousand would
+// take minutes and gigabytes): the section says how many there are and where to edit them, offers no
+// Add, and leaves the stored value exactly as it is.
 #include "countdowns/Countdown.h"
 #include "settings/FormSection.h"
 
@@ -13,6 +17,7 @@
 
 #include <functional>
 
+class QLabel;
 class QPushButton;
 
 namespace kalvix {
@@ -31,7 +36,11 @@ public:
     // `store` and `time` (the instant a new countdown is pinned at) must outlive the section.
     CountdownSection(CountdownStore& store, const TimeSource& time, QWidget* parent = nullptr);
 
+    static constexpr int kMostRows = 500;
+
     QList<CountdownRow*> rows() const { return m_rows; }
+    // The note shown instead of rows for a list longer than kMostRows; hidden otherwise.
+    QLabel* tooManyNote() const { return m_tooMany; }
     QList<QWidget*> focusChain() const override;
 
 private:
@@ -46,6 +55,7 @@ private:
     const TimeSource& m_time;
     QList<CountdownRow*> m_rows;
     QPushButton* m_add;
+    QLabel* m_tooMany;
 };
 
 } // namespace kalvix::settings

@@ -10,6 +10,7 @@
 #include "ui/TextStyles.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 #include <utility>
@@ -33,6 +34,12 @@ WorldClockSection::WorldClockSection(WorldClockStore& store, QWidget* parent)
     , m_store(store)
 {
     group()->addRow(makeAddRow());
+    m_tooMany = new QLabel;
+    m_tooMany->setWordWrap(true);
+    auto* noteRow = new FormRow;
+    noteRow->rowLayout()->addWidget(m_tooMany, 1);
+    noteRow->hide();
+    group()->addRow(noteRow);
     showCities();
     connect(&m_store, &WorldClockStore::cityNamesChanged, this, &WorldClockSection::showCities);
 }
@@ -71,7 +78,16 @@ WorldClockSection::Row WorldClockSection::makeRow(const QString& name)
 
 void WorldClockSection::showCities()
 {
-    const QStringList& names = m_store.cityNames();
+    const bool tooMany = m_store.cityNames().size() > kMostRows;
+    m_tooMany->parentWidget()->setVisible(tooMany);
+    if (tooMany)
+        m_tooMany->setText(QStringLiteral("%1 names are stored for the world clocks, more than Settings shows "
+                                          "(%2). They are kept as they are; edit the worldClockCities line of "
+                                          "kalvix.conf to change them.")
+                               .arg(m_store.cityNames().size())
+                               .arg(kMostRows));
+    static const QStringList none;
+    const QStringList& names = tooMany ? none : m_store.cityNames();
     QStringList shown;
     for (const Row& row : m_rows)
         shown.append(row.name);

@@ -7,10 +7,15 @@
 // chosen city and sets the picker back to "Choose…", and is disabled while nothing is chosen or six clocks
 // are shown. A choice that the list takes meanwhile from elsewhere is cleared, so Add never makes a second
 // copy of a clock.
+//
+// A stored list longer than kMostRows (only the first six are clocks; the rest is what a script or a
+// damaged file left) is not shown as rows: the section says how many names there are, and the list stays
+// as stored until a change in Kalvix.
 #include "settings/FormSection.h"
 
 #include <QStringList>
 
+class QLabel;
 class QPushButton;
 
 namespace kalvix {
@@ -34,6 +39,10 @@ public:
     // The city chosen in the picker and not yet added; empty for none.
     const QString& cityToAdd() const { return m_cityToAdd; }
 
+    static constexpr int kMostRows = 500;
+    // Shown instead of rows for a list longer than kMostRows; hidden otherwise.
+    QLabel* tooManyNote() const { return m_tooMany; }
+
     QList<QWidget*> focusChain() const override;
 
 private:
@@ -55,6 +64,7 @@ private:
     QList<Row> m_rows;
     FormPicker* m_picker = nullptr;
     QPushButton* m_add = nullptr;
+    QLabel* m_tooMany = nullptr;
 };
 
 } // namespace kalvix::settings

@@ -77,17 +77,23 @@ QTimeZone resolve(const QByteArray& key)
     return cache.zone;
 }
 
-QByteArray envZoneId(bool* set)
+// `namesFile`: TZ names a zone file (a path, or ":" alone, which the C library reads as no file).
+QByteArray envZoneId(bool* set, bool* namesFile)
 {
     const char* tz = std::getenv("TZ");
     *set = tz != nullptr;
+    *namesFile = false;
     if (!tz)
         return {};
     QByteArray id(tz);
-    if (id.startsWith(':'))
+    if (id.startsWith(':')) {
         id.remove(0, 1);
-    if (id.startsWith('/'))
+        *namesFile = id.isEmpty();
+    }
+    if (id.startsWith('/')) {
+        *namesFile = true;
         return zoneIdOfPath(id, nullptr);
+    }
     return id;
 }
 
@@ -101,13 +107,16 @@ QTimeZone systemZone()
 QTimeZone systemZone(const char* localtimePath, const char* timezonePath)
 {
     bool set = false;
-    const QByteArray id = envZoneId(&set);
+    bool namesFile = false;
+    const QByteArray id = envZoneId(&set, &namesFile);
     if (set && !id.isEmpty()) {
         QTimeZone zone = resolve(id);
         if (zone.isValid())
             return zone;
-    } else if (set && qgetenv("TZ").isEmpty()) {
-        return QTimeZone::utc(); // an empty TZ means UTC to the C library too
+    } else if (set && (qgetenv("TZ").isEmpty() || namesFile)) {
+        // An empty TZ, or one naming a zone file that is missing or cannot be read, means UTC to the C
+        // library too.
+        return QTimeZone::utc();
     }
     QTimeZone zone = resolve(localtimeZoneId(localtimePath, timezonePath));
     return zone.isValid() ? zone : QTimeZone::utc();

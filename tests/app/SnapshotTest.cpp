@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kalvix;
 using namespace kalvix::test;
 
@@ -108,4 +110,27 @@ TEST(Snapshot, aFileThatCannotBeWrittenIsNamedAndCountsAsAFailure)
     EXPECT_FALSE(AppDelegate::renderSnapshots(launch.fakes.context(), folder.path()));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(QImage(QDir(folder.path()).filePath(u"standard.png"_qs)).width(), 1280);
+}
+
+TEST(Snapshot, aFifoOrALinkInPlaceOfAPictureIsRefusedNotWaitedOnOrFollowed)
+{
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    const QByteArray usersFile("a file of the user's that a link in the folder names\n");
+    const QString target = dir.filePath(u"notes.txt"_qs);
+    QFile notes(target);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write(usersFile);
+    notes.close();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"standard.png"_qs)).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(target, dir.filePath(u"compact.png"_qs)));
+
+    Launched launch({u"kalvix"_qs});
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(AppDelegate::renderSnapshots(launch.fakes.context(), folder.path())); // returns
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("standard.png"), std::string::npos) << said;
+    EXPECT_NE(said.find("compact.png"), std::string::npos) << said;
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), usersFile);
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -145,6 +146,62 @@ TEST(TitleCache, damagedForeignAndSpecialFilesAreNotBelieved)
     // A title that would break the file's lines is not written.
     EXPECT_FALSE(cache::write(dir.filePath(QStringLiteral("other")).toStdString(), {"a\nb", kNow, env}));
     EXPECT_FALSE(cache::write("", {"14:05", kNow, env}));
+}
+
+TEST(TitleCache, aRuntimeFolderAnotherUserCouldPlantThingsInIsNotUsed)
+{
+    const std::string env = "TZ=Europe/London\x1f";
+    const cache::Entry entry{"14:05", kNow + 1000, env};
+    struct Row {
+        const char* name;
+        unsigned runtimeMode;
+        std::function<void(const std::string& runtime, const std::string& elsewhere)> plant;
+        bool used;
+    };
+    const Row rows[] = {
+        {"private", 0700, [](const std::string&, const std::string&) {}, true},
+        {"shared_with_a_fifo_for_the_new_title",
+         01777,
+         [](const std::string& runtime, const std::string&) {
+             ASSERT_EQ(::mkdir((runtime + "/kalvix").c_str(), 0777), 0);
+             ::chmod((runtime + "/kalvix").c_str(), 0777);
+             ASSERT_EQ(::mkfifo((runtime + "/kalvix/title.new").c_str(), 0666), 0);
+         },
+         false},
+        {"link_to_the_users_documents",
+         0700,
+         [](const std::string& runtime, const std::string& elsewhere) {
+             ASSERT_EQ(::symlink(elsewhere.c_str(), (runtime + "/kalvix").c_str()), 0);
+         },
+         false},
+        {"kalvix_folder_open_to_others",
+         0700,
+         [](const std::string& runtime, const std::string&) {
+             ASSERT_EQ(::mkdir((runtime + "/kalvix").c_str(), 0700), 0);
+             ::chmod((runtime + "/kalvix").c_str(), 0733);
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const std::string runtime = dir.filePath(QStringLiteral("runtime")).toStdString();
+        const std::string documents = dir.filePath(QStringLiteral("Documents")).toStdString();
+        ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+        ::chmod(runtime.c_str(), row.runtimeMode);
+        ASSERT_EQ(::mkdir(documents.c_str(), 0700), 0);
+        std::ofstream(documents + "/title") << "the user's own file\n";
+        row.plant(runtime, documents);
+        const std::string file = runtime + "/kalvix/title";
+
+        EXPECT_EQ(cache::write(file, entry), row.used); // returns: the FIFO is never opened
+        EXPECT_EQ(slurp(documents + "/title"), "the user's own file\n");
+        EXPECT_EQ(cache::readCurrent(file, env, kNow).has_value(), row.used);
+        struct stat info {};
+        if (::lstat((runtime + "/kalvix/title.new").c_str(), &info) == 0) {
+            EXPECT_TRUE(S_ISFIFO(info.st_mode)); // the planted one, left as it was
+        }
+    }
 }
 
 TEST(TitlePublisher, writesEachNewTitleAndRemovesTheFileAtTheEnd)

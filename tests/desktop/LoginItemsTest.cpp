@@ -128,6 +128,12 @@ TEST(XdgAutostart, switchingOnKeepsTheUsersLinesAndOffWithoutAnEntryWritesNothin
     ASSERT_TRUE(items.setEnabled(true));
     EXPECT_EQ(readFile(home.entry()), QByteArray("[Desktop Entry]\nExec=kalvix --open-settings\n# mine\n"));
 
+    // Off as GLib, and so the session, reads these keys.
+    for (const char* off : {"Hidden=1\n", "X-GNOME-Autostart-enabled=0\n"}) {
+        home.putEntry(QByteArray("[Desktop Entry]\nExec=") + home.program().toUtf8() + '\n' + off);
+        EXPECT_FALSE(items.isEnabled()) << off;
+    }
+
     home.putEntry("[Desktop Entry]\nName=Mine\n");
     EXPECT_FALSE(items.isEnabled()); // no Exec: nothing would start
     ASSERT_TRUE(items.setEnabled(true));

@@ -106,14 +106,25 @@ def main():
             check(started.returncode == 1 and "no display" in started.stderr,
                   "%s %s: exit %d, %r" % (what, " ".join(args) or "start", started.returncode, started.stderr.strip()))
 
+    # A platform Qt has no plugin for: Qt would abort; Kalvix says so and exits 1.
+    bogus = subprocess.run([kalvix], env=dict(base_env, QT_QPA_PLATFORM="bogus"), capture_output=True, text=True,
+                           timeout=30)
+    check(bogus.returncode == 1 and 'QT_QPA_PLATFORM="bogus"' in bogus.stderr,
+          "QT_QPA_PLATFORM=bogus: exit %d, %r" % (bogus.returncode, bogus.stderr.strip()))
+
     # No home: a user with no passwd entry and HOME unset. Only root can become such a user.
     if os.geteuid() == 0 and shutil.which("setpriv"):
         reachable = ReachableProgram(kalvix, 54321, 54321)
         homeless = reachable.env({k: v for k, v in base_env.items() if k not in ("HOME", "XDG_CONFIG_HOME")})
         started = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups",
                                   reachable.path], env=homeless, capture_output=True, text=True, timeout=30)
-        check(started.returncode == 1 and "no home folder" in started.stderr,
+        check(started.returncode == 1 and "no home folder (HOME is not set" in started.stderr,
               "no home: exit %d, %r" % (started.returncode, started.stderr.strip()))
+        rooted = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups",
+                                 reachable.path], env=dict(homeless, HOME="/"), capture_output=True, text=True,
+                                timeout=30)
+        check(rooted.returncode == 1 and 'HOME is "/"' in rooted.stderr,
+              "HOME=/ is named as such: exit %d, %r" % (rooted.returncode, rooted.stderr.strip()))
         printed = subprocess.run(["setpriv", "--reuid", "54321", "--regid", "54321", "--clear-groups",
                                   reachable.path, "--print-title"], env=homeless, capture_output=True, text=True,
                                  timeout=30)

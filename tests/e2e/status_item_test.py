@@ -4,7 +4,8 @@
 Starts Kalvix on a headless X server inside a private session bus, plays the part of the desktop's
 StatusNotifierWatcher and host, and checks what a panel would see and do: the live label, the wide
 text pixmap, the menu, activation opening and closing the popover window, a second start handing its
-request to the first, a preference edited by hand showing in the label, and Quit.
+request to the first, a preference edited by hand showing in the label, Quit, and a start right
+after SIGTERM taking over from the dying instance.
 
 Run under dbus-run-session. Needs Xvfb and xdotool.
 """
@@ -151,6 +152,29 @@ def main():
             check(kalvix.returncode == 0, "Quit Kalvix ends the program")
         except subprocess.TimeoutExpired:
             check(False, "Quit Kalvix ends the program")
+
+        # A session restart: the running one is told to end and the next starts at once, while the
+        # dying one still holds the name. Whatever the order, the new one must end up running.
+        names = dbus.Interface(bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus")
+
+        def owner_pid():
+            try:
+                return int(names.GetConnectionUnixProcessID("io.kalvix.Kalvix"))
+            except dbus.DBusException:
+                return None
+
+        kalvix = subprocess.Popen([args.kalvix], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        check(pump(20, lambda: owner_pid() == kalvix.pid), "a fresh Kalvix takes the name")
+        for round_ in range(5):
+            kalvix.terminate()
+            following = subprocess.Popen([args.kalvix], env=env, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.PIPE, text=True)
+            kalvix.communicate()
+            taken = pump(20, lambda: owner_pid() == following.pid or following.poll() is not None)
+            check(taken and following.poll() is None and owner_pid() == following.pid,
+                  "round %d: the start after SIGTERM takes over (%r)"
+                  % (round_, following.stderr.read() if following.poll() is not None else "running"))
+            kalvix = following
     finally:
         if kalvix.poll() is None:
             kalvix.kill()

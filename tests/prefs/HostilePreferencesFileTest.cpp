@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +110,26 @@ TEST(HostilePreferencesFile, aFileTooLargeToReadIsNeitherReadInPartNorWritten)
     EXPECT_TRUE(readFile(fileIn(dir)) == big);
 }
 
+TEST(HostilePreferencesFile, aChangeThatWouldTakeTheFilePastTheLimitIsNotWritten)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    QByteArray justUnder = "[General]\ntimeStyle=2\n#";
+    justUnder += QByteArray(kalvix::kMaxUserFileSize - justUnder.size() - 1, 'x');
+    justUnder += '\n';
+    ASSERT_EQ(justUnder.size(), kalvix::kMaxUserFileSize);
+    writeFile(fileIn(dir), justUnder);
+
+    IniPreferencesStore store(fileIn(dir));
+    EXPECT_EQ(store.intValue(QStringLiteral("timeStyle"), 0), 2);
+    EXPECT_FALSE(store.setBool(kShowSeconds, true)); // the file would no longer be read at all
+    EXPECT_TRUE(store.boolValue(kShowSeconds, false));
+    EXPECT_TRUE(readFile(fileIn(dir)) == justUnder);
+    EXPECT_TRUE(store.setInt(QStringLiteral("timeStyle"), 1)); // the same length: written
+    IniPreferencesStore again(fileIn(dir));
+    EXPECT_EQ(again.intValue(QStringLiteral("timeStyle"), 0), 1);
+}
+
 TEST(HostilePreferencesFile, aFileThatCannotBeReadIsNeverReplaced)
 {
     test::testApplication();
@@ -188,3 +210,33 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    unsigned(S_IFLNK)}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HostilePreferencesFile, aLockHeldByAnotherProcessDelaysASaveWithoutBlockingIt)
+{
+    test::testApplication();
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("kalvix"));
+    const QString path = folder + QStringLiteral("/kalvix.conf");
+    IniPreferencesStore store(path);
+    EXPECT_TRUE(store.setBool(kShowSeconds, false));
+    EXPECT_EQ(test::modeOf(folder) & 0077, 0u); // made private: others cannot open it to lock it
+    writeFile(folder + QStringLiteral("/.kalvix.conf.k1llEd.tmp"), "left by a save that was killed");
+
+    // Whoever holds it (the lock is per open folder, so this stands for another process's hold).
+    const int other = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_FALSE(store.setBool(kShowSeconds, true)); // returns at once, not stored yet
+    EXPECT_TRUE(store.boolValue(kShowSeconds, false));
+    EXPECT_TRUE(store.hasWaitingWrites());
+    EXPECT_TRUE(store.reloadScheduled());
+    EXPECT_EQ(readFile(path), QByteArray("[General]\nshowSeconds=false\n"));
+    store.reload(); // the settle timer, still held: still waiting
+    EXPECT_TRUE(store.hasWaitingWrites());
+
+    ::close(other);
+    store.reload();
+    EXPECT_FALSE(store.hasWaitingWrites());
+    EXPECT_EQ(readFile(path), QByteArray("[General]\nshowSeconds=true\n"));
+    EXPECT_EQ(test::namesIn(folder), QStringList{QStringLiteral("kalvix.conf")}); // the stale temporary went
+}

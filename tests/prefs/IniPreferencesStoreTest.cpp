@@ -12,6 +12,10 @@
 
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace kalvix;
 using kalvix::test::readFile;
 using kalvix::test::writeFile;
@@ -210,4 +214,130 @@ TEST(IniPreferencesStore, aWaitingWriteIsMergedIntoTheEditorsTextOnceItSettles)
     EXPECT_EQ(store.intValue(kTimeStyle, 0), 2);
     EXPECT_TRUE(store.boolValue(kShowSeconds, false));
     EXPECT_EQ(spy.count(), 2); // showSeconds when set, timeStyle when the edit arrived
+}
+
+namespace {
+
+// An editor saving in place: it truncates the file, then writes its text in 4 KiB chunks a millisecond
+// apart. Its text is longer than the file was, so no chunk looks like a file that lost content.
+struct InPlaceWriter {
+    QString path;
+    test::FakeTimeSource& time;
+    QByteArray text;
+    qsizetype written = -1; // not started
+
+    bool done() const { return written >= text.size(); }
+    void next()
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(written < 0 ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append));
+        written = std::max<qsizetype>(written, 0);
+        file.write(text.mid(written, 4096));
+        written += 4096;
+        file.close();
+        time.set(Instant{kalvix::stampOf(path).mtimeSeconds() + 0.001});
+    }
+    QByteArray soFar() const { return text.left(std::max<qsizetype>(written, 0)); }
+};
+
+QByteArray longNotes()
+{
+    QByteArray text("[General]\nshowWeekday=true\n");
+    for (int line = 0; line < 251; ++line)
+        text += "# note " + QByteArray::number(line) + ' ' + QByteArray(40, 'x') + '\n';
+    return text;
+}
+
+struct RaceRow {
+    const char* name;
+    IniPreferencesStore::SaveMoment writerStarts;
+};
+
+void PrintTo(const RaceRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class EditorRacingASave : public ::testing::TestWithParam<RaceRow> {};
+
+} // namespace
+
+TEST_P(EditorRacingASave, aSaveNeverRenamesAPartlyWrittenFileIntoPlace)
+{
+    Folder folder;
+    const QByteArray before("[General]\nshowWeekday=true\n");
+    writeFile(folder.file(), before);
+    test::FakeTimeSource time(Instant{kalvix::stampOf(folder.file()).mtimeSeconds() + 5});
+    IniPreferencesStore store(folder.file(), time);
+    InPlaceWriter editor{folder.file(), time, longNotes()};
+    ASSERT_EQ(editor.text.count('\n'), 253);
+    const bool startsDuringTheSettle = GetParam().writerStarts == IniPreferencesStore::SaveMoment::settling;
+    if (startsDuringTheSettle)
+        editor.next(); // already truncated and a chunk in when Show weekday is clicked
+    // Every pause and every gap before a rename is where the editor's next chunk lands.
+    store.setSaveHook([&](IniPreferencesStore::SaveMoment moment) {
+        if ((moment == IniPreferencesStore::SaveMoment::settling || editor.written < 0) && !editor.done())
+            editor.next();
+    });
+
+    EXPECT_FALSE(store.setBool(QStringLiteral("showWeekday"), false)); // waits: the file is being written
+    EXPECT_TRUE(store.hasWaitingWrites());
+    EXPECT_TRUE(store.reloadScheduled());
+    EXPECT_EQ(readFile(folder.file()), editor.soFar());
+    while (!editor.done()) {
+        store.reload(); // the settle timer comes back while the editor is still writing
+        ASSERT_EQ(readFile(folder.file()), editor.soFar()) << "after " << editor.written << " bytes";
+        ASSERT_TRUE(store.hasWaitingWrites());
+    }
+    time.advance(IniPreferencesStore::kSettleSeconds + 0.5);
+    store.reload();
+    EXPECT_FALSE(store.hasWaitingWrites());
+    EXPECT_EQ(readFile(folder.file()),
+              IniText::rewrite(editor.text, QStringLiteral("showWeekday"), QStringLiteral("false")));
+    EXPECT_EQ(test::namesIn(folder.dir.path()), QStringList{QStringLiteral("kalvix.conf")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments,
+                         EditorRacingASave,
+                         ::testing::Values(RaceRow{"writer_already_writing", IniPreferencesStore::SaveMoment::settling},
+                                           RaceRow{"writer_starts_between_read_and_rename",
+                                                   IniPreferencesStore::SaveMoment::beforeReplace}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(IniPreferencesStore, theLaterOfAHandEditAndAKalvixChangeWinsPerKey)
+{
+    const QString countdowns = QStringLiteral("countdowns");
+    struct Row {
+        const char* name;
+        double changeAfterEdit; // seconds from the hand edit to the change made in Settings
+        const char* kept;
+    };
+    for (const Row& row :
+         {Row{"edited_after_the_change", -9.0, "byscript"}, Row{"edited_before_the_change", 0.5, "Triptyped"}}) {
+        SCOPED_TRACE(row.name);
+        Folder folder;
+        writeFile(folder.file(), "[General]\ncountdowns=Trip\n");
+        test::FakeTimeSource time;
+        IniPreferencesStore store(folder.file(), time);
+        QSignalSpy spy(&store, &PreferencesStore::changed);
+        // A script's rewrite the watcher has not delivered yet.
+        writeFile(folder.file(), "[General]\ncountdowns=byscript\n");
+        const double editedAt = kalvix::stampOf(folder.file()).mtimeSeconds();
+        time.set(Instant{editedAt + row.changeAfterEdit});
+        {
+            // Another save holds the folder, so the change waits until the settle timer.
+            const int other = ::open(QFile::encodeName(folder.dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+            ASSERT_EQ(::flock(other, LOCK_EX), 0);
+            EXPECT_FALSE(store.setString(countdowns, QStringLiteral("Triptyped")));
+            EXPECT_FALSE(store.setBool(kShowSeconds, true)); // another key: merged whichever wins
+            ::close(other);
+        }
+        time.set(Instant{editedAt + 5});
+        store.reload();
+        EXPECT_FALSE(store.hasWaitingWrites());
+        EXPECT_EQ(readFile(folder.file()), QByteArray("[General]\ncountdowns=") + row.kept + "\nshowSeconds=true\n");
+        EXPECT_EQ(store.stringValue(countdowns, QString()), QString::fromUtf8(row.kept));
+        // The change and showSeconds when made; countdowns again when the later edit replaced the change.
+        EXPECT_EQ(spy.count(), row.changeAfterEdit < 0 ? 3 : 2);
+    }
 }

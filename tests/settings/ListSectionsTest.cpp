@@ -17,6 +17,7 @@
 #include "ui/Switch.h"
 #include "ui/TextLabel.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -49,7 +50,7 @@ struct Settings {
         for (int i = 0; i < group->rowCount(); ++i) {
             const QWidget* row = group->rowAt(i);
             const auto* label = row->findChild<ui::TextLabel*>();
-            if (row->isVisibleTo(view.get()) && label->text() != QStringLiteral("Add city"))
+            if (label && row->isVisibleTo(view.get()) && label->text() != QStringLiteral("Add city"))
                 names << label->text();
         }
         return names;
@@ -323,6 +324,22 @@ TEST(CountdownSection, aDayThePickerCannotTakeIsRefusedVisiblyAndNothingIsStored
     EXPECT_FALSE(date->isRefusing());
 }
 
+TEST(CountdownSection, aYearTypedADigitTooLongIsRefusedAndTheDayBeforeComesBack)
+{
+    Settings s;
+    const Instant day{utcSeconds(2025, 7, 18, 9)};
+    s.fakes.countdowns.setItems({Countdown::create(QStringLiteral("Holiday"), day)});
+    s.open();
+    settings::CountdownDateEdit* date = s.countdownRows()[0]->datePicker();
+    QApplication::setActiveWindow(s.view.get());
+    date->setFocus(Qt::TabFocusReason);
+    date->setSelectedSection(QDateTimeEdit::YearSection);
+    QTest::keyClicks(date, QStringLiteral("10000")); // "1000" would be a day, saved as it was typed
+    EXPECT_TRUE(date->isRefusing());
+    EXPECT_EQ(date->date(), QDate(2025, 7, 18));
+    EXPECT_EQ(s.storedCountdowns().value(0).date, day);
+}
+
 TEST(CountdownSection, aStoredDateThePickerCannotShowStaysUntilADayIsPicked)
 {
     Settings s;
@@ -391,4 +408,52 @@ TEST(CountdownSection, longEmojiAndRightToLeftTitlesAreKeptExactly)
     ASSERT_EQ(stored.size(), 3);
     for (int i = 0; i < items.size(); ++i)
         EXPECT_EQ(stored[i].title, items[i].title + u'.') << i;
+}
+
+TEST(CountdownSection, aListTooLongToShowIsSaidSoAndKeptAsStored)
+{
+    Settings s;
+    QList<Countdown> many;
+    many.reserve(100000);
+    for (int i = 0; i < 100000; ++i)
+        many.append(Countdown::create(QStringLiteral("Countdown %1").arg(i), Instant{kNow.seconds + i * 60.0}));
+    s.fakes.countdowns.setItems(many);
+    const std::optional<QByteArray> stored = s.fakes.prefs.dataValue(PrefKey::countdowns);
+    s.open(); // at once: no row is built
+    auto* section = static_cast<settings::CountdownSection*>(s.view->section(SettingsTab::countdowns));
+    EXPECT_TRUE(s.countdownRows().isEmpty());
+    EXPECT_TRUE(section->tooManyNote()->isVisibleTo(s.view.get()));
+    EXPECT_TRUE(section->tooManyNote()->text().contains(QStringLiteral("100000")))
+        << section->tooManyNote()->text().toStdString();
+    EXPECT_FALSE(s.addCountdown()->isEnabled());
+    QTest::mouseClick(control<ui::Switch>(s.view.get(), QStringLiteral("Show year")), Qt::LeftButton);
+    EXPECT_EQ(s.fakes.prefs.dataValue(PrefKey::countdowns), stored);
+
+    // Shortened by hand to a list Settings shows: rows again.
+    s.fakes.countdowns.setItems(many.mid(0, settings::CountdownSection::kMostRows));
+    EXPECT_EQ(s.countdownRows().size(), settings::CountdownSection::kMostRows);
+    EXPECT_FALSE(section->tooManyNote()->isVisibleTo(s.view.get()));
+    EXPECT_TRUE(s.addCountdown()->isEnabled());
+}
+
+TEST(WorldClockSection, aListTooLongToShowIsSaidSoAndKeptAsStored)
+{
+    Settings s;
+    QStringList many;
+    for (int i = 0; i < 100000; ++i)
+        many << QStringLiteral("Town %1").arg(i);
+    many.prepend(QStringLiteral("Lisbon"));
+    s.fakes.worldClocks.setCityNames(many);
+    const auto stored = s.fakes.prefs.stringListValue(PrefKey::worldClockCities);
+    s.open();
+    auto* section = static_cast<settings::WorldClockSection*>(s.view->section(SettingsTab::worldClocks));
+    EXPECT_TRUE(s.shownCities().isEmpty());
+    EXPECT_TRUE(section->tooManyNote()->isVisibleTo(s.view.get()));
+    EXPECT_TRUE(section->tooManyNote()->text().contains(QStringLiteral("100001")));
+    QTest::mouseClick(control<ui::Switch>(s.view.get(), QStringLiteral("Show year")), Qt::LeftButton);
+    EXPECT_EQ(s.fakes.prefs.stringListValue(PrefKey::worldClockCities), stored);
+
+    s.fakes.worldClocks.setCityNames({QStringLiteral("Lisbon"), QStringLiteral("Tokyo")});
+    EXPECT_EQ(s.shownCities(), (QStringList{QStringLiteral("Lisbon"), QStringLiteral("Tokyo")}));
+    EXPECT_FALSE(section->tooManyNote()->isVisibleTo(s.view.get()));
 }

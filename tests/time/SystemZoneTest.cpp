@@ -148,3 +148,18 @@ INSTANTIATE_TEST_SUITE_P(
                       TzRow{"colon_path_into_the_tree", ":/usr/share/zoneinfo/posix/Asia/Tokyo", "Asia/Tokyo"},
                       TzRow{"posix_rule", "JST-9", "JST-9"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SystemZone, aTzNamingNoReadableFileIsUtcAsForTheCLibrary)
+{
+    ZoneFolder folder;
+    const QByteArray none = folder.path("none");
+    const QByteArray localtime = folder.write("localtime", zoneBytes("Asia/Tokyo"));
+    for (const QByteArray& value :
+         {QByteArray(":"), QByteArray(":" + folder.path("missing")), folder.path("missing")}) {
+        ScopedEnv tz("TZ", value.constData());
+        EXPECT_EQ(kalvix::systemZone(localtime.constData(), none.constData()).id(), QByteArray("UTC"))
+            << value.constData();
+    }
+    ScopedEnv tz("TZ", "Mars/Olympus_Mons"); // a name the database lacks: the system's zone, as documented
+    EXPECT_EQ(kalvix::systemZone(localtime.constData(), none.constData()).id(), QByteArray("Asia/Tokyo"));
+}
