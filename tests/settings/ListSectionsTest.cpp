@@ -418,7 +418,7 @@ TEST(CountdownSection, aListTooLongToShowIsSaidSoAndKeptAsStored)
     for (int i = 0; i < 100000; ++i)
         many.append(Countdown::create(QStringLiteral("Countdown %1").arg(i), Instant{kNow.seconds + i * 60.0}));
     s.fakes.countdowns.setItems(many);
-    const std::optional<QByteArray> stored = s.fakes.prefs.dataValue(PrefKey::countdowns);
+    const std::optional<QByteArray> stored = s.fakes.prefs.value(Pref::countdowns);
     s.open(); // at once: no row is built
     auto* section = static_cast<settings::CountdownSection*>(s.view->section(SettingsTab::countdowns));
     EXPECT_TRUE(s.countdownRows().isEmpty());
@@ -427,7 +427,7 @@ TEST(CountdownSection, aListTooLongToShowIsSaidSoAndKeptAsStored)
         << section->tooManyNote()->text().toStdString();
     EXPECT_FALSE(s.addCountdown()->isEnabled());
     QTest::mouseClick(control<ui::Switch>(s.view.get(), QStringLiteral("Show year")), Qt::LeftButton);
-    EXPECT_EQ(s.fakes.prefs.dataValue(PrefKey::countdowns), stored);
+    EXPECT_EQ(s.fakes.prefs.value(Pref::countdowns), stored);
 
     // Shortened by hand to a list Settings shows: rows again.
     s.fakes.countdowns.setItems(many.mid(0, settings::CountdownSection::kMostRows));
@@ -444,14 +444,14 @@ TEST(WorldClockSection, aListTooLongToShowIsSaidSoAndKeptAsStored)
         many << QStringLiteral("Town %1").arg(i);
     many.prepend(QStringLiteral("Lisbon"));
     s.fakes.worldClocks.setCityNames(many);
-    const auto stored = s.fakes.prefs.stringListValue(PrefKey::worldClockCities);
+    const auto stored = s.fakes.prefs.value(Pref::worldClockCities);
     s.open();
     auto* section = static_cast<settings::WorldClockSection*>(s.view->section(SettingsTab::worldClocks));
     EXPECT_TRUE(s.shownCities().isEmpty());
     EXPECT_TRUE(section->tooManyNote()->isVisibleTo(s.view.get()));
     EXPECT_TRUE(section->tooManyNote()->text().contains(QStringLiteral("100001")));
     QTest::mouseClick(control<ui::Switch>(s.view.get(), QStringLiteral("Show year")), Qt::LeftButton);
-    EXPECT_EQ(s.fakes.prefs.stringListValue(PrefKey::worldClockCities), stored);
+    EXPECT_EQ(s.fakes.prefs.value(Pref::worldClockCities), stored);
 
     s.fakes.worldClocks.setCityNames({QStringLiteral("Lisbon"), QStringLiteral("Tokyo")});
     EXPECT_EQ(s.shownCities(), (QStringList{QStringLiteral("Lisbon"), QStringLiteral("Tokyo")}));
