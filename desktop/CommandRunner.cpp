@@ -25,6 +25,7 @@ pid_t spawn(const QStringList& command, const QString& workingDirectory)
     for (const QString& arg : command)
         storage.push_back(QFile::encodeName(arg));
     std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
     for (QByteArray& arg : storage)
         argv.push_back(arg.data());
     argv.push_back(nullptr);

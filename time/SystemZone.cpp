@@ -20,9 +20,7 @@ QByteArray idFromZoneinfoPath(const QByteArray& path)
         return {};
     QByteArray id = path.mid(at + marker.size());
     // "posix/Europe/London" and "right/Europe/London" name the same civil rules.
-    if (id.startsWith("posix/"))
-        id.remove(0, 6);
-    else if (id.startsWith("right/"))
+    if (id.startsWith("posix/") || id.startsWith("right/"))
         id.remove(0, 6);
     return id;
 }

@@ -72,7 +72,6 @@ std::int32_t sequenceOf(const std::optional<ContentLine>& line)
 
 EventReader::EventReader(QByteArrayView text, const ReadOptions& options, const ZoneSet* zones)
     : m_text(text)
-    , m_options(options)
     , m_zones(zones, options.floating)
 {
 }

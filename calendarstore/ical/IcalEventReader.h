@@ -37,7 +37,6 @@ private:
     double endOf(const RecurringRule& rule, double start);
 
     QByteArrayView m_text;
-    const ReadOptions& m_options;
     ZoneContext m_zones;
     ParsedCalendar m_out;
 };

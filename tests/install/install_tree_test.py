@@ -168,7 +168,7 @@ def check_tree(staging):
     kalvix = check_program(usr, args.source, env)
     help_text = run([kalvix, "--help"], env=env).stdout
     with open(os.path.join(args.source, "prefs", "Prefs.h")) as f:
-        pref_keys = re.findall(r'inline const QString \w+ = QStringLiteral\("(\w+)"\)', f.read())
+        pref_keys = re.findall(r'inline const (?:Optional)?PrefKey<[^>]+> \w+\{QStringLiteral\("(\w+)"\)', f.read())
     check(bool(pref_keys), "the preference keys are found in prefs/Prefs.h")
     share = os.path.join(usr, "share")
     check_desktop_entry(share, check_metainfo(share))

@@ -135,18 +135,21 @@ TEST(ZoneRules, transitionsRunOnPastTheLastOneTheZoneFileLists)
 
 TEST(CivilDate, dayArithmeticAgreesWithQDateAcrossTheCalendar)
 {
-    // Leap years of every kind, year ends, and dates before year 1 (QDate has no year 0).
+    // Leap years of every kind, year ends, and dates before year 1. QDate has no year 0: its year -1 is
+    // the astronomical year 0 that CivilDate counts, a leap year.
+    const auto astronomical = [](int qdateYear) { return qdateYear < 0 ? qdateYear + 1 : qdateYear; };
     for (int year : {-4713, -1, 1, 4, 100, 1600, 1900, 2000, 2024, 2100, 9999}) {
         for (int n : {-400, -366, -1, 1, 59, 60, 365, 366, 146097}) {
             const QDate start(year, 2, 28);
             const QDate end = start.addDays(n);
-            const auto got = CivilDate{year, 2, 28}.plusDays(n);
+            const auto got = CivilDate{astronomical(year), 2, 28}.plusDays(n);
             ASSERT_TRUE(got);
-            EXPECT_EQ(*got, (CivilDate{end.year(), end.month(), end.day()})) << year << " + " << n;
+            EXPECT_EQ(*got, (CivilDate{astronomical(end.year()), end.month(), end.day()})) << year << " + " << n;
         }
     }
+    EXPECT_EQ((CivilDate{0, 2, 28}.plusDays(1)), (CivilDate{0, 2, 29})) << "year 0 is a leap year";
+    EXPECT_EQ((CivilDate{0, 12, 31}.plusDays(1)), (CivilDate{1, 1, 1}));
     EXPECT_FALSE((CivilDate{2023, 2, 29}.plusDays(1)));
-    EXPECT_FALSE((CivilDate{0, 1, 1}.plusDays(1)));
     EXPECT_FALSE((CivilDate{2024, 13, 1}.plusDays(1)));
     EXPECT_FALSE((CivilDate{2024, 1, 1}.plusDays(std::numeric_limits<int>::max())));
 }
