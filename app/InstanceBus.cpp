@@ -141,7 +141,7 @@ void InstanceBus::replyWithAgenda(bool json)
     });
 }
 
-std::optional<InstanceBus::AgendaAnswer> InstanceBus::callAgenda(bool json)
+std::optional<InstanceBus::AgendaAnswer> InstanceBus::callAgenda(bool json, int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -149,7 +149,7 @@ std::optional<InstanceBus::AgendaAnswer> InstanceBus::callAgenda(bool json)
     QDBusMessage call =
         QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, QStringLiteral("Agenda"));
     call << json;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     const QList<QVariant> values = reply.arguments();
     if (reply.type() != QDBusMessage::ReplyMessage || values.size() != 2 || values[1].toInt() < 0)
         return std::nullopt;

@@ -40,8 +40,8 @@ public:
     // Sends a method call to the running instance; false (with `error` set) when none answers.
     static bool call(const QString& method, QString* error = nullptr);
     // The running instance's agenda, from its calendars once they are loaded; nothing when no instance
-    // answers within ten seconds.
-    static std::optional<AgendaAnswer> callAgenda(bool json);
+    // answers within `timeoutMs`.
+    static std::optional<AgendaAnswer> callAgenda(bool json, int timeoutMs);
 
     void togglePopover() { m_handlers.togglePopover(); }
     void showSettings() { m_handlers.showSettings(); }

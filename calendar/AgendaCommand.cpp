@@ -19,7 +19,6 @@ namespace kalvix {
 namespace {
 
 const QString kDeniedText = QStringLiteral("Kalvix needs calendar access to show your events.");
-constexpr int kLoadWaitMs = 30 * 1000;
 
 bool isTerminalControl(char16_t c)
 {
@@ -167,7 +166,7 @@ QString AgendaReport::text() const
     return out;
 }
 
-int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time)
+int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time, int waitMs)
 {
     CalendarService* service = &calendar;
     if (service->access() == CalendarAccess::notDetermined) {
@@ -176,7 +175,7 @@ int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, con
         timeout.setSingleShot(true);
         QObject::connect(service, &CalendarService::accessChanged, &loop, &QEventLoop::quit);
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timeout.start(kLoadWaitMs);
+        timeout.start(waitMs);
         loop.exec();
     }
     const AgendaReport report = AgendaReport::of(service->store(), service->access(), time.now());

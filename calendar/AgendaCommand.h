@@ -44,7 +44,9 @@ struct AgendaReport {
     int exitStatus() const;
 };
 
-int runAgendaCommand(bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time);
+// Prints the report once the calendars have loaded, or after `waitMs` with what there is then.
+int runAgendaCommand(
+    bool json, QTextStream& out, CalendarService& calendar, const TimeSource& time, int waitMs = 15 * 1000);
 
 // A title as the text form prints it.
 QString printableText(const QString& text);

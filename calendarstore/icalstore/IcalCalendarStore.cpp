@@ -3,9 +3,11 @@
 #include "calendarstore/ical/IcalValues.h"
 #include "calendarstore/icalstore/IcalSnapshot.h"
 #include "calendarstore/icalstore/IcalSourceWatcher.h"
+#include "calendarstore/icalstore/WatchedWork.h"
 #include "time/SystemZone.h"
 
 #include <QThreadPool>
+#include <QTimer>
 
 #include <chrono>
 #include <future>
@@ -26,7 +28,7 @@ constexpr double kAhead = 31 * 86400.0;
 
 ical::LoadPlan planOf(const IcalCalendarStore::Options& options)
 {
-    return ical::LoadPlan{options.loadDaysBefore, options.loadDaysAfter, options.cachedMonths};
+    return ical::LoadPlan{options.loadDaysBefore, options.loadDaysAfter, options.cachedMonths, options.patience};
 }
 
 } // namespace
@@ -52,6 +54,8 @@ struct IcalCalendarStore::State {
     std::thread loader;
     IcalSourceWatcher* watcher = nullptr;
     QThreadPool* ahead = nullptr; // expands months ahead, one task at a time
+    QTimer* answers = nullptr;    // looks whether sources left out of the load have answered since
+    unsigned answersAtLoad = 0;
 };
 
 IcalCalendarStore::IcalCalendarStore(QStringList sources, QObject* parent)
@@ -72,6 +76,9 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObje
     connect(m_state->watcher, &IcalSourceWatcher::settled, this, &IcalCalendarStore::startLoad);
     m_state->ahead = new QThreadPool(this);
     m_state->ahead->setMaxThreadCount(1);
+    m_state->answers = new QTimer(this);
+    m_state->answers->setInterval(m_options.retryMs);
+    connect(m_state->answers, &QTimer::timeout, this, &IcalCalendarStore::lookForAnswers);
 }
 
 IcalCalendarStore::~IcalCalendarStore()
@@ -160,6 +167,7 @@ void IcalCalendarStore::startLoad()
         m_state->loader.join(); // it ended: its result has arrived
     m_state->loading = true;
     m_state->zoneReloadAsked = false;
+    m_state->answersAtLoad = ical::stalledAnswers();
     auto link = std::make_shared<LoadLink>();
     link->store = this;
     m_state->link = link;
@@ -197,6 +205,10 @@ void IcalCalendarStore::finishLoad(std::shared_ptr<const Snapshot> snapshot)
         Q_EMIT changed();
     // After the news: the paths go to the file watcher in batches on later turns of the loop.
     m_state->watcher->watch(m_state->snapshot->watchFolders(), m_state->snapshot->watchFiles());
+    if (m_state->snapshot->notAnswering().isEmpty())
+        m_state->answers->stop();
+    else if (!m_state->answers->isActive())
+        m_state->answers->start();
     if (m_state->reloadPending) {
         m_state->reloadPending = false;
         startLoad();
@@ -212,6 +224,12 @@ void IcalCalendarStore::settleAccess()
         s.anySourceExists() && !s.anySourceReadable() ? CalendarAccess::denied : CalendarAccess::fullAccess;
     for (auto& done : std::exchange(m_state->waiting, {}))
         done(m_state->access == CalendarAccess::fullAccess);
+}
+
+void IcalCalendarStore::lookForAnswers()
+{
+    if (!m_state->loading && ical::stalledAnswers() != m_state->answersAtLoad)
+        startLoad();
 }
 
 void IcalCalendarStore::loadNow()
@@ -268,7 +286,10 @@ QList<CalendarInfo> IcalCalendarStore::calendars() const
 
 QString IcalCalendarStore::unreadableSource() const
 {
-    return m_state->snapshot ? m_state->snapshot->unreadable() : QString{};
+    if (!m_state->snapshot)
+        return {};
+    const ical::Snapshot& s = *m_state->snapshot;
+    return s.unreadable().isEmpty() && !s.notAnswering().isEmpty() ? s.notAnswering().front() : s.unreadable();
 }
 
 } // namespace kalvix

@@ -14,6 +14,9 @@
 // files are read again, and one changed() follows. A load that is no longer wanted (the store is
 // going away) is told to stop, and the store does not wait long for it.
 //
+// A source on a file system that hangs (a network or FUSE mount) holds back no other: the load goes
+// on without it, and it shows when it answers.
+//
 // Access: not determined until the first load ends (the access request is that load), then full
 // access, or denied when sources exist but none of them can be read. Main thread only, except that
 // the access callback may be called from the load.
@@ -22,6 +25,7 @@
 
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -45,6 +49,11 @@ public:
         int loadDaysBefore = 7;
         int loadDaysAfter = 14;
         int cachedMonths = 36; // months expanded on demand and kept
+        // A source or file whose file system keeps a load waiting this long without progress is left
+        // out of it and reported as unreadable; the store looks every `retryMs` whether it answered
+        // since, and loads again when it has.
+        std::chrono::milliseconds patience{3000};
+        int retryMs = 2000;
 
         const TimeSource* time = nullptr; // the system clock when null
         Executor executor;
@@ -88,6 +97,7 @@ private:
     void startLoad();
     void finishLoad(std::shared_ptr<const ical::Snapshot> snapshot);
     void settleAccess();
+    void lookForAnswers();
     std::shared_ptr<const ical::Snapshot> queried(Instant start, Instant end) const;
     void expandAhead(const ical::Snapshot& snapshot, Instant start, Instant end) const;
     void run(std::function<void()> task, bool load) const;

@@ -2,7 +2,7 @@
 
 #include "calendarstore/ical/IcalReader.h"
 #include "calendarstore/ical/IcalZones.h"
-#include "calendarstore/ical/ParallelFor.h"
+#include "calendarstore/icalstore/WatchedWork.h"
 
 #include <QFile>
 #include <QHash>
@@ -32,6 +32,7 @@ bool readAll(int fd, qint64 size, QByteArray& out)
         if (n <= 0)
             break;
         done += n;
+        ioProgress();
     }
     out.truncate(done);
     return done == size;
@@ -114,6 +115,7 @@ void joinFiles(std::vector<std::shared_ptr<const FileData>>& files,
 
 std::optional<FileKey> regularFileKey(const QString& path)
 {
+    const IoScope waiting(path);
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
@@ -122,6 +124,7 @@ std::optional<FileKey> regularFileKey(const QString& path)
 
 std::optional<std::pair<QByteArray, FileKey>> readRegularFile(const QString& path, qint64 limit)
 {
+    const IoScope waiting(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below like any non-file.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
@@ -143,6 +146,8 @@ std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& optio
     data->path = path;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const auto read = readRegularFile(path, kMaxFileBytes);
+        if (workGivenUp())
+            return data;
         if (!read) {
             if (regularFileKey(path))
                 continue; // it changed while it was read
@@ -160,30 +165,38 @@ std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& optio
     return data; // never stable: skipped this time; the watcher brings the next try
 }
 
-std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString>& paths,
-                                                       const std::vector<std::shared_ptr<const FileData>>& previous,
-                                                       const ReadOptions& options)
+ReadFiles readFiles(const std::vector<QString>& paths,
+                    const std::vector<std::shared_ptr<const FileData>>& previous,
+                    const ReadOptions& options,
+                    std::chrono::milliseconds patience)
 {
     QHash<QString, std::shared_ptr<const FileData>> reusable;
     for (const auto& f : previous)
         reusable.insert(f->path, f);
-    std::vector<std::shared_ptr<const FileData>> files(paths.size());
-    std::vector<std::size_t> toRead;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        auto it = reusable.constFind(paths[i]);
-        const bool unchanged =
-            it != reusable.constEnd() && (*it)->readable && !(*it)->joined && regularFileKey(paths[i]) == (*it)->key;
-        if (unchanged)
-            files[i] = *it;
-        else
-            toRead.push_back(i);
-    }
-    // Each large file also reads its parts in parallel.
-    parallelFor(toRead.size(), [&](std::size_t k) {
-        const bool wanted = !options.cancelled || !options.cancelled->load();
-        files[toRead[k]] = wanted ? readFile(paths[toRead[k]], options) : std::make_shared<FileData>();
-    });
-    return files;
+    // The work may outlive this call (a read that hangs): it owns what it uses.
+    auto results = runWatched<std::shared_ptr<const FileData>>(
+        paths,
+        [paths, reusable = std::move(reusable), options](std::size_t i) -> std::shared_ptr<const FileData> {
+            if (options.cancelled && options.cancelled->load())
+                return std::make_shared<FileData>();
+            auto it = reusable.constFind(paths[i]);
+            if (it != reusable.constEnd() && (*it)->readable && !(*it)->joined) {
+                const std::optional<FileKey> key = regularFileKey(paths[i]);
+                if (workGivenUp())
+                    return nullptr;
+                if (key == (*it)->key)
+                    return *it;
+            }
+            return readFile(paths[i], options);
+        },
+        patience);
+    ReadFiles out;
+    out.files.reserve(paths.size());
+    for (auto& file : results.results)
+        out.files.push_back(file ? std::move(*file) : nullptr);
+    for (std::size_t i : results.stalled)
+        out.notAnswering.append(paths[i]);
+    return out;
 }
 
 void joinSharedEvents(std::vector<std::shared_ptr<const FileData>>& files,

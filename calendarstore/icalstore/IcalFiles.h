@@ -9,7 +9,9 @@
 #include "calendarstore/ical/IcalRecords.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 
 #include <memory>
@@ -48,11 +50,18 @@ std::optional<std::pair<QByteArray, FileKey>> readRegularFile(const QString& pat
 
 std::shared_ptr<FileData> readFile(const QString& path, const ReadOptions& options);
 
+struct ReadFiles {
+    std::vector<std::shared_ptr<const FileData>> files; // null for a file that did not answer
+    QStringList notAnswering;
+};
+
 // Reads every path, reusing the files of `previous` (same paths, read with the same options) that are
-// unchanged; the others in parallel.
-std::vector<std::shared_ptr<const FileData>> readFiles(const std::vector<QString>& paths,
-                                                       const std::vector<std::shared_ptr<const FileData>>& previous,
-                                                       const ReadOptions& options);
+// unchanged; the others in parallel. A file whose file system does not answer within the patience
+// is left out (see WatchedWork.h).
+ReadFiles readFiles(const std::vector<QString>& paths,
+                    const std::vector<std::shared_ptr<const FileData>>& previous,
+                    const ReadOptions& options,
+                    std::chrono::milliseconds patience);
 
 // Files of one calendar that hold the same UID (revisions of one event, or a series and its overrides
 // kept apart) are read again as one text, so that a calendar holds one event per UID however its

@@ -67,9 +67,10 @@ std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
                             previous->m_window.start == snap->m_window.start &&
                             previous->m_window.end == snap->m_window.end;
 
-    SourceScan scan = scanSources(sources);
+    SourceScan scan = scanSources(sources, plan.patience);
     snap->m_watchFolders = std::move(scan.watchPaths);
     snap->m_unreadable = scan.unreadable;
+    snap->m_notAnswering = std::move(scan.notAnswering);
     snap->m_anySourceExists = scan.anySourceExists;
     snap->m_anySourceReadable = scan.anySourceReadable;
 
@@ -84,7 +85,17 @@ std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
     readOptions.window = snap->m_window;
     readOptions.floating = floating;
     readOptions.cancelled = cancelled;
-    snap->m_files = readFiles(paths, keepWindow ? previous->m_files : decltype(m_files){}, readOptions);
+    ReadFiles read = readFiles(paths, keepWindow ? previous->m_files : decltype(m_files){}, readOptions, plan.patience);
+    snap->m_notAnswering.append(read.notAnswering);
+    // A file that did not answer is left out, as if it were not there, until it does.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < read.files.size(); ++i) {
+        if (!read.files[i])
+            continue;
+        snap->m_fileCalendar[kept++] = snap->m_fileCalendar[i];
+        snap->m_files.push_back(std::move(read.files[i]));
+    }
+    snap->m_fileCalendar.resize(kept);
     joinSharedEvents(snap->m_files, snap->m_fileCalendar, readOptions);
     snap->describeCalendars(scan.calendars);
     if (snap->m_files.size() <= kMaxWatchedFiles) {
@@ -195,7 +206,7 @@ bool Snapshot::sameContent(const Snapshot& other) const
         if (m_calendars[c].name != other.m_calendars[c].name || m_calendars[c].path != other.m_calendars[c].path)
             return false;
     }
-    return m_anySourceReadable == other.m_anySourceReadable;
+    return m_anySourceReadable == other.m_anySourceReadable && m_notAnswering == other.m_notAnswering;
 }
 
 } // namespace kalvix::ical

@@ -20,6 +20,7 @@
 #include <QStringList>
 #include <QTimeZone>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -39,6 +40,9 @@ struct LoadPlan {
     int daysBefore = 7;
     int daysAfter = 14;
     int cachedMonths = 36; // months expanded on demand and kept
+    // How long a source or file may keep the load waiting on its file system without progress
+    // before the load goes on without it (see WatchedWork.h).
+    std::chrono::milliseconds patience{3000};
 };
 
 class Snapshot {
@@ -67,6 +71,8 @@ public:
 
     const QList<CalendarInfo>& calendars() const { return m_calendars; }
     const QString& unreadable() const { return m_unreadable; }
+    // Sources and files left out because their file system did not answer in time.
+    const QStringList& notAnswering() const { return m_notAnswering; }
     const QStringList& watchFolders() const { return m_watchFolders; }
     const QStringList& watchFiles() const { return m_watchFiles; }
     const QTimeZone& floating() const { return m_floating; }
@@ -150,6 +156,7 @@ private:
     QStringList m_watchFolders;
     QStringList m_watchFiles;
     QString m_unreadable;
+    QStringList m_notAnswering;
     bool m_anySourceExists = false;
     bool m_anySourceReadable = false;
 };

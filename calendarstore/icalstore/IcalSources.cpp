@@ -1,5 +1,7 @@
 #include "calendarstore/icalstore/IcalSources.h"
 
+#include "calendarstore/icalstore/WatchedWork.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +72,7 @@ void listFolder(const QString& dir, QStringList& files, QStringList& folders)
         return;
     const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
     while (const dirent* e = ::readdir(listing)) {
+        ioProgress();
         const QByteArrayView name(e->d_name);
         if (name.isEmpty() || name.front() == '.')
             continue;
@@ -89,12 +92,13 @@ void listFolder(const QString& dir, QStringList& files, QStringList& folders)
     folders.sort();
 }
 
+// One source, on its own: sources are scanned in parallel, and one that hangs holds back no other.
 class Scan {
 public:
-    SourceScan run(const QStringList& sources)
+    SourceScan run(const QString& source)
     {
-        for (const QString& source : sources)
-            scanSource(source);
+        const IoScope waiting(source);
+        scanSource(source);
         m_out.watchPaths = QStringList(m_watch.begin(), m_watch.end());
         return std::move(m_out);
     }
@@ -125,8 +129,7 @@ private:
             scanFolder(absolute, 0);
         } else if (S_ISREG(st.st_mode) && mayRead(st, source)) {
             m_out.anySourceReadable = true;
-            if (m_files.insert({st.st_dev, st.st_ino}).second)
-                m_out.calendars.push_back(CalendarEntry{absolute, {}, std::nullopt, {absolute}});
+            m_out.calendars.push_back(CalendarEntry{absolute, {}, std::nullopt, {absolute}, identityOf(st)});
             m_watch.insert(QFileInfo(absolute).absolutePath());
         } else {
             unreadable(source); // unreadable, or a FIFO, a device or a socket: never read as a file
@@ -147,9 +150,10 @@ private:
     // Each real folder once, however many links lead to it.
     void scanFolder(const QString& dir, int depth)
     {
+        ioProgress();
         struct stat st {};
         if (::stat(encoded(dir).constData(), &st) != 0 || m_folders.size() >= kMaxFolders ||
-            !m_folders.insert({st.st_dev, st.st_ino}).second)
+            !m_folders.insert(identityOf(st)).second)
             return;
         m_watch.insert(dir);
         const QDir d(dir);
@@ -160,6 +164,7 @@ private:
             entry.path = dir;
             entry.name = readSmallText(d.filePath(QStringLiteral("displayname")));
             entry.color = CalendarColor::fromName(readSmallText(d.filePath(QStringLiteral("color"))));
+            entry.identity = identityOf(st);
             m_out.calendars.push_back(std::move(entry));
         }
         if (depth < kMaxFolderDepth) {
@@ -168,17 +173,46 @@ private:
         }
     }
 
+    static std::pair<std::uint64_t, std::uint64_t> identityOf(const struct stat& st)
+    {
+        return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    }
+
     SourceScan m_out;
-    std::set<std::pair<dev_t, ino_t>> m_folders;
-    std::set<std::pair<dev_t, ino_t>> m_files;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_folders;
     QSet<QString> m_watch;
 };
 
 } // namespace
 
-SourceScan scanSources(const QStringList& sources)
+SourceScan scanSources(const QStringList& sources, std::chrono::milliseconds patience)
 {
-    return Scan().run(sources);
+    const std::vector<QString> paths(sources.begin(), sources.end());
+    auto scans = runWatched<SourceScan>(
+        paths, [paths](std::size_t i) { return Scan().run(paths[i]); }, patience);
+    // In the order of the sources, each real folder or file where it is first met.
+    SourceScan out;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    QSet<QString> watch;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!scans.results[i]) {
+            out.notAnswering.append(paths[i]);
+            continue;
+        }
+        SourceScan& scan = *scans.results[i];
+        for (CalendarEntry& entry : scan.calendars) {
+            if (seen.insert(entry.identity).second)
+                out.calendars.push_back(std::move(entry));
+        }
+        for (const QString& path : std::as_const(scan.watchPaths))
+            watch.insert(path);
+        if (out.unreadable.isEmpty())
+            out.unreadable = scan.unreadable;
+        out.anySourceExists = out.anySourceExists || scan.anySourceExists;
+        out.anySourceReadable = out.anySourceReadable || scan.anySourceReadable;
+    }
+    out.watchPaths = QStringList(watch.begin(), watch.end());
+    return out;
 }
 
 } // namespace kalvix::ical

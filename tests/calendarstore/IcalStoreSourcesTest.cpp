@@ -3,15 +3,19 @@
 // grid. Loads run through the store's executor seam, so nothing here waits on a clock.
 #include "calendarstore/CalendarSources.h"
 #include "calendarstore/icalstore/IcalCalendarStore.h"
+#include "calendarstore/icalstore/WatchedWork.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/FakeTimeSource.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 
 using namespace kalvix;
 using namespace kalvix::test;
@@ -45,6 +49,8 @@ protected:
         IcalCalendarStore::Options options;
         options.time = &m_time;
         options.executor = [this](std::function<void()> task) { m_tasks.push_back(std::move(task)); };
+        options.patience = m_patience;
+        options.retryMs = 1;
         return std::make_unique<IcalCalendarStore>(std::move(sources), options);
     }
 
@@ -82,6 +88,40 @@ protected:
     QTemporaryDir m_dir;
     FakeTimeSource m_time{local(2025, 3, 5, 10)};
     std::deque<std::function<void()>> m_tasks;
+    std::chrono::milliseconds m_patience{3000};
+};
+
+// Holds every thread that reads a path containing `part` until it is opened; counts them. Shared,
+// so a thread that is still held after the test has ended finds it alive.
+struct HungPath {
+    explicit HungPath(QString pathPart)
+        : part(std::move(pathPart))
+    {
+    }
+    void hold(const QString& path)
+    {
+        if (!path.contains(part))
+            return;
+        std::unique_lock lock(mutex);
+        ++holds;
+        opened.wait(lock, [this] { return open; });
+    }
+    void release()
+    {
+        const std::lock_guard lock(mutex);
+        open = true;
+        opened.notify_all();
+    }
+    int count()
+    {
+        const std::lock_guard lock(mutex);
+        return holds;
+    }
+    const QString part;
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    int holds = 0;
 };
 
 using Titles = std::vector<QString>;
@@ -233,4 +273,45 @@ TEST_F(Sources, aLoadThatOutlivesItsStoreReportsToNoOne)
     store.reset();
     runTasks(); // the load ends after its store: nothing is delivered, nothing is touched
     EXPECT_FALSE(answer.has_value());
+}
+
+// A source on a file system that does not answer (a hung network or FUSE mount), whether it hangs
+// listing its folder or reading its file: the other calendar shows at once, the hung one is reported,
+// a new load does not wait on it again, and its events come when it answers.
+TEST_F(Sources, aSourceThatHangsHoldsBackNoOtherAndShowsWhenItAnswers)
+{
+    struct Case {
+        const char* hangs;
+        QString part;
+    };
+    for (const Case& c : {Case{"listing its folder", u"/mount"_qs}, Case{"reading its file", u"/mount/b.ics"_qs}}) {
+        SCOPED_TRACE(c.hangs);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(u"local/a.ics"_qs), calendar(vevent("local", "20250306T100000Z")));
+        writeFile(dir.filePath(u"mount/b.ics"_qs), calendar(vevent("mounted", "20250307T100000Z")));
+        auto hung = std::make_shared<HungPath>(c.part);
+        ical::setIoHookForTesting([hung](const QString& path) { hung->hold(path); });
+        m_patience = std::chrono::milliseconds(50);
+        bool granted = false;
+        auto store = loaded({dir.filePath(u"mount"_qs), dir.filePath(u"local"_qs)}, &granted);
+        EXPECT_TRUE(granted);
+        EXPECT_EQ(titles(*store, local(2025, 3, 6), local(2025, 3, 8)), (Titles{u"local"_qs}));
+        EXPECT_TRUE(store->unreadableSource().startsWith(dir.filePath(u"mount"_qs)))
+            << store->unreadableSource().toStdString();
+
+        store->noteSourcesChanged();
+        store->settleNow();
+        runTasks();
+        EXPECT_EQ(hung->count(), 1) << "a path that hangs holds one thread, not one a load";
+        EXPECT_EQ(titles(*store, local(2025, 3, 6), local(2025, 3, 8)), (Titles{u"local"_qs}));
+
+        QSignalSpy changed(store.get(), &CalendarStore::changed);
+        hung->release();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_tasks.empty(); }, 10000)) << "the answer brings a load";
+        runTasks();
+        EXPECT_EQ(changed.count(), 1);
+        EXPECT_EQ(titles(*store, local(2025, 3, 6), local(2025, 3, 8)), (Titles{u"local"_qs, u"mounted"_qs}));
+        EXPECT_TRUE(store->unreadableSource().isEmpty());
+        ical::setIoHookForTesting({});
+    }
 }
