@@ -4,6 +4,8 @@
 #include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
+#include <algorithm>
+
 namespace kalvix {
 
 WorldClockStore::WorldClockStore(PreferencesStore& prefs, QObject* parent)
@@ -62,11 +64,15 @@ void WorldClockStore::followPreference(const QString& key)
 
 QList<City> WorldClockStore::cities() const
 {
+    const qsizetype most = Cities::all().size();
     QList<City> result;
-    result.reserve(m_cityNames.size());
-    for (const QString& name : m_cityNames)
+    result.reserve(std::min(m_cityNames.size(), most));
+    for (const QString& name : m_cityNames) {
+        if (result.size() == most)
+            break;
         if (auto city = Cities::named(name))
             result.append(*city);
+    }
     return result;
 }
 

@@ -37,7 +37,8 @@ public:
     bool removeCity(const QString& name);
 
     // The catalog entry for each name, in cityNames order; unknown names are skipped and repeated names
-    // repeat. Computed at every call.
+    // repeat, up to as many clocks as the catalog has cities: a hand-made list may hold a hundred
+    // thousand names, and every clock is drawn. Computed at every call.
     QList<City> cities() const;
 
 Q_SIGNALS:

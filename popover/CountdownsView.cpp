@@ -11,6 +11,7 @@
 #include "ui/TextLabel.h"
 #include "ui/TextStyles.h"
 
+#include <QLocale>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -47,6 +48,8 @@ CountdownsView::CountdownsView(AppContext& context, QWidget* parent)
                                ui::Ink::role(ui::ColorRole::secondary)))
     , m_hintBox(new QWidget(this))
     , m_list(new QVBoxLayout)
+    , m_more(new ui::TextLabel(
+          QString(), ui::textStyleFont(ui::TextStyle::callout), ui::Ink::role(ui::ColorRole::secondary)))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -63,6 +66,9 @@ CountdownsView::CountdownsView(AppContext& context, QWidget* parent)
     m_list->setContentsMargins(0, 0, 0, 0);
     m_list->setSpacing(kRowSpacing);
     layout->addLayout(m_list);
+    m_more->setAlignment(Qt::AlignHCenter);
+    m_more->hide();
+    layout->addWidget(m_more);
     layout->addStretch(1);
 
     connect(&context.countdowns, &CountdownStore::itemsChanged, this, &CountdownsView::rebuild);
@@ -74,12 +80,16 @@ void CountdownsView::rebuild()
 {
     qDeleteAll(m_rows);
     m_rows.clear();
-    for (const Countdown& countdown : displayOrder(m_context.countdowns.items())) {
+    const QList<Countdown> ordered = displayOrder(m_context.countdowns.items());
+    for (const Countdown& countdown : ordered.first(std::min<qsizetype>(ordered.size(), kMostRows))) {
         auto* row = new CountdownRow(countdown, this);
         m_list->addWidget(row);
         m_rows << row;
     }
     m_hintBox->setVisible(m_rows.isEmpty());
+    const qsizetype more = ordered.size() - m_rows.size();
+    m_more->setText(more > 0 ? tr("and %1 more").arg(QLocale().toString(more)) : QString());
+    m_more->setVisible(more > 0);
     tick(m_context.clock.now());
 }
 

@@ -94,6 +94,20 @@ INSTANTIATE_TEST_SUITE_P(
                 names({"Amsterdam", "Auckland", "Bangkok", "Beijing", "Berlin", "Cairo", "Delhi", "Dubai"})}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(WorldClockStore, aListOfAnyLengthGivesNoMoreClocksThanTheCatalogHasCities)
+{
+    MemoryPreferencesStore prefs;
+    QStringList many;
+    for (int i = 0; i < 100000; ++i)
+        many << (i % 2 ? QStringLiteral("Atlantis") : QStringLiteral("Rome"));
+    prefs.set(Pref::worldClockCities, many);
+    WorldClockStore store(prefs);
+    EXPECT_EQ(store.cityNames().size(), 100000) << "kept as stored";
+    const QList<City> cities = store.cities();
+    EXPECT_EQ(cities.size(), Cities::all().size());
+    EXPECT_EQ(cities.front().name, QStringLiteral("Rome"));
+}
+
 TEST(WorldClockStore, defaultCitiesAreTheCatalogEntries)
 {
     MemoryPreferencesStore prefs;

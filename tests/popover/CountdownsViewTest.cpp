@@ -135,6 +135,26 @@ TEST(CountdownsView, withNothingPinnedTheHintShowsAndNoRows)
     t.countdowns.setItems({pinned("Now one", utcSeconds(2024, 3, 9, 12))});
     EXPECT_FALSE(view.hint()->isVisible());
     EXPECT_EQ(view.rows().size(), 1);
+    EXPECT_FALSE(view.more()->isVisible());
+}
+
+// A stored list of any length costs the popover a bounded number of rows: the earliest, then a count.
+TEST(CountdownsView, aLongListShowsItsEarliestRowsAndHowManyMore)
+{
+    popoverApp();
+    TestContext t(Instant{utcSeconds(2024, 3, 5, 12)});
+    QList<Countdown> items;
+    constexpr int kStored = 20000;
+    for (int i = kStored; i > 0; --i)
+        items << pinned(QByteArray::number(i).constData(), utcSeconds(2024, 3, 6) + i * 60.0);
+    t.countdowns.setItems(items);
+    CountdownsView view(t.context());
+    layOut(view, kColumn);
+    ASSERT_EQ(view.rows().size(), CountdownsView::kMostRows);
+    EXPECT_EQ(view.rows().front()->countdown().title, QStringLiteral("1"));
+    EXPECT_EQ(view.rows().back()->countdown().title, QString::number(CountdownsView::kMostRows));
+    ASSERT_TRUE(view.more()->isVisible());
+    EXPECT_EQ(view.more()->text(), QStringLiteral("and 19,900 more"));
 }
 
 TEST(CountdownsView, rowsAreCards42HighTenApartWithTheCountAlwaysWhole)
