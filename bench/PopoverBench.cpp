@@ -44,7 +44,8 @@ void addWeekOfEvents(test::TestContext& fakes)
                                                false,
                                                QStringLiteral("Event %1.%2").arg(day).arg(i),
                                                QStringLiteral("e%1-%2").arg(day).arg(i),
-                                               colors[i]});
+                                               colors[i],
+                                               QStringLiteral("Work")});
         }
     fakes.store.announceChange();
     QCoreApplication::processEvents();
@@ -72,7 +73,8 @@ void addSixClocksAndFourEvents(test::TestContext& fakes)
                                            false,
                                            QStringLiteral("Event %1").arg(i),
                                            QStringLiteral("e%1").arg(i),
-                                           {53, 132, 228, 255}});
+                                           {53, 132, 228, 255},
+                                           QStringLiteral("Work")});
     }
     fakes.store.announceChange();
     QCoreApplication::processEvents();

@@ -38,7 +38,8 @@ DayEvent DayEvent::fromOccurrence(const CalendarOccurrence& occurrence)
                     occurrence.start,
                     occurrence.end,
                     occurrence.isAllDay,
-                    occurrence.color};
+                    occurrence.color,
+                    occurrence.calendar};
 }
 
 } // namespace kalvix

@@ -20,6 +20,7 @@ struct DayEvent {
     Instant end; // all-day: the start of the day after the last day
     bool isAllDay = false;
     CalendarColor color;
+    QString calendar; // its calendar's name; empty when the store names none
 
     friend bool operator==(const DayEvent&, const DayEvent&) = default;
 

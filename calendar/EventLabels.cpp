@@ -90,6 +90,23 @@ QString timeRangeLabel(const DayEvent& event)
     return format(event.start, Style::shortTime, zone) + u" \u2013 " + format(event.end, Style::shortTime, zone);
 }
 
+QStringList eventDetails(const DayEvent& event)
+{
+    const QTimeZone zone = systemZone();
+    const QString comma = QStringLiteral(", ");
+    auto day = [&](Instant t) { return QString(format(t, Style::weekday, zone) + comma + dayMonthLabel(t)); };
+    // An all-day event ends at the start of the day after its last.
+    const Instant last = event.isAllDay ? Instant{event.end.seconds - 1} : event.end;
+    QString when = day(event.start);
+    if (event.isAllDay && CivilCalendar(zone).daysBetween(event.start, last).value_or(0) > 0)
+        when += QStringLiteral(" \u2013 ") + day(last);
+    when += comma + timeRangeLabel(event);
+    QStringList lines{event.title, when};
+    if (!event.calendar.isEmpty())
+        lines << event.calendar;
+    return lines;
+}
+
 QString dayTitle(Instant day, Instant now)
 {
     const CivilCalendar calendar = CivilCalendar::current();

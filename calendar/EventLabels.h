@@ -8,14 +8,20 @@
 // from 7 days ahead. "Tomorrow" and the day counts are taken from now's day.
 //
 // timeRangeLabel: "All day", or the two short-style times joined by " – " (en dash).
+//
+// eventDetails: the whole of an event, for a tooltip or a screen reader where the row cuts it: the
+// title, its day or days with the time range ("Friday, 7 Mar, 09:30 – 10:45"), and its calendar's name
+// when it has one; a line each.
 #include "calendar/DayEvent.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace kalvix {
 
 QString relativeLabel(const DayEvent& event, Instant now);
 QString timeRangeLabel(const DayEvent& event);
+QStringList eventDetails(const DayEvent& event);
 
 // The agenda's day heading: "Today", "Tomorrow", else the full weekday name of the day.
 QString dayTitle(Instant day, Instant now);

@@ -42,6 +42,7 @@ struct CalendarOccurrence {
     std::optional<QString> title;
     std::optional<QString> identifier;
     CalendarColor color;
+    QString calendar; // the name of its calendar
 };
 
 // What the month grid's dots need of an occurrence.

@@ -1,6 +1,7 @@
 #include "popover/AgendaEventRow.h"
 
 #include "calendar/EventLabels.h"
+#include "popover/EventRow.h"
 #include "ui/Shapes.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyles.h"
@@ -64,6 +65,7 @@ AgendaEventRow::AgendaEventRow(const DayEvent& event, QWidget* parent)
     row->setSpacing(kSpacing);
     row->addLayout(markerColumn);
     row->addLayout(text, 1);
+    describeEventRow(this, event);
 }
 
 } // namespace kalvix

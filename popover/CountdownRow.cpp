@@ -2,6 +2,7 @@
 
 #include "countdowns/DaysUntilLabel.h"
 #include "time/CivilCalendar.h"
+#include "time/DateFormat.h"
 #include "ui/AccessibleRole.h"
 #include "ui/PaintCache.h"
 #include "ui/Shapes.h"
@@ -54,6 +55,10 @@ CountdownRow::CountdownRow(Countdown countdown, QWidget* parent)
     m_title->setVisible(!m_countdown.title.isEmpty()); // an empty title takes no room
     layout->addStretch(1);
     layout->addWidget(m_days, 0, Qt::AlignVCenter);
+    // The row cuts a long title: its whole, with the full date, is there on hover and for screen readers.
+    const QString date = formatSkeleton(m_countdown.date, QStringLiteral("EEEEdMMMMyyyyjmm"));
+    setToolTip(m_countdown.title.isEmpty() ? date : m_countdown.title + u'\n' + date);
+    setAccessibleDescription(date);
 }
 
 void CountdownRow::setNow(Instant now, const CivilCalendar& calendar)

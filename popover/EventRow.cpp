@@ -1,6 +1,7 @@
 #include "popover/EventRow.h"
 
 #include "calendar/EventLabels.h"
+#include "ui/AccessibleRole.h"
 #include "ui/Shapes.h"
 #include "ui/SymbolView.h"
 #include "ui/TextLabel.h"
@@ -31,6 +32,15 @@ ui::Ink relativeInk(bool running)
 }
 
 } // namespace
+
+void describeEventRow(QWidget* row, const DayEvent& event)
+{
+    const QStringList details = eventDetails(event);
+    ui::setAccessibleRole(row, QAccessible::ListItem);
+    row->setToolTip(details.join(u'\n'));
+    row->setAccessibleName(details.front());
+    row->setAccessibleDescription(details.mid(1).join(QStringLiteral(", ")));
+}
 
 bool EventRow::isRunning(const DayEvent& event, Instant now)
 {
@@ -72,6 +82,7 @@ EventRow::EventRow(const DayEvent& event, Instant now, QWidget* parent)
     m_relative->setParent(this);
     m_relative->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_relative, 0, Qt::AlignVCenter);
+    describeEventRow(this, event);
     setNow(now);
 }
 

@@ -14,6 +14,10 @@ namespace ui {
 class TextLabel;
 }
 
+// Gives an event's row its whole text where the row cuts it: a tooltip, and for screen readers a list
+// item named by the title and described by the rest.
+void describeEventRow(QWidget* row, const DayEvent& event);
+
 class EventRow final : public QWidget {
     Q_OBJECT
 public:

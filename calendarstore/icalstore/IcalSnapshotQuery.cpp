@@ -23,15 +23,17 @@ CalendarOccurrence Snapshot::toOccurrence(const Hit& hit) const
 {
     const ParsedCalendar& parsed = m_files[hit.file]->parsed;
     const EventInfo& info = parsed.events[hit.occurrence.event];
+    const CalendarInfo& calendar = m_calendars[m_fileCalendar[hit.file]];
     std::optional<QString> identifier;
     if (info.uid.present())
-        identifier = m_calendars[m_fileCalendar[hit.file]].path + QLatin1Char('#') + *parsed.string(info.uid);
+        identifier = calendar.path + QLatin1Char('#') + *parsed.string(info.uid);
     return CalendarOccurrence{Instant{hit.occurrence.start},
                               Instant{hit.occurrence.end},
                               info.isAllDay,
                               parsed.string(info.title),
                               std::move(identifier),
-                              m_fileColors[hit.file]};
+                              m_fileColors[hit.file],
+                              calendar.name};
 }
 
 bool Snapshot::before(const Hit& a, const Hit& b)

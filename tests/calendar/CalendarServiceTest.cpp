@@ -290,7 +290,7 @@ TEST(DayEvent, recurringOccurrencesDifferAndMissingIdentifiersAreFreshEachTime)
     const auto a = DayEvent::fromOccurrence(timed("t", kNow, kNow + 60, kRed, "R"));
     const auto b = DayEvent::fromOccurrence(timed("t", kNow + 7 * 86400, kNow + 7 * 86400 + 60, kRed, "R"));
     EXPECT_NE(a, b);
-    CalendarOccurrence anonymous{kNow, kNow + 60, false, std::nullopt, std::nullopt, kRed};
+    CalendarOccurrence anonymous{kNow, kNow + 60, false, std::nullopt, std::nullopt, kRed, {}};
     const auto x = DayEvent::fromOccurrence(anonymous);
     const auto y = DayEvent::fromOccurrence(anonymous);
     EXPECT_NE(x.id, y.id);

@@ -8,7 +8,7 @@ namespace {
 
 DayEvent event(Instant start, Instant end, bool isAllDay = false)
 {
-    return DayEvent{QStringLiteral("id"), QStringLiteral("t"), start, end, isAllDay, kRed};
+    return DayEvent{QStringLiteral("id"), QStringLiteral("t"), start, end, isAllDay, kRed, {}};
 }
 
 struct RelativeRow {
@@ -96,6 +96,23 @@ TEST(TimeRangeLabels, allDayWhateverTheLengthAndShortTimesOtherwise)
     ScopedEnv lc("LC_ALL", "en_US.UTF-8");
     EXPECT_EQ(timeRangeLabel(event(local(2025, 3, 5, 9, 30), local(2025, 3, 5, 10, 15))),
               QStringLiteral("9:30\u202FAM \u2013 10:15\u202FAM"));
+}
+
+TEST(EventDetails, theWholeTitleTheDayOrDaysWithTheTimesAndTheCalendar)
+{
+    DayEvent timed = event(local(2025, 3, 7, 9, 30), local(2025, 3, 7, 10, 45));
+    timed.title = QStringLiteral("Quarterly planning review with the whole team");
+    timed.calendar = QStringLiteral("Work");
+    EXPECT_EQ(eventDetails(timed),
+              (QStringList{QStringLiteral("Quarterly planning review with the whole team"),
+                           QStringLiteral("Friday, 7 Mar, 09:30 \u2013 10:45"),
+                           QStringLiteral("Work")}));
+    const DayEvent trip = event(local(2025, 3, 7), local(2025, 3, 10), true);
+    EXPECT_EQ(eventDetails(trip),
+              (QStringList{QStringLiteral("t"), QStringLiteral("Friday, 7 Mar \u2013 Sunday, 9 Mar, All day")}))
+        << "the last day is the one before the end; no calendar name, no line";
+    EXPECT_EQ(eventDetails(event(local(2025, 3, 7), local(2025, 3, 8), true)).at(1),
+              QStringLiteral("Friday, 7 Mar, All day"));
 }
 
 TEST(DayTitles, todayTomorrowThenWeekday)

@@ -117,6 +117,9 @@ TEST(CountdownsView, dayCountsOfTheRowsFollowTheClockAcrossMidnight)
     ASSERT_NE(a11y, nullptr);
     EXPECT_EQ(a11y->text(QAccessible::Name), QStringLiteral("later, in 11 days"));
     EXPECT_EQ(a11y->role(), QAccessible::ListItem);
+    const QString date = a11y->text(QAccessible::Description);
+    EXPECT_TRUE(date.contains(QStringLiteral("2024"))) << "the full date: " << date.toStdString();
+    EXPECT_EQ(view.rows().at(3)->toolTip(), QStringLiteral("later\n") + date);
 }
 
 TEST(CountdownsView, withNothingPinnedTheHintShowsAndNoRows)

@@ -8,6 +8,7 @@
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QTest>
 
@@ -184,6 +185,15 @@ TEST(UpNextView, aLongTitleGivesWayAndTheRelativeLabelKeepsItsPlace)
     EXPECT_EQ(relative.width(), row->relativeLabel()->sizeHint().width()) << "never cut";
     EXPECT_GE(relative.left() - title.right() - 1, 8);
     EXPECT_EQ(title.height(), row->titleLabel()->sizeHint().height()) << "one line";
+
+    // What the row cuts is whole on hover and for a screen reader.
+    const QString whole = QStringLiteral("Design review of the new onboarding flow with the whole team");
+    EXPECT_TRUE(row->toolTip().startsWith(whole + u'\n')) << row->toolTip().toStdString();
+    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(row);
+    ASSERT_NE(a11y, nullptr);
+    EXPECT_EQ(a11y->role(), QAccessible::ListItem);
+    EXPECT_EQ(a11y->text(QAccessible::Name), whole);
+    EXPECT_EQ(a11y->text(QAccessible::Description), row->toolTip().split(u'\n').mid(1).join(QStringLiteral(", ")));
 }
 
 TEST(EventRow, barAndIconInTheCalendarsColour)

@@ -48,7 +48,7 @@ inline constexpr CalendarColor kPink{255, 192, 203, 255};
 inline CalendarOccurrence
 timed(const char* title, Instant start, Instant end, CalendarColor color = kRed, const char* uid = nullptr)
 {
-    CalendarOccurrence o{start, end, false, QString::fromUtf8(title), std::nullopt, color};
+    CalendarOccurrence o{start, end, false, QString::fromUtf8(title), std::nullopt, color, {}};
     o.identifier = QString::fromUtf8(uid ? uid : title);
     return o;
 }
