@@ -233,8 +233,8 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
                                   delegate->togglePopover();
                           },
                           [&] {
-                              if (system)
-                                  system->context().actions.openSettings(SettingsTab::general);
+                              if (delegate)
+                                  delegate->openSettings(SettingsTab::general);
                           },
                           [&] { return system ? system->context().clock.menuBarTitle() : QString(); },
                           [&](bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer) {
