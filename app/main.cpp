@@ -172,10 +172,11 @@ int withoutDisplay(int argc, char** argv, const CommandLine& cl)
     return 1;
 }
 
+// No display name: Qt would append it to every window title ("Kalvix Settings — Kalvix"), and Kalvix's
+// windows name themselves.
 void nameApplication()
 {
     QApplication::setApplicationName(QStringLiteral("kalvix"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kalvix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
     QApplication::setQuitOnLastWindowClosed(false);
 }
