@@ -430,6 +430,8 @@ TEST_P(PopoverFit, neverTallerThanTheScreenNorOverItsPanelAndTheRestScrolls)
         EXPECT_EQ(standard->header()->height(), standard->header()->sizeHint().height());
         EXPECT_TRUE(standard->body()->overflows());
         EXPECT_EQ(standard->monthGrid()->width(), 280);
+        EXPECT_EQ(standard->monthGrid()->height(), standard->monthGrid()->sizeHint().height())
+            << "the month keeps all its weeks, scrolled rather than squeezed";
         EXPECT_EQ(rectIn(standard->upNext(), standard).right(), width - 24 - 1);
 
         // The wheel over any part of the body scrolls it.
