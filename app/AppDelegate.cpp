@@ -72,10 +72,58 @@ bool writeSnapshot(QWidget& layout, int width, const QString& path)
 
 } // namespace
 
+class AppDelegate::ClosingActions final : public AppActions {
+public:
+    ClosingActions(AppActions& actions, std::function<void()> closePopover)
+        : m_actions(actions)
+        , m_closePopover(std::move(closePopover))
+    {
+    }
+
+    void openCalendarApp(Instant day) override
+    {
+        m_closePopover();
+        m_actions.openCalendarApp(day);
+    }
+    void openCalendarApp() override
+    {
+        m_closePopover();
+        m_actions.openCalendarApp();
+    }
+    void openSettings(SettingsTab tab) override
+    {
+        m_closePopover();
+        m_actions.openSettings(tab);
+    }
+    void openFolder(const QString& path) override
+    {
+        m_closePopover();
+        m_actions.openFolder(path);
+    }
+    void quit() override { m_actions.quit(); }
+
+private:
+    AppActions& m_actions;
+    std::function<void()> m_closePopover;
+};
+
 AppDelegate::AppDelegate(QStringList arguments, AppContext& context, MakeStatusItem makeStatusItem, QObject* parent)
     : QObject(parent)
     , m_arguments(std::move(arguments))
-    , m_context(context)
+    , m_actions(std::make_unique<ClosingActions>(context.actions,
+                                                 [this] {
+                                                     if (m_popover)
+                                                         m_popover->closePopover();
+                                                 }))
+    , m_context{context.prefs,
+                context.time,
+                context.clock,
+                context.calendar,
+                context.worldClocks,
+                context.countdowns,
+                context.settingsState,
+                context.loginItems,
+                *m_actions}
     , m_makeStatusItem(std::move(makeStatusItem))
     , m_popover(std::make_unique<PopoverWindow>())
 {
@@ -130,7 +178,11 @@ void AppDelegate::applicationDidFinishLaunching()
     m_titleSink = connect(&model, &ClockModel::menuBarTitleChanged, this, showTitle);
     showTitle(model.menuBarTitle()); // the current title at once, never an empty item
 
-    m_popover->setContent(new PopoverRoot(m_context));
+    auto* root = new PopoverRoot(m_context);
+    m_popover->setContent(root);
+    connect(m_popover.get(), &PopoverWindow::roomChanged, root, [root](QSize room) {
+        root->setHeightLimit(room.height());
+    });
 
     handleSnapshotModeIfNeeded();
 
@@ -147,6 +199,11 @@ void AppDelegate::togglePopover(QRect anchor)
     if (m_popover->justClosedByOutsideClick())
         return; // the click on the item already closed it
     m_popover->showAt(anchor);
+}
+
+void AppDelegate::openSettings(SettingsTab tab)
+{
+    m_context.actions.openSettings(tab);
 }
 
 void AppDelegate::handleSnapshotModeIfNeeded()

@@ -5,6 +5,12 @@
 // Launch runs in a fixed order: defaults, login item, status item, clock, title subscription,
 // popover content, snapshot mode, settings. The clock, the calendar service and the stores are the
 // context's, which main owns.
+//
+// Whatever leaves the popover for another window (Settings, the calendar application, a folder) closes
+// the popover first, from the popover's own controls, the status item's menu or another process alike:
+// the window the user goes to then takes the next click, instead of that click only closing the popover.
+#include "context/AppContext.h"
+
 #include <QFont>
 #include <QObject>
 #include <QRect>
@@ -12,8 +18,9 @@
 
 #include <functional>
 
-class QTimer;
 #include <memory>
+
+class QTimer;
 
 namespace kalvix {
 
@@ -21,7 +28,7 @@ class LoginItems;
 class PopoverWindow;
 class PreferencesStore;
 class StatusItem;
-struct AppContext;
+enum class SettingsTab;
 
 class AppDelegate final : public QObject {
     Q_OBJECT
@@ -37,6 +44,8 @@ public:
     // Shows the popover against the item at `anchor` (null: the panel edge nearest the pointer), or
     // closes it when it is shown.
     void togglePopover(QRect anchor = {});
+    // The Settings window at `tab`, the popover closed first.
+    void openSettings(SettingsTab tab);
 
     StatusItem* statusItem() const { return m_statusItem.get(); }
     PopoverWindow* popover() const { return m_popover.get(); }
@@ -61,10 +70,13 @@ public:
     void renderScheduledSnapshot();
 
 private:
+    class ClosingActions;
+
     void handleSnapshotModeIfNeeded();
 
     QStringList m_arguments;
-    AppContext& m_context;
+    std::unique_ptr<ClosingActions> m_actions;
+    AppContext m_context; // the given one, with actions that close the popover first
     MakeStatusItem m_makeStatusItem;
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<PopoverWindow> m_popover;

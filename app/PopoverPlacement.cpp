@@ -40,35 +40,84 @@ PanelEdge panelEdgeOf(QRect item, QRect screen, QRect available)
     return y > centre(screen.y(), screen.height()) ? PanelEdge::bottom : PanelEdge::top;
 }
 
-QPoint popoverPosition(QRect item, QSize popover, QRect screen, QRect available)
+namespace {
+
+// The free area and the item as 64-bit edges (right and bottom exclusive): an anchor may come from another
+// program, and no value of it may overflow.
+struct Edges {
+    qint64 left, top, right, bottom;
+};
+
+Edges edgesOf(QRect r)
+{
+    return {r.left(), r.top(), qint64(r.left()) + r.width(), qint64(r.top()) + r.height()};
+}
+
+Edges itemEdges(QRect item)
+{
+    return {item.left(),
+            item.top(),
+            qint64(item.left()) + std::max(1, item.width()),
+            qint64(item.top()) + std::max(1, item.height())};
+}
+
+int toInt(qint64 value)
+{
+    return static_cast<int>(
+        std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+QRect popoverRoom(QRect item, QRect screen, QRect available)
 {
     if (available.isEmpty())
         available = screen;
-    const qint64 w = popover.width();
-    const qint64 h = popover.height();
-    const qint64 areaLeft = available.left(), areaTop = available.top();
-    const qint64 areaRight = qint64(available.left()) + available.width();
-    const qint64 areaBottom = qint64(available.top()) + available.height();
-    const qint64 itemLeft = item.left(), itemTop = item.top();
-    const qint64 itemRight = itemLeft + std::max(1, item.width());
-    const qint64 itemBottom = itemTop + std::max(1, item.height());
-    qint64 x = centre(itemLeft, itemRight - itemLeft) - w / 2;
-    qint64 y = centre(itemTop, itemBottom - itemTop) - h / 2;
+    const Edges area = edgesOf(available);
+    const Edges at = itemEdges(item);
+    Edges room = area;
     switch (panelEdgeOf(item, screen, available)) {
     case PanelEdge::top:
-        y = std::max(itemBottom, areaTop) + kGap;
+        room.top = std::clamp(std::max(at.bottom, area.top) + kGap, area.top, area.bottom);
         break;
     case PanelEdge::bottom:
-        y = std::min(itemTop, areaBottom) - kGap - h;
+        room.bottom = std::clamp(std::min(at.top, area.bottom) - kGap, area.top, area.bottom);
         break;
     case PanelEdge::left:
-        x = std::max(itemRight, areaLeft) + kGap;
+        room.left = std::clamp(std::max(at.right, area.left) + kGap, area.left, area.right);
         break;
     case PanelEdge::right:
-        x = std::min(itemLeft, areaRight) - kGap - w;
+        room.right = std::clamp(std::min(at.left, area.right) - kGap, area.left, area.right);
         break;
     }
-    return QPoint(clampTo(x, areaLeft, areaRight, w), clampTo(y, areaTop, areaBottom, h));
+    return QRect(QPoint(toInt(room.left), toInt(room.top)), QPoint(toInt(room.right - 1), toInt(room.bottom - 1)));
+}
+
+QPoint popoverPosition(QRect item, QSize popover, QRect screen, QRect available)
+{
+    const QRect room = popoverRoom(item, screen, available);
+    const Edges area = edgesOf(room);
+    const Edges at = itemEdges(item);
+    const qint64 w = popover.width();
+    const qint64 h = popover.height();
+    // Centred on the item along its panel, against the panel's side of the room across it.
+    qint64 x = centre(at.left, at.right - at.left) - w / 2;
+    qint64 y = centre(at.top, at.bottom - at.top) - h / 2;
+    switch (panelEdgeOf(item, screen, available.isEmpty() ? screen : available)) {
+    case PanelEdge::top:
+        y = area.top;
+        break;
+    case PanelEdge::bottom:
+        y = area.bottom - h;
+        break;
+    case PanelEdge::left:
+        x = area.left;
+        break;
+    case PanelEdge::right:
+        x = area.right - w;
+        break;
+    }
+    return QPoint(clampTo(x, area.left, area.right, w), clampTo(y, area.top, area.bottom, h));
 }
 
 QRect menuAnchor(QPoint pointer, QRect screen, QRect available)

@@ -14,7 +14,13 @@ enum class PanelEdge { top, bottom, left, right };
 // room; else the upper or lower half of the screen it is in.
 PanelEdge panelEdgeOf(QRect item, QRect screen, QRect available);
 
-// The popover's top-left for an item (a point or the item's rectangle), kept inside `available`.
+// The part of the free area the popover may cover for an item: beyond the item's panel and a small gap
+// (below a top panel, above a bottom one, beside a side one), never over the panel that holds the item,
+// so a second click on the item always reaches it. A popover taller or wider than this must be made to
+// fit (its layout scrolls).
+QRect popoverRoom(QRect item, QRect screen, QRect available);
+
+// The popover's top-left for an item (a point or the item's rectangle), kept inside popoverRoom().
 QPoint popoverPosition(QRect item, QSize popover, QRect screen, QRect available);
 
 // An anchor for a popover asked for from a menu, where no item position is known: the strip of the

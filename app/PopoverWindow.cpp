@@ -68,11 +68,26 @@ void PopoverWindow::showAt(QRect item)
     QScreen* screen = QGuiApplication::screenAt(item.isNull() ? pointer : item.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    adjustSize();
-    m_screen = screen;
-    if (screen && item.isNull())
-        item = menuAnchor(pointer, screen->geometry(), availableArea(screen));
+    if (!screen) {
+        showAt(item, QRect(), QRect());
+        return;
+    }
+    const QRect available = availableArea(screen);
+    if (item.isNull())
+        item = menuAnchor(pointer, screen->geometry(), available);
+    showAt(item, screen->geometry(), available);
+}
+
+void PopoverWindow::showAt(QRect item, QRect screen, QRect available)
+{
     m_anchor = item;
+    m_screenRect = screen;
+    m_available = available;
+    m_room = screen.isEmpty() ? QRect() : popoverRoom(item, screen, available);
+    // The content fits itself into the room before the window takes its size from it.
+    Q_EMIT roomChanged(m_room.size());
+    layout()->activate();
+    adjustSize();
     placeAtAnchor();
     if (m_fade)
         setWindowOpacity(0.0);
@@ -90,9 +105,9 @@ void PopoverWindow::showAt(QRect item)
 
 void PopoverWindow::placeAtAnchor()
 {
-    if (m_ownWindow || !m_screen)
+    if (m_ownWindow || m_screenRect.isEmpty())
         return;
-    move(popoverPosition(m_anchor, sizeHint().expandedTo(size()), m_screen->geometry(), availableArea(m_screen)));
+    move(popoverPosition(m_anchor, sizeHint().expandedTo(size()), m_screenRect, m_available));
 }
 
 // A switch of layout while shown changes the width frame by frame: the popover stays centred on its

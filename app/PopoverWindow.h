@@ -7,12 +7,13 @@
 // pointer until then, so the press and the release both stay with Kalvix, and a press on the status
 // item that closes the popover never reaches the item to open it again, however long it is held.
 //
+// It never covers the panel that holds the item, nor runs off the screen: each showing tells the content
+// the room it has there (roomChanged), and a content that takes the hint stays within it.
+//
 // On Wayland without X11 a client cannot place its windows: the popover is then a small window of its
 // own, closed when it loses focus, placed next to the pointer where the compositor lets Kalvix ask.
 #include <QPoint>
-#include <QPointer>
 #include <QRect>
-#include <QScreen>
 #include <QWidget>
 
 #include <chrono>
@@ -34,6 +35,11 @@ public:
     // Shows against the panel edge at `item` (global logical pixels); with a null item, against the
     // panel edge nearest the pointer.
     void showAt(QRect item);
+    // The same on a screen of this geometry and free area (global logical pixels), whatever screen
+    // the platform reports there.
+    void showAt(QRect item, QRect screen, QRect available);
+    // Where the popover may be at its last showing (PopoverPlacement's popoverRoom).
+    QRect room() const { return m_room; }
     void closePopover();
 
     // True for a short while after a click elsewhere closed the popover's own window (Wayland alone):
@@ -43,6 +49,8 @@ public:
 Q_SIGNALS:
     void shown();
     void hidden();
+    // Told before the window takes its size at each showing: the content must fit in `room`.
+    void roomChanged(QSize room);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,7 +76,9 @@ private:
     bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
     QRect m_compositorAnchor;
     QRect m_anchor; // the item (or menu anchor) the popover was last shown at, global logical pixels
-    QPointer<QScreen> m_screen;
+    QRect m_screenRect;
+    QRect m_available;
+    QRect m_room;
 };
 
 } // namespace kalvix

@@ -3,7 +3,9 @@
 #include "context/SettingsState.h"
 
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -20,6 +22,11 @@ std::unique_ptr<QWidget> makeWindow(const SettingsOpener::MakeContent& makeConte
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     // Kalvix lives in the status area: closing its only window must not end it.
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    // Closed from the keyboard as a dialog is: Escape, or Ctrl+W as a document window.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, window.get());
+        QObject::connect(shortcut, &QShortcut::activated, window.get(), &QWidget::close);
+    }
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(makeContent(window.get()));

@@ -2,7 +2,8 @@
 // Opens Kalvix's settings window at a section, or brings it back.
 //
 // The window is made on the first open() and kept as long as the opener: closing it only hides it, and it
-// is centred once, when made, so later opens show it where the user left it. Main thread only.
+// is centred once, when made, so later opens show it where the user left it. Escape and Ctrl+W close it.
+// Main thread only.
 #include <QPointer>
 
 #include <functional>

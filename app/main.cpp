@@ -204,10 +204,11 @@ int withoutDisplay(int argc, char** argv, const CommandLine& cl)
     return 1;
 }
 
+// No display name: Qt would append it to every window title ("Kalvix Settings — Kalvix"), and Kalvix's
+// windows name themselves.
 void nameApplication()
 {
     QApplication::setApplicationName(QStringLiteral("kalvix"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kalvix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
     QApplication::setQuitOnLastWindowClosed(false);
 }
@@ -265,8 +266,8 @@ int runStatusItem(int argc, char** argv, const QStringList& arguments, const Com
                                   delegate->togglePopover();
                           },
                           [&] {
-                              if (system)
-                                  system->context().actions.openSettings(SettingsTab::general);
+                              if (delegate)
+                                  delegate->openSettings(SettingsTab::general);
                           },
                           [&] { return system ? system->context().clock.menuBarTitle() : QString(); },
                           [&](bool json, const std::function<void(InstanceBus::AgendaAnswer)>& answer) {

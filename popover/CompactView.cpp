@@ -5,6 +5,7 @@
 #include "context/SettingsState.h"
 #include "popover/CompactAgenda.h"
 #include "popover/MonthGridView.h"
+#include "popover/OverflowArea.h"
 #include "prefs/Prefs.h"
 #include "time/TimeSource.h"
 #include "ui/PlainButton.h"
@@ -30,12 +31,27 @@ CompactView::CompactView(AppContext& context, QWidget* parent)
     , m_grid(new MonthGridView(context, true, this))
     , m_agenda(new CompactAgenda(context, this))
 {
+    // The grid and the buttons stay; the agenda scrolls when the screen is shorter than the layout. The
+    // agenda's area spans the whole width, so its scroll bar takes the right padding.
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(kSpacing);
-    stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    stack->addWidget(m_grid);
-    stack->addWidget(makeButtonRow());
-    stack->addWidget(m_agenda);
+    stack->setContentsMargins(0, kPadding, 0, kPadding);
+    auto* top = new QWidget(this);
+    top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* topColumn = new QVBoxLayout(top);
+    topColumn->setSpacing(kSpacing);
+    topColumn->setContentsMargins(kPadding, 0, kPadding, 0);
+    topColumn->addWidget(m_grid);
+    topColumn->addWidget(makeButtonRow());
+    stack->addWidget(top);
+
+    auto* agendaBox = new QWidget(this);
+    auto* agendaColumn = new QVBoxLayout(agendaBox);
+    agendaColumn->setSpacing(0);
+    agendaColumn->setContentsMargins(kPadding, 0, kPadding, 0);
+    agendaColumn->addWidget(m_agenda);
+    m_agendaArea = new OverflowArea(agendaBox, this);
+    stack->addWidget(m_agendaArea);
     stack->addStretch(); // a height larger than the content (the switch's animation) leaves room below
     connect(&context.calendar, &CalendarService::accessChanged, this, &CompactView::showAgendaIfAuthorized);
     showAgendaIfAuthorized();
@@ -68,7 +84,9 @@ QWidget* CompactView::makeButtonRow()
 
 void CompactView::showAgendaIfAuthorized()
 {
-    m_agenda->setVisible(m_context.calendar.access() == CalendarAccess::fullAccess);
+    const bool authorized = m_context.calendar.access() == CalendarAccess::fullAccess;
+    m_agenda->setVisible(authorized);
+    m_agendaArea->setVisible(authorized);
 }
 
 void CompactView::showEvent(QShowEvent* event)

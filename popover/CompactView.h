@@ -3,6 +3,8 @@
 // buttons (back to the Standard layout, Settings, quit) and, once the calendars can be read, a short agenda
 // of the next days with events. While access is undecided or refused the agenda is absent, without a message.
 //
+// When the screen is shorter than the layout, the grid and the buttons stay and the agenda scrolls.
+//
 // Each time it is shown it returns the grid to the current month and tells the calendar service.
 #include <QWidget>
 
@@ -11,6 +13,7 @@ namespace kalvix {
 struct AppContext;
 class CompactAgenda;
 class MonthGridView;
+class OverflowArea;
 
 namespace ui {
 template <typename T> class Binding;
@@ -28,6 +31,8 @@ public:
     ui::PlainButton* settingsButton() const { return m_settings; }
     ui::PlainButton* quitButton() const { return m_quit; }
     CompactAgenda* agenda() const { return m_agenda; }
+    // The agenda's scrolling area.
+    OverflowArea* agendaArea() const { return m_agendaArea; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,6 +49,7 @@ private:
     ui::PlainButton* m_settings = nullptr;
     ui::PlainButton* m_quit = nullptr;
     CompactAgenda* m_agenda;
+    OverflowArea* m_agendaArea = nullptr;
 };
 
 } // namespace kalvix

@@ -77,10 +77,28 @@ int PopoverRoot::naturalHeight(QWidget* layout, int width)
     return layout->hasHeightForWidth() ? layout->heightForWidth(width) : layout->sizeHint().height();
 }
 
-// Top-aligned and centred, at the layout's own width and natural height.
+int PopoverRoot::fittedHeight(QWidget* layout, int width) const
+{
+    const int natural = naturalHeight(layout, width);
+    return m_heightLimit > 0 ? std::min(natural, m_heightLimit) : natural;
+}
+
+// Top-aligned and centred, at the layout's own width and natural height (within the limit).
 void PopoverRoot::place(QWidget* layout, int width, int rootWidth)
 {
-    layout->setGeometry((rootWidth - width) / 2, 0, width, naturalHeight(layout, width));
+    layout->setGeometry((rootWidth - width) / 2, 0, width, fittedHeight(layout, width));
+}
+
+void PopoverRoot::setHeightLimit(int limit)
+{
+    limit = std::max(0, limit);
+    if (limit == m_heightLimit)
+        return;
+    m_heightLimit = limit;
+    if (m_leaving)
+        step(m_animation->currentValue().toReal());
+    else
+        resizeToContent();
 }
 
 QSize PopoverRoot::sizeHint() const
@@ -93,7 +111,7 @@ void PopoverRoot::resizeToContent()
     if (m_leaving)
         return; // the switch's animation sets the size until it ends
     const int width = widthFor(m_compact);
-    m_size = QSize(width, naturalHeight(m_current, width));
+    m_size = QSize(width, fittedHeight(m_current, width));
     setFixedSize(m_size);
     place(m_current, width, width);
 }
@@ -128,7 +146,7 @@ void PopoverRoot::step(qreal progress)
     if (!m_leaving)
         return;
     const int width = widthFor(m_compact);
-    const QSize to(width, naturalHeight(m_current, width));
+    const QSize to(width, fittedHeight(m_current, width));
     m_size = QSize(lerp(m_from.width(), to.width(), progress), lerp(m_from.height(), to.height(), progress));
     setFixedSize(m_size);
     place(m_leaving, m_leaving->width(), m_size.width());

@@ -8,6 +8,10 @@
 // centred, in one animation. The new layout is made afresh (the old one is discarded with its month and
 // selection), so after a switch the current month shows. A change while the popover is closed takes
 // effect at once, without animation. Made once and kept for every showing.
+//
+// The screen may have less room than a layout's natural height (a laptop screen under a panel, a busy
+// week in the Compact agenda): with a height limit set, the root is never taller than the limit, and the
+// layout's part below its fixed top scrolls. Under the limit nothing changes.
 #include <QWidget>
 
 class QVariantAnimation;
@@ -39,6 +43,10 @@ public:
 
     QSize sizeHint() const override;
 
+    // The most height the screen has for the popover where it opens; 0 or less: no limit.
+    void setHeightLimit(int limit);
+    int heightLimit() const { return m_heightLimit; }
+
     // `layout`'s height when laid out at `width`.
     static int naturalHeight(QWidget* layout, int width);
 
@@ -52,6 +60,8 @@ private:
     void step(qreal progress);
     void finishSwitch();
     void place(QWidget* layout, int width, int rootWidth);
+    // The height a layout is given at `width`: its natural height, within the limit.
+    int fittedHeight(QWidget* layout, int width) const;
     void resizeToContent();
 
     AppContext& m_context;
@@ -62,6 +72,7 @@ private:
     QWidget* m_leaving = nullptr;
     QSize m_from;
     QSize m_size;
+    int m_heightLimit = 0;
 };
 
 } // namespace kalvix

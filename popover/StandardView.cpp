@@ -4,6 +4,7 @@
 #include "popover/CountdownsView.h"
 #include "popover/Divider.h"
 #include "popover/MonthGridView.h"
+#include "popover/OverflowArea.h"
 #include "popover/StandardHeader.h"
 #include "popover/SunFooter.h"
 #include "popover/TipBanner.h"
@@ -23,6 +24,11 @@ constexpr int kPadding = 24;
 constexpr int kCalendarRowMinHeight = 280;
 constexpr int kGridWidth = 280;
 constexpr int kWorldClocksWidth = 330;
+
+int heightAt(QWidget* widget, int width)
+{
+    return widget->hasHeightForWidth() ? widget->heightForWidth(width) : widget->sizeHint().height();
+}
 
 QVBoxLayout* makePlace()
 {
@@ -44,25 +50,56 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     , m_placesDivider(new Divider(Qt::Horizontal, this))
     , m_footerDivider(new Divider(Qt::Horizontal, this))
 {
+    // The header stays; everything below it scrolls when the screen is shorter than the layout. The body
+    // spans the whole width, so its scroll bar takes the right padding and not the columns' room.
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(kSpacing);
-    stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    stack->addLayout(m_headerPlace); // header: today's date, the big clock, the menu (setHeader)
-    stack->addLayout(m_tipPlace);    // tip banner, until dismissed (setTipBanner)
-    stack->addWidget(new Divider(Qt::Horizontal, this));
+    stack->setContentsMargins(0, kPadding, 0, 0);
+    m_top = new QWidget(this);
+    m_top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_top->setLayout(m_headerPlace); // header: today's date, the big clock, the menu (setHeader)
+    m_headerPlace->setContentsMargins(kPadding, 0, kPadding, 0);
+    stack->addWidget(m_top);
+
+    auto* body = new QWidget(this);
+    auto* column = new QVBoxLayout(body);
+    column->setSpacing(kSpacing);
+    column->setContentsMargins(kPadding, 0, kPadding, kPadding);
+    column->addLayout(m_tipPlace); // tip banner, until dismissed (setTipBanner)
+    column->addWidget(new Divider(Qt::Horizontal, body));
     m_calendarRow = makeCalendarRow();
-    stack->addWidget(m_calendarRow);
-    stack->addWidget(m_placesDivider);
-    stack->addLayout(m_placesPlace); // world clocks beside countdowns (setPlacesRow)
-    stack->addWidget(m_footerDivider);
-    stack->addLayout(m_footerPlace); // sunrise and sunset at the home city (setFooter)
+    column->addWidget(m_calendarRow);
+    column->addWidget(m_placesDivider);
+    column->addLayout(m_placesPlace); // world clocks beside countdowns (setPlacesRow)
+    column->addWidget(m_footerDivider);
+    column->addLayout(m_footerPlace); // sunrise and sunset at the home city (setFooter)
     m_placesDivider->hide();
     m_footerDivider->hide();
+    m_body = new OverflowArea(body, this);
+    stack->addWidget(m_body);
 
     setHeader(new StandardHeader(context, this));
     setTipBanner(new TipBanner(context.prefs, this));
     setPlacesRow(makePlacesRow());
     setFooter(new SunFooter(context, this));
+}
+
+// The whole layout with nothing scrolled away: the padding, the header, and the body's natural height.
+int StandardView::heightForWidth(int width) const
+{
+    const QLayout* stack = layout();
+    const QMargins margins = stack->contentsMargins();
+    int height = margins.top() + margins.bottom() + m_body->naturalHeight(width);
+    if (!m_top->isHidden())
+        height += heightAt(m_top, width) + stack->spacing();
+    return height;
+}
+
+QSize StandardView::sizeHint() const
+{
+    QSize hint = QWidget::sizeHint();
+    hint.setHeight(heightForWidth(hint.width()));
+    return hint;
 }
 
 // Tab follows the sections from the top, whichever of them was placed last (a widget joins the chain at
@@ -126,6 +163,7 @@ void StandardView::fill(QVBoxLayout* place, QWidget*& current, QWidget* widget)
 void StandardView::setHeader(QWidget* header)
 {
     fill(m_headerPlace, m_header, header);
+    m_top->setVisible(header != nullptr);
     orderFocusChain();
 }
 

@@ -10,6 +10,9 @@
 // places that the setters below can fill anew; a place left empty (or holding a hidden view, such as the
 // dismissed tip) takes no room, and the hairline above the places row or the footer is drawn only when
 // that section is there.
+//
+// When the screen has less room than the layout's natural height, the header stays and the rest scrolls
+// (OverflowArea); where it fits, nothing scrolls and nothing moves.
 #include <QWidget>
 
 class QVBoxLayout;
@@ -19,6 +22,7 @@ namespace kalvix {
 struct AppContext;
 class Divider;
 class MonthGridView;
+class OverflowArea;
 class UpNextView;
 
 class StandardView final : public QWidget {
@@ -40,6 +44,13 @@ public:
     QWidget* calendarRow() const { return m_calendarRow; }
     MonthGridView* monthGrid() const { return m_grid; }
     UpNextView* upNext() const { return m_upNext; }
+    // Everything below the header, scrolling when the layout is given less than its natural height.
+    OverflowArea* body() const { return m_body; }
+
+    // The natural height: nothing scrolled away.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +69,8 @@ private:
     QVBoxLayout* m_footerPlace;
     Divider* m_placesDivider;
     Divider* m_footerDivider;
+    QWidget* m_top = nullptr;
+    OverflowArea* m_body = nullptr;
     QWidget* m_header = nullptr;
     QWidget* m_tipBanner = nullptr;
     QWidget* m_placesRow = nullptr;

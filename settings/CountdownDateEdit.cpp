@@ -41,9 +41,45 @@ CountdownDateEdit::CountdownDateEdit(const TimeSource& time, QWidget* parent)
         if (!m_showing)
             pick(day);
     });
-    // While the text is no day at all (year 0050, a half-typed year) the editor keeps its last day and says
-    // nothing; the ring says it.
-    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { setRefusing(!hasAcceptableInput()); });
+    // While the text is no day at all (year 0050) the editor keeps its last day and says nothing; the ring
+    // says it, once the text is typed out: half-typed text is on its way to a day.
+    connect(
+        lineEdit(), &QLineEdit::textChanged, this, [this] { setRefusing(!hasAcceptableInput() && textComplete()); });
+    lineEdit()->installEventFilter(this);
+}
+
+bool CountdownDateEdit::textComplete() const
+{
+    const QString format = displayFormat();
+    for (int i = 0; i < sectionCount(); ++i) {
+        const Section section = sectionAt(i);
+        const QChar letter = section == DaySection ? u'd' : section == MonthSection ? u'M' : u'y';
+        const qsizetype from = format.indexOf(letter);
+        qsizetype run = 0;
+        while (from >= 0 && from + run < format.size() && format[from + run] == letter)
+            ++run;
+        // Numbers: "d" takes one digit or two, "dd" two, "yyyy" four; a name ("MMM") one letter or more.
+        const qsizetype least = run >= 3 && letter != u'y' ? 1 : run;
+        if (sectionText(section).trimmed().size() < least)
+            return false;
+    }
+    return true;
+}
+
+// The editor's own size puts the last digit of a date such as 25/12/2026 against the drop-down button:
+// one digit more of room keeps them apart.
+QSize CountdownDateEdit::sizeHint() const
+{
+    QSize hint = QDateEdit::sizeHint();
+    hint.rwidth() += fontMetrics().horizontalAdvance(u'0');
+    return hint;
+}
+
+QSize CountdownDateEdit::minimumSizeHint() const
+{
+    QSize hint = QDateEdit::minimumSizeHint();
+    hint.rwidth() += fontMetrics().horizontalAdvance(u'0');
+    return hint;
 }
 
 void CountdownDateEdit::watchCalendar()
@@ -115,6 +151,13 @@ void CountdownDateEdit::keyPressEvent(QKeyEvent* event)
     // first four as a year nobody meant (10000 kept as 1000, and saved while it was typed): the year is
     // refused and the day from before the typing comes back.
     watchCalendar(); // F4 and Alt+Down open it
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // The editing ends: text that is no day is put back by the editor, and the ring says it was not taken.
+        const bool refused = m_refusing || !hasAcceptableInput();
+        QDateEdit::keyPressEvent(event);
+        setRefusing(refused);
+        return;
+    }
     const QString typed = event->text();
     if (currentSection() == QDateTimeEdit::YearSection && typed.size() == 1 && typed.front().isDigit() &&
         !lineEdit()->hasSelectedText() && sectionText(QDateTimeEdit::YearSection).size() >= 4) {
@@ -148,6 +191,9 @@ void CountdownDateEdit::wheelEvent(QWheelEvent* event)
 
 bool CountdownDateEdit::eventFilter(QObject* watched, QEvent* event)
 {
+    // A click (not a drag over the text) selects the part of the date it landed in.
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease && !lineEdit()->hasSelectedText())
+        setSelectedSection(currentSection());
     // A stored day the picker cannot show opens the calendar at today, not at the year 100 it sits on.
     if (watched == calendarWidget() && event->type() == QEvent::Show && m_noDate)
         if (const std::optional<CivilDate> today = CivilCalendar::current().dateOf(m_time.now()))

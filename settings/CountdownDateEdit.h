@@ -3,9 +3,13 @@
 // CountdownDates (1 January 100 to 31 December 9999), in the locale's short form with four-digit years.
 //
 // It shows the local day of the countdown's instant and reports the instant of each day the user picks,
-// keystroke by keystroke, keeping the time of day. Nothing is refused silently: while the typed text is no
+// keystroke by keystroke, keeping the time of day. Nothing is refused silently: when the typed text is no
 // day it can take, or the day cannot be stored, it draws a red ring and says why in its tool tip; a stored
-// instant it cannot show reads "No date" and stays stored until the user picks a day.
+// instant it cannot show reads "No date" and stays stored until the user picks a day. Text is judged once
+// every part of the date is typed out, or when the editing ends (Enter, or the focus leaves): "2" on the way
+// to "25" is no mistake.
+//
+// A click into the text selects the part of the date under the pointer, so digits typed next replace it.
 #include "time/Instant.h"
 
 #include <QDateEdit>
@@ -31,6 +35,9 @@ public:
     // Whether the red ring is up: the text is no day the picker takes, or the day could not be stored.
     bool isRefusing() const { return m_refusing; }
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 Q_SIGNALS:
     // The user picked a day; `date` is the instant to store.
     void instantPicked(kalvix::Instant date);
@@ -49,6 +56,8 @@ private:
     void setRefusing(bool refusing);
     void setNoDate(bool noDate);
     void watchCalendar();
+    // Whether every part of the date has as many digits as the format asks for at least.
+    bool textComplete() const;
 
     const TimeSource& m_time;
     Instant m_instant;

@@ -133,7 +133,14 @@ void CountdownSection::remove(CountdownRow* row)
 
 void CountdownSection::add()
 {
-    m_store.add(Countdown::create(QStringLiteral("New countdown"), m_time.now()));
+    const Countdown added = Countdown::create(QStringLiteral("New countdown"), m_time.now());
+    m_store.add(added);
+    // A countdown is added to be named: its title takes the typing at once, the placeholder text selected.
+    for (CountdownRow* row : std::as_const(m_rows))
+        if (row->id() == added.id) {
+            row->titleField()->setFocus(Qt::OtherFocusReason);
+            row->titleField()->selectAll();
+        }
 }
 
 QList<QWidget*> CountdownSection::focusChain() const

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPropertyAnimation>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -134,18 +135,31 @@ void SettingsView::settleLayout()
 
 bool SettingsView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && (watched == m_sections.back() || watched == m_scroll->viewport()))
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) &&
+        (watched == m_sections.back() || watched == m_scroll->viewport()))
         updateTrailingSpace();
     return QWidget::eventFilter(watched, event);
 }
 
+// Room below the last section only as far as the section asked for needs it to reach the window's top: a
+// form opened at General ends with its margin under Countdowns, not half a window of nothing.
 void SettingsView::updateTrailingSpace()
 {
-    const int room = std::max(kBottomMargin, m_scroll->viewport()->height() - m_sections.back()->height());
+    if (m_placingSpace)
+        return; // the sections move while the form takes the new room
+    const QScopedValueRollback placing(m_placingSpace, true);
+    const settings::FormSection* asked = section(m_context.settingsState.tab());
+    const int belowAsked = m_sections.back()->geometry().bottom() + 1 - asked->y();
+    const int room = std::max(kBottomMargin, m_scroll->viewport()->height() - belowAsked);
     if (m_trailingSpace->sizeHint().height() == room)
         return;
     m_trailingSpace->changeSize(0, room, QSizePolicy::Minimum, QSizePolicy::Fixed);
     m_form->layout()->invalidate();
+    // The room changes with the section asked for, just before the form scrolls there: the form and its
+    // scroll range take the new size now, not at the event loop's next turns.
+    m_form->layout()->activate();
+    QEvent layoutRequest(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(m_scroll, &layoutRequest);
 }
 
 void SettingsView::orderTabs()

@@ -6,7 +6,7 @@
 // asked for, scrolls that section's top to the window's top (an explicit request is honoured even after
 // the user scrolled away), with a short animation while the window is on screen and at once while it is
 // not. Coming on screen, the form scrolls to the section last asked for. Below the last section the form
-// leaves room enough for it to reach the top as well.
+// leaves room enough for the section asked for to reach the top, and no more.
 //
 // Every control acts at once; there is nothing to apply or save.
 #include <QWidget>
@@ -62,6 +62,7 @@ private:
     settings::GeneralSection* m_general;
     std::array<settings::FormSection*, 4> m_sections{};
     QPropertyAnimation* m_scrolling;
+    bool m_placingSpace = false;
 };
 
 } // namespace kalvix

@@ -65,10 +65,63 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementRow{"extreme_high", QRect(QPoint(kMax - 1, kMax - 1), QSize(1, 1)), kTopPanelFree, QPoint(640, 296)}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Placement, aPopoverLargerThanTheFreeAreaStartsAtItsTopLeft)
+TEST(Placement, aPopoverLargerThanItsRoomStartsAtTheRoomsTopLeftNeverOverThePanel)
 {
-    EXPECT_EQ(popoverPosition(QRect(640, 14, 1, 1), QSize(2000, 900), kScreen, kTopPanelFree), QPoint(0, 29));
+    EXPECT_EQ(popoverPosition(QRect(640, 14, 1, 1), QSize(2000, 900), kScreen, kTopPanelFree), QPoint(0, 33));
+    // Above a bottom panel: it may reach the top of the screen, never down onto the panel.
+    EXPECT_EQ(popoverPosition(QRect(640, 770, 1, 1), QSize(640, 900), kScreen, kBottomPanelFree), QPoint(320, 0));
 }
+
+struct RoomRow {
+    const char* name;
+    QRect screen;
+    QRect item;
+    QRect free;
+    QRect room;
+};
+
+class Room : public ::testing::TestWithParam<RoomRow> {};
+
+TEST_P(Room, beyondThePanelAndItsGapInsideTheFreeArea)
+{
+    const RoomRow& row = GetParam();
+    EXPECT_EQ(popoverRoom(row.item, row.screen, row.free), row.room);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens,
+    Room,
+    ::testing::Values(
+        RoomRow{"below_a_top_panel_1280x800", kScreen, QRect(600, 3, 180, 22), kTopPanelFree, QRect(0, 33, 1280, 767)},
+        RoomRow{"above_a_bottom_panel_1366x768",
+                QRect(0, 0, 1366, 768),
+                QRect(1300, 743, 40, 22),
+                QRect(0, 0, 1366, 740),
+                QRect(0, 0, 1366, 736)},
+        // A click point inside the panel, not the whole item: the panel's edge still bounds the room.
+        RoomRow{"click_point_in_a_bottom_panel",
+                QRect(0, 0, 1366, 768),
+                QRect(1300, 760, 1, 1),
+                QRect(0, 0, 1366, 740),
+                QRect(0, 0, 1366, 736)},
+        RoomRow{"beside_a_left_dock", kScreen, QRect(10, 400, 40, 40), kLeftPanelFree, QRect(68, 0, 1212, 800)},
+        RoomRow{
+            "beside_a_right_dock", kScreen, QRect(1240, 400, 40, 40), QRect(0, 0, 1216, 800), QRect(0, 0, 1212, 800)},
+        // The second of two monitors, at scale 2 (2732x1536 device pixels), its own panel at its top.
+        RoomRow{"second_monitor_at_scale_2",
+                QRect(1280, 0, 1366, 768),
+                QRect(2560, 3, 40, 22),
+                QRect(1280, 28, 1366, 740),
+                QRect(1280, 32, 1366, 736)},
+        // A monitor above another, its panel at its bottom edge, in the middle of the whole desktop.
+        RoomRow{"upper_monitor_bottom_panel",
+                QRect(0, -800, 1280, 800),
+                QRect(600, -26, 40, 22),
+                QRect(0, -800, 1280, 771),
+                QRect(0, -800, 1280, 767)},
+        // No panel reserves room: the screen's half says which side, the item is still never covered.
+        RoomRow{"no_reservation_lower_half", kScreen, QRect(640, 780, 40, 20), kScreen, QRect(0, 0, 1280, 776)}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct MenuRow {
     const char* name;

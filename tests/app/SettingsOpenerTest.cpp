@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWidget>
 
 #include "tests/support/TestApplication.h"
@@ -76,5 +77,40 @@ TEST(SettingsOpener, makesOneWindowAndShowsItWhereTheUserLeftIt)
     view->finishScrolling();
     EXPECT_EQ(view->sectionAtTop(), SettingsTab::general);
 }
+
+struct CloseKeyRow {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+};
+
+class SettingsCloseKeys : public ::testing::TestWithParam<CloseKeyRow> {};
+
+TEST_P(SettingsCloseKeys, closeTheWindowFromWhereverTheFocusIs)
+{
+    const CloseKeyRow& row = GetParam();
+    app();
+    test::TestContext fakes;
+    SettingsOpener opener(fakes.settingsState,
+                          [&](QWidget* window) { return new SettingsView(fakes.context(), window); });
+    opener.open(SettingsTab::general);
+    QWidget* window = opener.window();
+    QApplication::setActiveWindow(window);
+    QWidget* first = window->nextInFocusChain();
+    while (first != window && !(first->focusPolicy() & Qt::TabFocus))
+        first = first->nextInFocusChain();
+    first->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, row.key, row.modifiers);
+    EXPECT_FALSE(window->isVisible());
+    opener.open(SettingsTab::general);
+    EXPECT_TRUE(window->isVisible()) << "only hidden: opened again, the same window";
+    EXPECT_EQ(opener.window(), window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys,
+                         SettingsCloseKeys,
+                         ::testing::Values(CloseKeyRow{"escape", Qt::Key_Escape, Qt::NoModifier},
+                                           CloseKeyRow{"ctrl_w", Qt::Key_W, Qt::ControlModifier}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

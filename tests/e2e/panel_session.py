@@ -52,6 +52,7 @@ class Session:
                     NO_AT_BRIDGE="1", GTK_A11Y="none")
         base.update(env or {})
         self.env = base
+        self.width, self.height = (int(n) for n in screen.split("x")[:2])
         self._start_x(screen)
         self._start_bus()
 
@@ -92,11 +93,12 @@ class Session:
                                                 stderr=subprocess.STDOUT, start_new_session=True, **kwargs)
         return self.processes[name]
 
-    def start_kalvix(self, kalvix):
-        """Starts Kalvix as a user who has seen its first start, and waits until it keeps a title: it
-        runs, whether or not a panel is there yet. True when it does within 20 s."""
+    def start_kalvix(self, kalvix, prefs=""):
+        """Starts Kalvix as a user who has seen its first start (with more preference lines, `prefs`, as
+        the file holds them), and waits until it keeps a title: it runs, whether or not a panel is there
+        yet. True when it does within 20 s."""
         with open(os.path.join(self.config, "kalvix", "kalvix.conf"), "w") as f:
-            f.write("[General]\ndidRegisterLoginItem=true\n")
+            f.write("[General]\ndidRegisterLoginItem=true\n" + prefs)
         self.start("kalvix", [kalvix])
         return wait_until(lambda: os.path.exists(os.path.join(self.env["XDG_RUNTIME_DIR"], "kalvix", "title")), 20)
 

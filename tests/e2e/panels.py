@@ -12,7 +12,7 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
     <value type="int" value="1"/>
     <property name="dark-mode" type="bool" value="%(dark)s"/>
     <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
+      <property name="position" type="string" value="%(position)s"/>
       <property name="length" type="uint" value="100"/>
       <property name="position-locked" type="bool" value="true"/>
       <property name="size" type="uint" value="%(size)d"/>
@@ -41,12 +41,19 @@ XSETTINGS = """<?xml version="1.0" encoding="UTF-8"?>
 </channel>
 """
 
-def xfce_panel(session, dark=True, size=30, icon_size=22):
-    """Starts xfce4-panel with one top panel: a spacer and the status tray."""
+# Where an Xfce panel sits: snapped to the top-left corner, or to the bottom-left one, as wide as the screen.
+XFCE_TOP = "p=6;x=0;y=0"
+XFCE_BOTTOM = "p=8;x=0;y=0"
+
+
+def xfce_panel(session, dark=True, size=30, icon_size=22, position=XFCE_TOP):
+    """Starts xfce4-panel with one panel (at the top unless `position` says otherwise): a spacer and the
+    status tray."""
     channels = os.path.join(session.config, "xfce4", "xfconf", "xfce-perchannel-xml")
     os.makedirs(channels, exist_ok=True)
     with open(os.path.join(channels, "xfce4-panel.xml"), "w") as f:
-        f.write(XFCE_PANEL % {"dark": "true" if dark else "false", "size": size, "icon": icon_size})
+        f.write(XFCE_PANEL % {"dark": "true" if dark else "false", "size": size, "icon": icon_size,
+                              "position": position})
     with open(os.path.join(channels, "xsettings.xml"), "w") as f:
         f.write(XSETTINGS % ("Adwaita-dark" if dark else "Adwaita"))
     return session.start("panel", ["xfce4-panel", "--disable-wm-check"])
@@ -95,7 +102,7 @@ def wait_for_ink(session, panel_name, seconds=20, least=6, **kwargs):
     seen = []
 
     def settled():
-        panel = panel_window(session, panel_name, width=1280)
+        panel = panel_window(session, panel_name, width=session.width)
         box = status_area_ink(session, panel, **kwargs) if panel else None
         box = box if box and box[2] >= least and box[3] >= least else None
         seen.append(box)

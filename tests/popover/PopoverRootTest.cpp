@@ -1,12 +1,18 @@
 // The popover's root switching layouts with its spring, the window following its size, and the shared chrome.
 #include "popover/PopoverRoot.h"
+#include "app/AppDelegate.h"
 #include "app/PopoverWindow.h"
 #include "context/SettingsState.h"
+#include "popover/AgendaEventRow.h"
+#include "popover/CompactAgenda.h"
 #include "popover/CompactView.h"
 #include "popover/HeaderLink.h"
 #include "popover/MonthGridView.h"
+#include "popover/OverflowArea.h"
 #include "popover/SpringCurve.h"
+#include "popover/StandardHeader.h"
 #include "popover/StandardView.h"
+#include "popover/UpNextView.h"
 #include "popover/ViewModePicker.h"
 #include "prefs/Prefs.h"
 #include "tests/popover/PopoverTestSupport.h"
@@ -19,10 +25,13 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QVariantAnimation>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 using namespace kalvix;
 using namespace kalvix::test;
@@ -244,4 +253,248 @@ TEST(ViewModePicker, bothFormsWriteThePreferenceAndFollowItsChanges)
     EXPECT_TRUE(fakes.prefs.value(Pref::compactMode));
     EXPECT_TRUE(actions[1]->isChecked());
     EXPECT_EQ(picker.accessibleName(), u"View"_qs);
+}
+
+namespace {
+
+// Laptop screens and the panels on them, in logical pixels. The item is where the panel's tray puts it.
+struct FitRow {
+    const char* name;
+    QRect screen;
+    QRect available; // what the panels leave free
+    QRect panel;     // the panel that holds the item
+    QRect item;
+    bool compact;
+};
+
+const QRect k1280(0, 0, 1280, 800);
+const QRect k1366(0, 0, 1366, 768);
+// A 2732x1536 screen at scale 2, right of the first monitor.
+const QRect kSecondAtScale2(1280, 0, 1366, 768);
+// A screen where even the Compact agenda of a busy week fits, under a panel.
+const QRect kTall(0, 0, 1920, 2160);
+const QRect kTallFree(0, 29, 1920, 2131);
+
+std::vector<FitRow> fitRows()
+{
+    std::vector<FitRow> rows;
+    for (const bool compact : {false, true}) {
+        const char* layout = compact ? "compact" : "standard";
+        const auto name = [layout](const char* where) {
+            static std::vector<std::unique_ptr<std::string>> names; // kept for the rows' lifetime
+            names.push_back(std::make_unique<std::string>(std::string(where) + "_" + layout));
+            return names.back()->c_str();
+        };
+        rows.push_back({name("1280x800_top_panel"),
+                        k1280,
+                        QRect(0, 29, 1280, 771),
+                        QRect(0, 0, 1280, 29),
+                        QRect(1180, 3, 40, 22),
+                        compact});
+        rows.push_back({name("1280x800_bottom_panel"),
+                        k1280,
+                        QRect(0, 0, 1280, 771),
+                        QRect(0, 771, 1280, 29),
+                        QRect(1180, 774, 40, 22),
+                        compact});
+        rows.push_back({name("1366x768_top_panel"),
+                        k1366,
+                        QRect(0, 28, 1366, 740),
+                        QRect(0, 0, 1366, 28),
+                        QRect(1300, 3, 40, 22),
+                        compact});
+        rows.push_back({name("1366x768_bottom_panel"),
+                        k1366,
+                        QRect(0, 0, 1366, 740),
+                        QRect(0, 740, 1366, 28),
+                        QRect(1300, 743, 40, 22),
+                        compact});
+        rows.push_back({name("1366x768_left_dock"),
+                        k1366,
+                        QRect(64, 0, 1302, 768),
+                        QRect(0, 0, 64, 768),
+                        QRect(10, 700, 44, 44),
+                        compact});
+        rows.push_back({name("second_monitor_at_scale_2_top_panel"),
+                        kSecondAtScale2,
+                        QRect(1280, 28, 1366, 740),
+                        QRect(1280, 0, 1366, 28),
+                        QRect(2560, 3, 40, 22),
+                        compact});
+    }
+    return rows;
+}
+
+QStringList sixCities()
+{
+    return {u"London"_qs, u"New York"_qs, u"Dubai"_qs, u"Tokyo"_qs, u"San Francisco"_qs, u"Sydney"_qs};
+}
+
+// Five events on each of the next seven days: the agenda's 30 events, and more.
+std::vector<CalendarOccurrence> busyWeek()
+{
+    static const char* const titles[] = {"Stand-up", "Design review", "Lunch with Maya", "Support rota", "Gym"};
+    std::vector<CalendarOccurrence> events;
+    for (int day = 0; day < 7; ++day)
+        for (int i = 0; i < 5; ++i)
+            events.push_back(timed(titles[i], local(2026, 3, 5 + day, 10 + i), local(2026, 3, 5 + day, 10 + i, 45)));
+    return events;
+}
+
+// Kalvix as launched (the delegate's popover with its content), with six world clocks and a busy week.
+struct Launched {
+    explicit Launched(bool compact)
+        : fakes(thursday())
+    {
+        fakes.worldClocks.setCityNames(sixCities());
+        fakes.store.setOccurrences(busyWeek());
+        fakes.store.announceChange();
+        processQueued();
+        fakes.prefs.set(Pref::compactMode, compact);
+        delegate = std::make_unique<AppDelegate>(QStringList{u"kalvix"_qs}, fakes.context(), nullptr);
+        popover()->setAttribute(Qt::WA_DontShowOnScreen);
+        delegate->applicationDidFinishLaunching();
+    }
+    PopoverWindow* popover() const { return delegate->popover(); }
+    PopoverRoot* root() const { return qobject_cast<PopoverRoot*>(popover()->content()); }
+    // What the event loop's next turns would do: layouts settle, and the scroll areas show or hide their
+    // bars (which they do in a queued call).
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QApplication::sendPostedEvents();
+        }
+    }
+
+    QApplication& app = popoverApp();
+    TestContext fakes;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+// A turn of the wheel over `over`, delivered as the application delivers the device's: to the widget under
+// the pointer, then up through its parents until one takes it.
+void wheelDown(QWidget* over)
+{
+    const QPointF globalAt = over->mapToGlobal(QPointF(over->width() / 2.0, over->height() / 2.0));
+    for (QWidget* widget = over; widget; widget = widget->parentWidget()) {
+        QWheelEvent wheel(widget->mapFromGlobal(globalAt),
+                          globalAt,
+                          QPoint(),
+                          QPoint(0, -120),
+                          Qt::NoButton,
+                          Qt::NoModifier,
+                          Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(widget, &wheel);
+        if (wheel.isAccepted() || widget->isWindow())
+            return;
+    }
+}
+
+// Whether `widget` shows whole inside the area's viewport.
+bool wholeInView(const OverflowArea* area, const QWidget* widget)
+{
+    const QRect inViewport(widget->mapTo(area->viewport(), QPoint(0, 0)), widget->size());
+    return area->viewport()->rect().contains(inViewport);
+}
+
+} // namespace
+
+class PopoverFit : public ::testing::TestWithParam<FitRow> {};
+
+TEST_P(PopoverFit, neverTallerThanTheScreenNorOverItsPanelAndTheRestScrolls)
+{
+    const FitRow& row = GetParam();
+    Launched k(row.compact);
+    k.popover()->showAt(row.item, row.screen, row.available);
+    k.settle();
+    const QRect window = k.popover()->geometry();
+    const QRect room = k.popover()->room();
+    const int width = row.compact ? PopoverRoot::kCompactWidth : PopoverRoot::kStandardWidth;
+    const int natural = PopoverRoot::naturalHeight(k.root()->currentLayout(), width);
+
+    EXPECT_TRUE(row.screen.contains(window)) << "on screen";
+    EXPECT_TRUE(row.available.contains(window)) << "inside what the panels leave free";
+    EXPECT_FALSE(window.intersects(row.panel)) << "a second click on the item reaches the item";
+    EXPECT_TRUE(room.contains(window));
+    EXPECT_GT(natural, room.height()) << "the case this row is about: it does not fit";
+    EXPECT_EQ(window.height(), room.height()) << "as tall as the room, no taller";
+    EXPECT_EQ(window.width(), width);
+    EXPECT_EQ(k.root()->currentLayout()->height(), window.height());
+
+    if (!row.compact) {
+        auto* standard = qobject_cast<StandardView*>(k.root()->currentLayout());
+        ASSERT_NE(standard, nullptr);
+        // The header stays whole; the rest scrolls, and the columns keep their width beside the bar.
+        EXPECT_EQ(standard->header()->height(), standard->header()->sizeHint().height());
+        EXPECT_TRUE(standard->body()->overflows());
+        EXPECT_EQ(standard->monthGrid()->width(), 280);
+        EXPECT_EQ(standard->monthGrid()->height(), standard->monthGrid()->sizeHint().height())
+            << "the month keeps all its weeks, scrolled rather than squeezed";
+        EXPECT_EQ(rectIn(standard->upNext(), standard).right(), width - 24 - 1);
+
+        // The wheel over any part of the body scrolls it.
+        const int before = standard->body()->verticalScrollBar()->value();
+        wheelDown(standard->footer());
+        EXPECT_GT(standard->body()->verticalScrollBar()->value(), before);
+
+        // A control that takes the focus comes into view: back to the top, then to the footer's end.
+        standard->body()->verticalScrollBar()->setValue(standard->body()->verticalScrollBar()->maximum());
+        QApplication::setActiveWindow(k.popover());
+        standard->monthGrid()->nextButton()->setFocus(Qt::BacktabFocusReason);
+        EXPECT_TRUE(wholeInView(standard->body(), standard->monthGrid()->nextButton()));
+    } else {
+        auto* compact = qobject_cast<CompactView*>(k.root()->currentLayout());
+        ASSERT_NE(compact, nullptr);
+        // The grid and the buttons stay whole; the agenda scrolls inside.
+        EXPECT_EQ(compact->monthGrid()->height(), compact->monthGrid()->sizeHint().height());
+        EXPECT_TRUE(rectIn(compact->quitButton(), compact).bottom() < window.height());
+        EXPECT_TRUE(compact->agendaArea()->overflows());
+        // The bar takes the right padding, and no more of the agenda than it is wider.
+        const int bar = compact->agendaArea()->verticalScrollBar()->width();
+        EXPECT_EQ(compact->agenda()->width(), width - 12 - std::max(12, bar));
+        const int before = compact->agendaArea()->verticalScrollBar()->value();
+        wheelDown(compact->agenda()->eventRows().first());
+        EXPECT_GT(compact->agendaArea()->verticalScrollBar()->value(), before);
+    }
+
+    // Shown again where there is room, it takes its natural height again, and nothing scrolls.
+    k.popover()->closePopover();
+    k.popover()->showAt(QRect(1800, 3, 40, 22), kTall, kTallFree);
+    k.settle();
+    EXPECT_EQ(k.popover()->height(), natural);
+    const OverflowArea* area = row.compact ? qobject_cast<CompactView*>(k.root()->currentLayout())->agendaArea()
+                                           : qobject_cast<StandardView*>(k.root()->currentLayout())->body();
+    EXPECT_FALSE(area->overflows());
+    EXPECT_FALSE(area->verticalScrollBar()->isVisibleTo(area));
+}
+
+INSTANTIATE_TEST_SUITE_P(LaptopScreens, PopoverFit, ::testing::ValuesIn(fitRows()), [](const auto& row) {
+    return std::string(row.param.name);
+});
+
+TEST(PopoverFit, whereItFitsTheLayoutIsExactlyItsNaturalSelf)
+{
+    for (const bool compact : {false, true}) {
+        Launched k(compact);
+        k.popover()->showAt(QRect(1800, 3, 40, 22), kTall, kTallFree);
+        k.settle();
+        QWidget* layout = k.root()->currentLayout();
+        const int width = compact ? PopoverRoot::kCompactWidth : PopoverRoot::kStandardWidth;
+        // Laid out on its own at its natural height, as the snapshots draw it: the same height, and every
+        // part at the same place as in the popover.
+        std::unique_ptr<QWidget> alone(compact ? static_cast<QWidget*>(new CompactView(k.fakes.context()))
+                                               : static_cast<QWidget*>(new StandardView(k.fakes.context())));
+        layOut(*alone, width);
+        EXPECT_EQ(k.popover()->height(), alone->height()) << (compact ? "compact" : "standard");
+        const QList<QWidget*> inPopover = layout->findChildren<QWidget*>();
+        const QList<QWidget*> inAlone = alone->findChildren<QWidget*>();
+        ASSERT_EQ(inPopover.size(), inAlone.size());
+        for (qsizetype i = 0; i < inPopover.size(); ++i)
+            if (inAlone[i]->isVisibleTo(alone.get())) {
+                EXPECT_EQ(rectIn(inPopover[i], layout), rectIn(inAlone[i], alone.get()))
+                    << inAlone[i]->metaObject()->className();
+            }
+    }
 }

@@ -1,4 +1,5 @@
 #include "popover/StandardView.h"
+#include "popover/OverflowArea.h"
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
@@ -13,7 +14,8 @@ namespace {
 
 constexpr int kStandardWidth = 640;
 
-// The parent's own dividers of one orientation, not those of the views inside it.
+// The parent's own dividers of one orientation, not those of the views inside it. The Standard layout's
+// hairlines between its sections are its body's (everything below the header scrolls, them included).
 QList<Divider*> visibleDividers(const QWidget& parent, Qt::Orientation orientation)
 {
     QList<Divider*> found;
@@ -50,7 +52,7 @@ TEST(StandardView, frameLeavesTheUpNextColumnWhatTheGridAndDividerDoNotTake)
     EXPECT_EQ(divider.height(), rowRect.height()) << "the column divider runs the row's full height";
 
     // Above the row one hairline, 14 below the top padding while header and tip are not there.
-    const auto lines = visibleDividers(view, Qt::Horizontal);
+    const auto lines = visibleDividers(*view.body()->widget(), Qt::Horizontal);
     ASSERT_EQ(lines.size(), 1);
     const QRect line = test::rectIn(lines.first(), &view);
     EXPECT_EQ(line.top(), 24);
@@ -82,7 +84,7 @@ TEST(StandardView, sectionsTakeTheirPlacesInOrderAndBringTheirHairlines)
     const QRect footer = test::rectIn(view.footer(), &view);
     EXPECT_EQ(header.top(), 24);
     EXPECT_EQ(tip.top(), header.bottom() + 1 + 14);
-    const auto lines = visibleDividers(view, Qt::Horizontal);
+    const auto lines = visibleDividers(*view.body()->widget(), Qt::Horizontal);
     ASSERT_EQ(lines.size(), 3);
     QList<int> lineTops;
     for (Divider* line : lines)

@@ -1,11 +1,18 @@
 #include "clock/Cities.h"
+#include "desktop/LoginItems.h"
 #include "prefs/Prefs.h"
 #include "settings/FormPicker.h"
+#include "settings/GeneralSection.h"
 #include "settings/SettingsView.h"
 #include "tests/settings/SettingsTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/UserFiles.h"
 #include "ui/Switch.h"
+#include "ui/TextLabel.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <QRegularExpression>
 #include <QWheelEvent>
@@ -160,13 +167,16 @@ TEST(GeneralSection, aHomeCityOutsideTheCatalogShowsNoneAndStays)
     EXPECT_EQ(s.fakes.prefs.rawValue(Pref::homeCity.name), QStringLiteral("Atlantis"));
 }
 
-TEST(GeneralSection, launchAtLoginShowsTheServiceAndKeepsTheUsersPositionWhenItFails)
+TEST(GeneralSection, launchAtLoginShowsTheServiceAndGoesBackWithAMessageWhenItFails)
 {
     Settings s;
     s.fakes.loginItems.enabled = true;
     s.open();
     ui::Switch* launch = s.toggle("Launch at login");
+    auto* general = s.view->findChild<settings::GeneralSection*>();
+    ASSERT_NE(general, nullptr);
     EXPECT_TRUE(launch->isChecked()) << "read when the section is made";
+    EXPECT_FALSE(general->launchAtLoginMessage()->isVisibleTo(s.view.get()));
 
     QTest::mouseClick(launch, Qt::LeftButton);
     EXPECT_EQ(s.fakes.loginItems.unregistrations, 1);
@@ -175,10 +185,100 @@ TEST(GeneralSection, launchAtLoginShowsTheServiceAndKeepsTheUsersPositionWhenItF
     s.fakes.loginItems.succeed = false;
     QTest::mouseClick(launch, Qt::LeftButton);
     EXPECT_EQ(s.fakes.loginItems.registrations, 1);
-    EXPECT_TRUE(launch->isChecked()) << "where the user put it, although registering failed";
+    EXPECT_FALSE(launch->isChecked()) << "back to what will happen at the next login";
+    EXPECT_TRUE(general->launchAtLoginMessage()->isVisibleTo(s.view.get()));
+    EXPECT_TRUE(general->launchAtLoginMessage()->text().contains(QStringLiteral("could not be set to start at login")));
 
+    s.fakes.loginItems.succeed = true;
+    QTest::mouseClick(launch, Qt::LeftButton);
+    EXPECT_TRUE(launch->isChecked());
+    EXPECT_FALSE(general->launchAtLoginMessage()->isVisibleTo(s.view.get())) << "a flip that works clears it";
+
+    s.fakes.loginItems.enabled = false; // the entry removed by hand meanwhile
     s.view->hide();
     s.view->show();
     EXPECT_FALSE(launch->isChecked()) << "the real state when the window comes back";
-    EXPECT_EQ(s.fakes.loginItems.registrations + s.fakes.loginItems.unregistrations, 2) << "reading calls nothing";
+    EXPECT_EQ(s.fakes.loginItems.registrations + s.fakes.loginItems.unregistrations, 3) << "reading calls nothing";
+}
+
+namespace {
+
+struct AutostartFile {
+    AutostartFile()
+        : config(home.path() + QStringLiteral("/config"))
+        , pinned("XDG_CONFIG_HOME", QFile::encodeName(config).constData())
+    {
+        QDir().mkpath(home.path() + QStringLiteral("/bin"));
+        const QString path = program();
+        test::writeFile(path, "#!/bin/sh\n");
+        test::setMode(path, 0755);
+    }
+    QString program() const { return home.path() + QStringLiteral("/bin/kalvix"); }
+    QString entryPath() const { return XdgAutostart::defaultEntryPath(); }
+    QByteArray entry() const { return test::readFile(entryPath()); }
+
+    QTemporaryDir home;
+    QString config;
+    ScopedEnv pinned;
+};
+
+} // namespace
+
+// The real autostart entry, as a session reads it at login, through the Settings switch and the keyboard.
+TEST(GeneralSection, launchAtLoginTurnsTheRealAutostartEntryOffAndOnAgain)
+{
+    AutostartFile file;
+    ASSERT_EQ(file.entryPath(), file.config + QStringLiteral("/autostart/kalvix.desktop"));
+    XdgAutostart autostart(file.entryPath(), file.program(), file.home.path() + QStringLiteral("/bin"));
+    ASSERT_TRUE(autostart.registerApp()) << "the first start's registration writes the entry";
+    Settings s;
+    AppContext context{s.fakes.prefs,
+                       s.fakes.time,
+                       s.fakes.clock,
+                       s.fakes.calendar,
+                       s.fakes.worldClocks,
+                       s.fakes.countdowns,
+                       s.fakes.settingsState,
+                       autostart,
+                       s.fakes.actions};
+    auto view = std::make_unique<SettingsView>(context);
+    view->show();
+    auto* launch = control<ui::Switch>(view.get(), QStringLiteral("Launch at login"));
+    ASSERT_TRUE(launch->isChecked());
+    launch->setFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(launch, Qt::Key_Space);
+    EXPECT_FALSE(launch->isChecked());
+    EXPECT_TRUE(file.entry().contains("\nHidden=true\n")) << file.entry().toStdString();
+
+    QTest::keyClick(launch, Qt::Key_Space);
+    EXPECT_TRUE(launch->isChecked());
+    EXPECT_FALSE(file.entry().contains("Hidden")) << file.entry().toStdString();
+    EXPECT_TRUE(file.entry().contains("\nX-GNOME-Autostart-enabled=true\n"));
+    EXPECT_TRUE(file.entry().contains("\nExec=kalvix\n")) << "the program on the session's search path";
+
+    QTest::keyClick(launch, Qt::Key_Space);
+    EXPECT_TRUE(file.entry().contains("\nHidden=true\n"));
+    // Made again, the window reads the file: off.
+    view = std::make_unique<SettingsView>(context);
+    view->show();
+    launch = control<ui::Switch>(view.get(), QStringLiteral("Launch at login"));
+    EXPECT_FALSE(launch->isChecked());
+    // The first start's rule never turns the user's "off" back on.
+    EXPECT_TRUE(autostart.registerApp());
+    EXPECT_TRUE(file.entry().contains("\nHidden=true\n"));
+
+    // A write that fails (a full disk): the switch goes back, a message says so, and the file is as it was.
+    const QByteArray before = file.entry();
+    autostart.setWriteFault(WriteFault{WriteStep::write, ENOSPC});
+    QTest::mouseClick(launch, Qt::LeftButton);
+    EXPECT_FALSE(launch->isChecked());
+    auto* general = view->findChild<settings::GeneralSection*>();
+    EXPECT_TRUE(general->launchAtLoginMessage()->isVisibleTo(view.get()));
+    EXPECT_EQ(file.entry(), before);
+    autostart.setWriteFault(std::nullopt);
+    QTest::mouseClick(launch, Qt::LeftButton);
+    EXPECT_TRUE(launch->isChecked());
+    EXPECT_FALSE(file.entry().contains("Hidden"));
+    EXPECT_FALSE(general->launchAtLoginMessage()->isVisibleTo(view.get()));
 }

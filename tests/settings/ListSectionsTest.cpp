@@ -19,6 +19,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 using namespace kalvix;
@@ -214,6 +215,15 @@ TEST(CountdownSection, addMakesNewCountdownsWithTheirOwnIdentityAndRemoveTakesOn
     ASSERT_EQ(s.countdownRows().size(), 2);
     EXPECT_EQ(s.countdownRows()[1]->titleField()->text(), QStringLiteral("New countdown"));
     EXPECT_EQ(s.countdownRows()[1]->datePicker()->date(), QDate(2025, 3, 5));
+    // The new countdown's title takes the typing at once.
+    QApplication::setActiveWindow(s.view.get());
+    QTest::mouseClick(s.addCountdown(), Qt::LeftButton);
+    ASSERT_EQ(s.countdownRows().size(), 3);
+    EXPECT_EQ(QApplication::focusWidget(), s.countdownRows()[2]->titleField());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Exams"));
+    EXPECT_EQ(s.fakes.countdowns.items().value(2).title, QStringLiteral("Exams"));
+    QTest::mouseClick(s.countdownRows()[2]->removeButton(), Qt::LeftButton);
+    settle();
 
     QTest::mouseClick(s.countdownRows()[0]->removeButton(), Qt::LeftButton);
     settle();
@@ -323,6 +333,112 @@ TEST(CountdownSection, aDayThePickerCannotTakeIsRefusedVisiblyAndNothingIsStored
     QTest::keyClick(date, Qt::Key_Up);
     EXPECT_FALSE(date->isRefusing());
 }
+
+namespace {
+
+// Typing into the date of a countdown on 18 July 2025, after a click into one part of it.
+struct TypingRow {
+    const char* name;
+    QDateTimeEdit::Section clickedInto;
+    const char* keys;
+    QDate dateAfter;       // the day shown once the keys are typed
+    bool ringWhileTyping;  // whether any keystroke but the last put up the red ring
+    bool ringAfterLast;    // whether the ring is up after the last one
+    bool ringWhenFinished; // after Enter
+};
+
+class DateTyping : public ::testing::TestWithParam<TypingRow> {};
+
+} // namespace
+
+TEST_P(DateTyping, aClickSelectsThePartAndHalfTypedTextIsNoMistake)
+{
+    const TypingRow& row = GetParam();
+    Settings s;
+    const Instant day{utcSeconds(2025, 7, 18, 9)};
+    s.fakes.countdowns.setItems({Countdown::create(QStringLiteral("Holiday"), day)});
+    s.open();
+    settle();
+    settings::CountdownDateEdit* date = s.countdownRows()[0]->datePicker();
+    QApplication::setActiveWindow(s.view.get());
+    // The middle of that part's digits in the text ("18/07/2025": day, month, year), as the user sees them.
+    QLineEdit* text = date->findChild<QLineEdit*>();
+    ASSERT_NE(text, nullptr);
+    const QString shown = text->text();
+    const QStringList parts = shown.split(u'/');
+    ASSERT_EQ(parts.size(), 3) << shown.toStdString();
+    const int partIndex = row.clickedInto == QDateTimeEdit::DaySection     ? 0
+                          : row.clickedInto == QDateTimeEdit::MonthSection ? 1
+                                                                           : 2;
+    qsizetype at = 0;
+    for (int i = 0; i < partIndex; ++i)
+        at += parts[i].size() + 1;
+    const QFontMetrics metrics = text->fontMetrics();
+    const int x = text->contentsRect().left() + metrics.horizontalAdvance(shown.left(at)) +
+                  metrics.horizontalAdvance(parts[partIndex]) / 2 + 2;
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(x, text->height() / 2));
+    EXPECT_EQ(date->currentSection(), row.clickedInto);
+
+    bool ringOnTheWay = false;
+    const QString keys = QString::fromUtf8(row.keys);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        QTest::keyClick(date, keys[i].toLatin1());
+        if (i + 1 < keys.size())
+            ringOnTheWay = ringOnTheWay || date->isRefusing();
+    }
+    EXPECT_EQ(ringOnTheWay, row.ringWhileTyping);
+    EXPECT_EQ(date->isRefusing(), row.ringAfterLast);
+    EXPECT_EQ(date->date(), row.dateAfter);
+    QTest::keyClick(date, Qt::Key_Return);
+    EXPECT_EQ(date->isRefusing(), row.ringWhenFinished);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts,
+    DateTyping,
+    ::testing::Values(
+        TypingRow{"day_25_digit_by_digit", QDateTimeEdit::DaySection, "25", QDate(2025, 7, 25), false, false, false},
+        TypingRow{"month_12", QDateTimeEdit::MonthSection, "12", QDate(2025, 12, 18), false, false, false},
+        TypingRow{"year_2026", QDateTimeEdit::YearSection, "2026", QDate(2026, 7, 18), false, false, false},
+        // Typed out and no day the picker takes: the ring, at once (the editor writes "00" out as year 0000).
+        TypingRow{"year_0050_out_of_range", QDateTimeEdit::YearSection, "0050", QDate(2025, 7, 18), true, true, true},
+        // Left half-typed: no ring while typing, the ring when the editing ends and the day comes back.
+        TypingRow{"year_half_typed", QDateTimeEdit::YearSection, "20", QDate(2025, 7, 18), false, false, true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+namespace {
+
+struct DateRoomRow {
+    const char* name;
+    const char* locale;
+};
+
+class DateRoom : public ::testing::TestWithParam<DateRoomRow> {};
+
+} // namespace
+
+TEST_P(DateRoom, theLongestDateStaysClearOfTheDropDownButton)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QString::fromUtf8(GetParam().locale)));
+    Settings s;
+    s.fakes.countdowns.setItems({Countdown::create(QStringLiteral("Christmas"), Instant{utcSeconds(2026, 12, 25, 9)})});
+    s.open();
+    settle();
+    QLineEdit* text = s.countdownRows()[0]->datePicker()->findChild<QLineEdit*>();
+    ASSERT_NE(text, nullptr);
+    // The text field ends where the button begins: a digit's room at least is left after the date.
+    const int spare = text->width() - text->fontMetrics().horizontalAdvance(text->text());
+    EXPECT_GE(spare, text->fontMetrics().horizontalAdvance(u'0')) << text->text().toStdString();
+    QLocale::setDefault(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales,
+                         DateRoom,
+                         ::testing::Values(DateRoomRow{"british", "en_GB"},
+                                           DateRoomRow{"american", "en_US"},
+                                           DateRoomRow{"german", "de_DE"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CountdownSection, aYearTypedADigitTooLongIsRefusedAndTheDayBeforeComesBack)
 {

@@ -136,6 +136,29 @@ TEST(SettingsView, opensWithTheAskedSectionsTopAtTheWindowsTop)
     }
 }
 
+TEST(SettingsView, endsWithItsMarginUnderCountdownsUnlessASectionAskedForNeedsRoomToReachTheTop)
+{
+    Settings s;
+    s.open();
+    settle();
+    // Opened at General and scrolled to the end by the user: Countdowns, its footer, the margin, the end.
+    s.bar()->setValue(s.bar()->maximum());
+    const settings::FormSection* countdowns = s.view->section(SettingsTab::countdowns);
+    const int belowCountdowns =
+        s.view->scrollArea()->viewport()->height() - (countdowns->geometry().bottom() + 1 - s.bar()->value());
+    EXPECT_EQ(belowCountdowns, 20) << "no half window of nothing under the last section";
+
+    // Asked for, Countdowns still comes to the top; asked for General again, the room goes again.
+    s.fakes.settingsState.setTab(SettingsTab::countdowns);
+    s.view->finishScrolling();
+    EXPECT_EQ(s.topOf(SettingsTab::countdowns), 0);
+    s.fakes.settingsState.setTab(SettingsTab::general);
+    s.view->finishScrolling();
+    s.bar()->setValue(s.bar()->maximum());
+    EXPECT_EQ(s.view->scrollArea()->viewport()->height() - (countdowns->geometry().bottom() + 1 - s.bar()->value()),
+              20);
+}
+
 TEST(SettingsView, scrollsOnEveryRequestAlsoForTheSectionAskedBefore)
 {
     Settings s;
