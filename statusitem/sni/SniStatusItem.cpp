@@ -1,6 +1,5 @@
 #include "statusitem/sni/SniStatusItem.h"
 
-#include "desktop/XdgDirs.h"
 #include "statusitem/PanelColors.h"
 #include "statusitem/TitleImage.h"
 
@@ -123,7 +122,7 @@ void SniStatusItem::registerWithWatcher()
 void SniStatusItem::learnHost()
 {
     const StatusHost host = statusNotifierHost(m_bus);
-    const QColor ink = panelInk(host, configHome());
+    const ItemInk ink = panelInk(host, PanelFiles::fromEnvironment());
     const bool changed = host.look != m_host.look || ink != m_ink;
     m_host = host;
     m_ink = ink;
@@ -140,7 +139,7 @@ QString SniStatusItem::iconContent() const
         return QStringLiteral("symbol");
     case ItemLook::squareIcon: {
         const SquareFace face = squareFaceOf(m_title);
-        return face.top + u'\n' + face.bottom;
+        return face.top + u'\n' + face.bottom + u'\n' + QString::number(static_cast<int>(face.period));
     }
     case ItemLook::wideText:
         break;

@@ -8,10 +8,10 @@
 // each registration learns the host anew. Hosts are told of a new icon only when its picture changes.
 #include "statusitem/StatusHost.h"
 #include "statusitem/StatusItem.h"
+#include "statusitem/TitleImage.h"
 #include "statusitem/sni/DBusTypes.h"
 
 #include <QColor>
-
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -68,7 +68,7 @@ private:
     QString m_title;
     QFont m_font;
     kalvix::StatusHost m_host;
-    QColor m_ink;
+    ItemInk m_ink;
     QString m_iconContent;
     mutable dbus::IconPixmapList m_icons;
     bool m_registered = false;
