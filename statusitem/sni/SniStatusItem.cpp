@@ -10,6 +10,9 @@
 #include <QDBusServiceWatcher>
 #include <QtEndian>
 
+#include <algorithm>
+#include <iterator>
+
 namespace kalvix {
 namespace {
 
@@ -202,15 +205,24 @@ dbus::ToolTip SniStatusItem::toolTip() const
     return dbus::ToolTip{QString(), {}, m_title, QStringLiteral("Click to show the calendar")};
 }
 
+QSize SniStatusItem::largestIcon() const
+{
+    if (m_host.look != ItemLook::wideText) {
+        const int side = *std::max_element(std::begin(kSquareSizes), std::end(kSquareSizes));
+        return QSize(side, side);
+    }
+    return titleImageSize(m_title, m_font, *std::max_element(std::begin(kIconHeights), std::end(kIconHeights)));
+}
+
 void SniStatusItem::activate(int x, int y)
 {
-    Q_EMIT activated(anchorAt(x, y));
+    Q_EMIT activated(anchorAt(x, y, largestIcon()));
 }
 
 void SniStatusItem::showContextMenu(int x, int y)
 {
     // Hosts that ignore the exported menu ask the item to show one itself.
-    const QRect at = anchorAt(x, y);
+    const QRect at = anchorAt(x, y, largestIcon());
     popupMenu(at.isNull() ? QPoint() : at.topLeft());
 }
 

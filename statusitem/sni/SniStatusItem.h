@@ -47,6 +47,9 @@ public:
     // Calls from the bus.
     void activate(int x, int y);
     void showContextMenu(int x, int y);
+    // The largest the item can be in a host: its largest picture. A point a host reports within it is
+    // taken as a place inside the item.
+    QSize largestIcon() const;
     void menuItemClicked(int id);
 
     enum MenuId { rootId = 0, showId = 1, separatorId = 2, settingsId = 3, quitId = 4 };
