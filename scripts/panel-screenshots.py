@@ -28,15 +28,16 @@ window#waybar { background-color: #f2f2f2; color: #202020; border-bottom: 1px so
 """
 
 
-def x11_picture(kalvix, out, name, start_panel, panel_name, ready):
+def x11_picture(kalvix, out, name, start_panel, panel_name, ready, locale=None, clock=None):
+    """`clock`, when given, is the wall-clock time Kalvix sees (faketime's form, "2026-07-05 21:28:00")."""
     if not name.startswith(ONLY[0]):
         return
-    session = Session("shot-" + name)
+    session = Session("shot-" + name, env={"LC_ALL": locale} if locale else None)
     try:
         with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
             f.write(PREFS)
         start_panel(session)
-        session.start("kalvix", [kalvix])
+        session.start("kalvix", (["faketime", clock] if clock else []) + [kalvix])
         if not wait_until(lambda: ready(session), 30, step=0.25):
             raise RuntimeError("%s: Kalvix's item did not show:\n%s" % (name, session.log("kalvix")))
         panel = panels.panel_window(session, panel_name)
@@ -99,6 +100,9 @@ def main():
     for theme, name in (("dark", "lxqt-dark"), ("light", "lxqt-light"), ("KDE-Plasma", "lxqt-kde-plasma")):
         x11_picture(kalvix, args.out, name, lambda s, t=theme: panels.lxqt_panel(s, t), "LXQt Panel",
                     item_in("LXQt Panel"))
+    # The afternoon in a 12-hour locale: the dot beside the hours.
+    x11_picture(kalvix, args.out, "lxqt-light-12h", lambda s: panels.lxqt_panel(s, "light"), "LXQt Panel",
+                item_in("LXQt Panel"), locale="en_US.UTF-8", clock="2026-07-05 21:28:00")
     waybar_picture(kalvix, args.out, "waybar-dark", None)
     waybar_picture(kalvix, args.out, "waybar-light", WAYBAR_LIGHT)
     for png in sorted(os.listdir(args.out)):
