@@ -235,6 +235,7 @@ QImage renderSquareImage(const SquareFace& face, const QFont& font, int size, co
     // Both lines get the scale of the widest two digits, so "9" and "19" have the same height; an
     // afternoon's dot takes its room from the hours' line, and so from both lines' scale.
     const QRectF widest = tabularTextPath(0, 0, QStringLiteral("00"), f).boundingRect();
+    // An outline needs its room above and below each of the two lines.
     const qreal lineHeight = std::floor((size - std::max(1, size / kLineGapDivisor) - 4 * outline) / 2);
     const qreal width = size - std::max<qreal>(1.0, size / kSideRoomDivisor) - 2 * outline;
     const bool dot = face.period == DayPeriod::afternoon;
