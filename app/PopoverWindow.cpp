@@ -64,6 +64,8 @@ void PopoverWindow::setContent(QWidget* content)
 
 void PopoverWindow::showAt(QRect item)
 {
+    // On Wayland alone Qt does not know the pointer: a missing anchor is left for the compositor to find.
+    const QRect given = item;
     const QPoint pointer = QCursor::pos();
     QScreen* screen = QGuiApplication::screenAt(item.isNull() ? pointer : item.center());
     if (!screen)
@@ -98,7 +100,7 @@ void PopoverWindow::showAt(QRect item, QRect screen, QRect available)
     if (m_fade)
         m_fade->start();
     if (m_ownWindow) {
-        m_compositorAnchor = item;
+        m_compositorAnchor = given;
         QTimer::singleShot(0, this, [this] { placeOnCompositor(kPlaceTries); });
     }
 }

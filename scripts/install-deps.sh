@@ -18,7 +18,7 @@ packages=(
     python3 python3-dbus python3-gi
     khal
     # real panels for the status-item tests and pictures (X11 trays, and waybar on sway for Wayland)
-    xfce4-panel trayer sway waybar grim
+    xfce4-panel lxqt-panel lxqt-themes trayer sway waybar grim
     # runtime: platform plugins, fonts, icons
     qt6-qpa-plugins qt6-wayland libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme

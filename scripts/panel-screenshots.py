@@ -4,6 +4,7 @@ headless display of its own (sway for waybar), Kalvix is started in it, and the 
 cut out of a screenshot once Kalvix's item shows. Nothing is drawn by hand.
 
     /usr/bin/python3 scripts/panel-screenshots.py --kalvix build/test/app/kalvix [--out docs/panels]
+        [--only lxqt]
 """
 import argparse
 import os
@@ -19,6 +20,7 @@ import panels  # noqa: E402
 WIDTH = 360  # the right end of each panel: the status area
 # A fixed clock for the pictures: the time of the pictures does not change them from run to run.
 PREFS = "[General]\ndidRegisterLoginItem=true\n"
+ONLY = [""]  # the start of the names of the pictures to make
 
 WAYBAR_LIGHT = """* { font-family: sans-serif; font-size: 13px; }
 window#waybar { background-color: #f2f2f2; color: #202020; border-bottom: 1px solid #c8c8c8; }
@@ -26,13 +28,16 @@ window#waybar { background-color: #f2f2f2; color: #202020; border-bottom: 1px so
 """
 
 
-def x11_picture(kalvix, out, name, start_panel, panel_name, ready):
-    session = Session("shot-" + name)
+def x11_picture(kalvix, out, name, start_panel, panel_name, ready, locale=None, clock=None):
+    """`clock`, when given, is the wall-clock time Kalvix sees (faketime's form, "2026-07-05 21:28:00")."""
+    if not name.startswith(ONLY[0]):
+        return
+    session = Session("shot-" + name, env={"LC_ALL": locale} if locale else None)
     try:
         with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
             f.write(PREFS)
         start_panel(session)
-        session.start("kalvix", [kalvix])
+        session.start("kalvix", (["faketime", clock] if clock else []) + [kalvix])
         if not wait_until(lambda: ready(session), 30, step=0.25):
             raise RuntimeError("%s: Kalvix's item did not show:\n%s" % (name, session.log("kalvix")))
         panel = panels.panel_window(session, panel_name)
@@ -43,6 +48,8 @@ def x11_picture(kalvix, out, name, start_panel, panel_name, ready):
 
 
 def waybar_picture(kalvix, out, name, style):
+    if not name.startswith(ONLY[0]):
+        return
     from wayland_session import WaylandSession
     session = WaylandSession("shot-" + name, waybar_style=style)
     try:
@@ -72,8 +79,10 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kalvix", required=True)
     parser.add_argument("--out", default=os.path.join(here, "..", "docs", "panels"))
+    parser.add_argument("--only", default="", help="make only the pictures whose names start so")
     args = parser.parse_args()
     kalvix = os.path.abspath(args.kalvix)
+    ONLY[0] = args.only
     os.makedirs(args.out, exist_ok=True)
 
     def item_in(panel_name):
@@ -88,6 +97,12 @@ def main():
                     "xfce4-panel", item_in("xfce4-panel"))
         x11_picture(kalvix, args.out, "trayer-" + theme,
                     lambda s, d=dark: panels.trayer(s, tint="0x2b2b2b" if d else None), "panel", docked)
+    for theme, name in (("dark", "lxqt-dark"), ("light", "lxqt-light"), ("KDE-Plasma", "lxqt-kde-plasma")):
+        x11_picture(kalvix, args.out, name, lambda s, t=theme: panels.lxqt_panel(s, t), "LXQt Panel",
+                    item_in("LXQt Panel"))
+    # The afternoon in a 12-hour locale: the dot beside the hours.
+    x11_picture(kalvix, args.out, "lxqt-light-12h", lambda s: panels.lxqt_panel(s, "light"), "LXQt Panel",
+                item_in("LXQt Panel"), locale="en_US.UTF-8", clock="2026-07-05 21:28:00")
     waybar_picture(kalvix, args.out, "waybar-dark", None)
     waybar_picture(kalvix, args.out, "waybar-light", WAYBAR_LIGHT)
     for png in sorted(os.listdir(args.out)):

@@ -1,12 +1,26 @@
 #include "statusitem/PanelColors.h"
 
+#include "desktop/XdgDirs.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kalvix {
 namespace {
+
+// Breeze's light look, which a Plasma panel shows while neither a Plasma theme nor a colour scheme says
+// otherwise (a fresh home): its Window text and the Window and Header grounds.
+constexpr char kBreezeLight[] = "[Colors:Window]\n"
+                                "BackgroundNormal=239,240,241\n"
+                                "ForegroundNormal=35,38,41\n"
+                                "[Colors:Header]\n"
+                                "BackgroundNormal=222,224,226\n";
+
+// The Plasma theme that follows the colour scheme; the one in use when plasmarc names none.
+constexpr char kDefaultPlasmaTheme[] = "default";
 
 QString readSmallFile(const QString& path)
 {
@@ -24,6 +38,25 @@ QString firstExisting(std::initializer_list<QString> paths)
             return text;
     }
     return {};
+}
+
+// The text of `relative` in the first of `dirs` that has it, empty when none does.
+QString firstInDirs(const QStringList& dirs, const QString& relative)
+{
+    for (const QString& dir : dirs) {
+        if (dir.isEmpty())
+            continue;
+        const QString text = readSmallFile(dir + u'/' + relative);
+        if (!text.isEmpty())
+            return text;
+    }
+    return {};
+}
+
+// A theme or scheme name that stays one folder or file name, whatever a settings file holds.
+bool isPlainName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..";
 }
 
 QColor inkFor(bool darkPanel)
@@ -53,7 +86,113 @@ QString xfconfValue(const QString& xml, const QString& name)
     return property.match(xml).captured(1);
 }
 
+// A KDE colour: "r,g,b" (a fourth number, alpha, is ignored), each 0-255.
+QColor kdeColour(const QString& value)
+{
+    const QStringList parts = value.split(u',');
+    if (parts.size() < 3)
+        return {};
+    int channel[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        channel[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok || channel[i] < 0 || channel[i] > 255)
+            return {};
+    }
+    return QColor(channel[0], channel[1], channel[2]);
+}
+
+// A colour seen through: over the darkest and the lightest desktop it may cover.
+QList<QColor> seenThrough(const QColor& colour, double alpha)
+{
+    if (alpha >= 1.0)
+        return {colour};
+    const auto over = [&](int below) {
+        const auto mix = [&](int c) { return static_cast<int>(std::lround(c * alpha + below * (1.0 - alpha))); };
+        return QColor(mix(colour.red()), mix(colour.green()), mix(colour.blue()));
+    };
+    return {over(0), over(255)};
+}
+
+double relativeLuminance(const QColor& c)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+std::optional<ItemInk> inkFromKdeColours(const KdeColours& colours)
+{
+    if (!colours.grounds.isEmpty()) {
+        const bool textReads =
+            colours.text.isValid() && std::all_of(colours.grounds.begin(), colours.grounds.end(), [&](const QColor& g) {
+                return contrastRatio(colours.text, g) >= kLeastContrast;
+            });
+        return textReads ? ItemInk(colours.text) : inkOnGrounds(colours.grounds);
+    }
+    if (colours.text.isValid())
+        return ItemInk(colours.text);
+    return std::nullopt;
+}
+
+// A Plasma panel draws with its Plasma theme's own colours where the theme has them, else with the
+// colour scheme: kdeglobals' colour sets, or the scheme file kdeglobals names.
+ItemInk plasmaInk(const PanelFiles& files)
+{
+    const QStringList configs = QStringList{files.configHome} + files.configDirs;
+    QString theme =
+        iniValue(firstInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
+    if (!isPlainName(theme))
+        theme = QString::fromLatin1(kDefaultPlasmaTheme);
+    if (auto ink =
+            inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors"))))
+        return *ink;
+    const QString globals = firstInDirs(configs, QStringLiteral("kdeglobals"));
+    if (auto ink = inkFromKdeColours(kdeColours(globals)))
+        return *ink;
+    const QString scheme = iniValue(globals, QStringLiteral("General"), QStringLiteral("ColorScheme"));
+    if (isPlainName(scheme))
+        if (auto ink =
+                inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"color-schemes/" + scheme + u".colors"))))
+            return *ink;
+    return *inkFromKdeColours(kdeColours(QString::fromLatin1(kBreezeLight)));
+}
+
+// An LXQt panel draws its ground from the theme lxqt.conf names.
+std::optional<ItemInk> lxqtInk(const PanelFiles& files)
+{
+    const QString conf = firstInDirs(QStringList{files.configHome} + files.configDirs + files.dataDirs,
+                                     QStringLiteral("lxqt/lxqt.conf"));
+    const QString theme = iniValue(conf, QStringLiteral("General"), QStringLiteral("theme"));
+    if (!isPlainName(theme))
+        return std::nullopt;
+    const QList<QColor> grounds =
+        lxqtPanelGrounds(firstInDirs(files.dataDirs, u"lxqt/themes/" + theme + u"/lxqt-panel.qss"));
+    if (grounds.isEmpty())
+        return std::nullopt;
+    return inkOnGrounds(grounds);
+}
+
 } // namespace
+
+PanelFiles PanelFiles::fromEnvironment()
+{
+    const auto list = [](const char* variable, const QString& fallback) {
+        QStringList dirs;
+        for (const QString& dir : qEnvironmentVariable(variable, fallback).split(u':', Qt::SkipEmptyParts))
+            if (dir.startsWith(u'/')) // relative entries are invalid by the XDG rules
+                dirs << dir;
+        return dirs;
+    };
+    PanelFiles files;
+    files.configHome = kalvix::configHome();
+    files.configDirs = list("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
+    const QString data = dataHome();
+    files.dataDirs = (data.isEmpty() ? QStringList() : QStringList{data}) +
+                     list("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+    return files;
+}
 
 QColor lightInk()
 {
@@ -65,8 +204,34 @@ QColor darkInk()
     return QColor(0x1e, 0x1e, 0x1e);
 }
 
-std::optional<QColor> parseCssColour(const QString& value)
+double contrastRatio(const QColor& a, const QColor& b)
 {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+ItemInk inkOnGrounds(const QList<QColor>& grounds)
+{
+    if (grounds.isEmpty())
+        return ItemInk(lightInk(), darkInk());
+    const auto worst = [&](const QColor& ink) {
+        double least = 21.0;
+        for (const QColor& ground : grounds)
+            least = std::min(least, contrastRatio(ink, ground));
+        return least;
+    };
+    const bool light = worst(lightInk()) > worst(darkInk());
+    const QColor ink = light ? lightInk() : darkInk();
+    if (worst(ink) >= kLeastContrast)
+        return ItemInk(ink);
+    return ItemInk(ink, light ? darkInk() : lightInk());
+}
+
+std::optional<QColor> parseCssColour(const QString& value, double* alpha)
+{
+    if (alpha)
+        *alpha = 1.0;
     const QString v = value.trimmed().toLower();
     static const QRegularExpression hex(QStringLiteral("^#([0-9a-f]{3}|[0-9a-f]{6})$"));
     if (hex.match(v).hasMatch()) {
@@ -74,9 +239,17 @@ std::optional<QColor> parseCssColour(const QString& value)
         return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
     }
     static const QRegularExpression rgb(
-        QStringLiteral("^rgba?\\(\\s*(\\d+)\\s*,\\s*(\\d+)\\s*,\\s*(\\d+)\\s*(?:,\\s*([0-9.]+)\\s*)?\\)$"));
+        QStringLiteral("^rgba?\\(\\s*(\\d+)\\s*,\\s*(\\d+)\\s*,\\s*(\\d+)\\s*(?:,\\s*([0-9.]+)\\s*(%?)\\s*)?\\)$"));
     if (const auto m = rgb.match(v); m.hasMatch()) {
         const auto channel = [&](int i) { return std::clamp(m.captured(i).toInt(), 0, 255); };
+        if (alpha && m.hasCaptured(4) && !m.captured(4).isEmpty()) {
+            double a = m.captured(4).toDouble();
+            if (!m.captured(5).isEmpty())
+                a /= 100.0;
+            else if (a > 1.0)
+                a /= 255.0; // Qt style sheets write alpha as 0-255
+            *alpha = std::clamp(a, 0.0, 1.0);
+        }
         return QColor(channel(1), channel(2), channel(3));
     }
     if (v == u"white")
@@ -112,7 +285,7 @@ std::optional<QColor> waybarInk(const QString& styleSheet)
     if (text)
         return text;
     if (background)
-        return inkFor(background->lightness() < 128);
+        return inkOnGrounds({*background}).fill;
     return std::nullopt;
 }
 
@@ -129,17 +302,6 @@ std::optional<bool> xfcePanelIsDark(const QString& panelChannel, const QString& 
     return std::nullopt;
 }
 
-std::optional<QColor> kdeInk(const QString& kdeglobals)
-{
-    const QStringList rgb =
-        iniValue(kdeglobals, QStringLiteral("Colors:Window"), QStringLiteral("ForegroundNormal")).split(u',');
-    if (rgb.size() < 3)
-        return std::nullopt;
-    bool ok[3] = {};
-    const QColor c(rgb[0].toInt(&ok[0]), rgb[1].toInt(&ok[1]), rgb[2].toInt(&ok[2]));
-    return ok[0] && ok[1] && ok[2] && c.isValid() ? std::optional<QColor>(c) : std::nullopt;
-}
-
 std::optional<bool> gtkThemeIsDark(const QString& settingsIni)
 {
     const QString prefer =
@@ -152,26 +314,78 @@ std::optional<bool> gtkThemeIsDark(const QString& settingsIni)
     return std::nullopt;
 }
 
-QColor panelInk(const StatusHost& host, const QString& configHome)
+KdeColours kdeColours(const QString& schemeText)
+{
+    KdeColours colours;
+    colours.text = kdeColour(iniValue(schemeText, QStringLiteral("Colors:Window"), QStringLiteral("ForegroundNormal")));
+    for (const char* set : {"Colors:Window", "Colors:Header"})
+        if (const QColor ground =
+                kdeColour(iniValue(schemeText, QString::fromLatin1(set), QStringLiteral("BackgroundNormal")));
+            ground.isValid())
+            colours.grounds << ground;
+    return colours;
+}
+
+QList<QColor> lxqtPanelGrounds(const QString& panelStyleSheet)
+{
+    QString qss = panelStyleSheet;
+    qss.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
+    static const QRegularExpression rule(QStringLiteral("([^{}]+)\\{([^}]*)\\}"));
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    QString value;
+    for (auto it = rule.globalMatch(qss); it.hasNext();) {
+        const auto m = it.next();
+        // The panel's own ground in every position; rules for one position only draw its border.
+        bool panel = false;
+        for (const QString& selector : m.captured(1).split(u','))
+            panel =
+                panel || QStringList{QStringLiteral("LXQtPanel #BackgroundWidget"), QStringLiteral("#BackgroundWidget")}
+                             .contains(selector.trimmed().replace(spaces, QStringLiteral(" ")));
+        if (!panel)
+            continue;
+        for (const QString& declaration : m.captured(2).split(u';')) {
+            const QString name = declaration.section(u':', 0, 0).trimmed().toLower();
+            if (name == u"background-color" || name == u"background")
+                value = declaration.section(u':', 1).trimmed();
+        }
+    }
+    // A plain colour, or a gradient's stops: every colour the panel may show.
+    static const QRegularExpression colour(QStringLiteral("#[0-9a-fA-F]{3,6}\\b|rgba?\\([^)]*\\)|^\\s*[a-z]+\\s*$"));
+    QList<QColor> grounds;
+    if (value.contains(u"palette("))
+        return grounds;
+    for (auto it = colour.globalMatch(value); it.hasNext();) {
+        double alpha = 1.0;
+        if (const auto c = parseCssColour(it.next().captured(0), &alpha))
+            grounds << seenThrough(*c, alpha);
+    }
+    return grounds;
+}
+
+ItemInk panelInk(const StatusHost& host, const PanelFiles& files)
 {
     const QString& p = host.process;
+    const QString& configHome = files.configHome;
     if (p == u"waybar") {
         if (auto ink = waybarInk(
                 firstExisting({configHome + u"/waybar/style.css", QStringLiteral("/etc/xdg/waybar/style.css")})))
-            return *ink;
+            return ItemInk(*ink);
     } else if (p == u"xfce4-panel" || p == u"wrapper-2.0" || p.startsWith(u"panel-")) {
         const QString channels = configHome + u"/xfce4/xfconf/xfce-perchannel-xml/";
         if (auto dark = xfcePanelIsDark(readSmallFile(channels + u"xfce4-panel.xml"),
                                         readSmallFile(channels + u"xsettings.xml")))
-            return inkFor(*dark);
+            return ItemInk(inkFor(*dark));
     } else if (p == u"plasmashell" || p.startsWith(u"kded")) {
-        if (auto ink = kdeInk(readSmallFile(configHome + u"/kdeglobals")))
+        return plasmaInk(files);
+    } else if (p == u"lxqt-panel") {
+        if (auto ink = lxqtInk(files))
             return *ink;
     }
-    if (host.look != ItemLook::label) // GNOME's top bar is dark whatever the GTK theme
-        if (auto dark = gtkThemeIsDark(readSmallFile(configHome + u"/gtk-3.0/settings.ini")))
-            return inkFor(*dark);
-    return lightInk();
+    if (host.look == ItemLook::label)
+        return ItemInk(lightInk()); // GNOME's top bar is dark whatever the GTK theme
+    if (auto dark = gtkThemeIsDark(readSmallFile(configHome + u"/gtk-3.0/settings.ini")))
+        return ItemInk(inkFor(*dark));
+    return inkOnGrounds({});
 }
 
 } // namespace kalvix

@@ -24,9 +24,11 @@ void StatusItem::popupMenu(QPoint at)
     m_menu->popup(at.isNull() ? QCursor::pos() : at);
 }
 
-QRect StatusItem::anchorAt(int x, int y)
+QRect StatusItem::anchorAt(int x, int y, QSize itemSize)
 {
     if (x == 0 && y == 0)
+        return {};
+    if (x >= 0 && y >= 0 && x < itemSize.width() && y < itemSize.height())
         return {};
     // Compared, never computed with: any int is safe here, however far off it is.
     const QPoint point(x, y);

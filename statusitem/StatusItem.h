@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -36,8 +37,10 @@ public:
 
     // The anchor for a point a host reports (global, logical pixels): a one-pixel rectangle there, or
     // null when the point lies on no screen, as (0, 0) from hosts that know no position does, and as
-    // out-of-range values do.
-    static QRect anchorAt(int x, int y);
+    // out-of-range values do. Null too for a point within `itemSize` of the origin: some hosts (waybar)
+    // report the click's place inside the item, not on the screen, and a screen point there would be an
+    // item in the screen's very corner, which the pointer's place (the fallback) finds as well.
+    static QRect anchorAt(int x, int y, QSize itemSize = QSize());
 
 Q_SIGNALS:
     // A click on the item, or "Show Calendar" from its menu. `anchor` is the item's rectangle on the

@@ -1,6 +1,5 @@
 #include "statusitem/sni/SniStatusItem.h"
 
-#include "desktop/XdgDirs.h"
 #include "statusitem/PanelColors.h"
 #include "statusitem/TitleImage.h"
 
@@ -10,6 +9,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QtEndian>
+
+#include <algorithm>
+#include <iterator>
 
 namespace kalvix {
 namespace {
@@ -123,7 +125,7 @@ void SniStatusItem::registerWithWatcher()
 void SniStatusItem::learnHost()
 {
     const StatusHost host = statusNotifierHost(m_bus);
-    const QColor ink = panelInk(host, configHome());
+    const ItemInk ink = panelInk(host, PanelFiles::fromEnvironment());
     const bool changed = host.look != m_host.look || ink != m_ink;
     m_host = host;
     m_ink = ink;
@@ -140,7 +142,7 @@ QString SniStatusItem::iconContent() const
         return QStringLiteral("symbol");
     case ItemLook::squareIcon: {
         const SquareFace face = squareFaceOf(m_title);
-        return face.top + u'\n' + face.bottom;
+        return face.top + u'\n' + face.bottom + u'\n' + QString::number(static_cast<int>(face.period));
     }
     case ItemLook::wideText:
         break;
@@ -203,15 +205,24 @@ dbus::ToolTip SniStatusItem::toolTip() const
     return dbus::ToolTip{QString(), {}, m_title, QStringLiteral("Click to show the calendar")};
 }
 
+QSize SniStatusItem::largestIcon() const
+{
+    if (m_host.look != ItemLook::wideText) {
+        const int side = *std::max_element(std::begin(kSquareSizes), std::end(kSquareSizes));
+        return QSize(side, side);
+    }
+    return titleImageSize(m_title, m_font, *std::max_element(std::begin(kIconHeights), std::end(kIconHeights)));
+}
+
 void SniStatusItem::activate(int x, int y)
 {
-    Q_EMIT activated(anchorAt(x, y));
+    Q_EMIT activated(anchorAt(x, y, largestIcon()));
 }
 
 void SniStatusItem::showContextMenu(int x, int y)
 {
     // Hosts that ignore the exported menu ask the item to show one itself.
-    const QRect at = anchorAt(x, y);
+    const QRect at = anchorAt(x, y, largestIcon());
     popupMenu(at.isNull() ? QPoint() : at.topLeft());
 }
 

@@ -8,10 +8,10 @@
 // each registration learns the host anew. Hosts are told of a new icon only when its picture changes.
 #include "statusitem/StatusHost.h"
 #include "statusitem/StatusItem.h"
+#include "statusitem/TitleImage.h"
 #include "statusitem/sni/DBusTypes.h"
 
 #include <QColor>
-
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -47,6 +47,9 @@ public:
     // Calls from the bus.
     void activate(int x, int y);
     void showContextMenu(int x, int y);
+    // The largest the item can be in a host: its largest picture. A point a host reports within it is
+    // taken as a place inside the item.
+    QSize largestIcon() const;
     void menuItemClicked(int id);
 
     enum MenuId { rootId = 0, showId = 1, separatorId = 2, settingsId = 3, quitId = 4 };
@@ -68,7 +71,7 @@ private:
     QString m_title;
     QFont m_font;
     kalvix::StatusHost m_host;
-    QColor m_ink;
+    ItemInk m_ink;
     QString m_iconContent;
     mutable dbus::IconPixmapList m_icons;
     bool m_registered = false;

@@ -1,6 +1,5 @@
 #include "statusitem/xembed/XEmbedStatusItem.h"
 
-#include "desktop/XdgDirs.h"
 #include "statusitem/PanelColors.h"
 #include "statusitem/TitleImage.h"
 #include "statusitem/xembed/X11Pixels.h"
@@ -245,7 +244,7 @@ std::optional<QColor> XEmbedStatusItem::groundBeside() const
     return beside.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
 }
 
-QColor XEmbedStatusItem::inkOn(const QImage& background) const
+ItemInk XEmbedStatusItem::inkOn(const QImage& background) const
 {
     // The tray's own text colour where it says; else the colour that reads on its background, read back
     // (ParentRelative) or taken beside the window (a tray that composites); else its configuration's.
@@ -257,9 +256,10 @@ QColor XEmbedStatusItem::inkOn(const QImage& background) const
     else
         ground = groundBeside();
     if (ground)
-        return ground->lightness() < 128 ? lightInk() : darkInk();
+        return inkOnGrounds({*ground});
     const QString process = m_tray.ownerProcess();
-    return panelInk({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))}, configHome());
+    return panelInk({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
+                    PanelFiles::fromEnvironment());
 }
 
 void XEmbedStatusItem::paint()
@@ -267,7 +267,7 @@ void XEmbedStatusItem::paint()
     if (!m_window || !m_docked || m_slot.isEmpty())
         return;
     QImage image = background(m_slot);
-    const QColor ink = inkOn(image);
+    const ItemInk ink = inkOn(image);
     QPainter p(&image);
     if (m_slot.width() < m_text.width() * kSquareSlot) {
         const int side = std::min(m_slot.width(), m_slot.height());
@@ -278,8 +278,7 @@ void XEmbedStatusItem::paint()
         const QFontMetricsF fm(m_deviceFont);
         const qreal textWidth = tabularTextWidth(m_title, m_deviceFont);
         const qreal baseline = (m_slot.height() - (fm.ascent() + fm.descent())) / 2 + fm.ascent();
-        p.setPen(ink);
-        paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont);
+        paintTabularText(p, (m_slot.width() - textWidth) / 2, baseline, m_title, m_deviceFont, ink, m_slot.height());
     }
     p.end();
     writeX11Pixels(m_tray.connection(), m_window, m_depth, image);

@@ -9,6 +9,7 @@
 // background (ParentRelative), never on a box of its own colour. A tray that gives a square slot gets
 // the square face (hours over minutes) instead of the text.
 #include "statusitem/StatusItem.h"
+#include "statusitem/TitleImage.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QColor>
@@ -58,7 +59,7 @@ private:
     QRect globalRect() const;
     QRect globalDeviceRect() const;
     std::optional<QColor> groundBeside() const;
-    QColor inkOn(const QImage& background) const;
+    ItemInk inkOn(const QImage& background) const;
 
     X11Tray& m_tray;
     quint32 m_window = 0;

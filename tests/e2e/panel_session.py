@@ -48,6 +48,7 @@ class Session:
         base.update(HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=runtime,
                     XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
                     XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
+                    XDG_DATA_DIRS="/usr/local/share:/usr/share", XDG_CONFIG_DIRS="/etc/xdg",
                     TZ=os.environ.get("TZ", "Europe/London"), LC_ALL=os.environ.get("LC_ALL", "en_GB.UTF-8"),
                     NO_AT_BRIDGE="1", GTK_A11Y="none")
         base.update(env or {})
@@ -202,12 +203,41 @@ class Session:
             self.run(["xdotool", "mouseup", str(button)])
 
 
+def luminance(rgb):
+    """WCAG's relative luminance of an (r, g, b) pixel."""
+    def linear(c):
+        c /= 255.0
+        return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (linear(c) for c in rgb)
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def contrast(a, b):
+    la, lb = luminance(a), luminance(b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
+def item_contrast(rows, box, least=12):
+    """The contrast of an item's ink against the panel behind it, from the screen's pixels: each row's
+    ground is the panel's colour just left of the item (a gradient changes it row by row), and the ink is
+    the `least`-th most contrasting pixel of the item, so that a few stray pixels do not count."""
+    x, y, width, height = box
+    ratios = []
+    for j in range(y, y + height):
+        ground = rows[j][max(0, x - 2)]
+        ratios += [contrast(p, ground) for p in rows[j][x:x + width]]
+    ratios.sort(reverse=True)
+    return ratios[min(least, len(ratios)) - 1] if ratios else 1.0
+
+
 def ink_box(rows, background, tolerance=40):
-    """Bounding box (x, y, width, height) of the pixels that differ from `background`, or None."""
+    """Bounding box (x, y, width, height) of the pixels that differ from `background`, or None. With
+    `background` None, each row's ground is its first pixel (a panel drawn as a gradient)."""
     xs, ys = [], []
     for j, row in enumerate(rows):
+        ground = background if background is not None else row[0]
         for i, p in enumerate(row):
-            if sum(abs(a - b) for a, b in zip(p, background)) > tolerance:
+            if sum(abs(a - b) for a, b in zip(p, ground)) > tolerance:
                 xs.append(i)
                 ys.append(j)
     if not xs:

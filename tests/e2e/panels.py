@@ -1,5 +1,6 @@
 """Real panels from Debian, configured and started in a Session: the Xfce panel with its status tray
-(StatusNotifierItem and XEmbed) and trayer (a classic XEmbed tray).
+(StatusNotifierItem and XEmbed), LXQt's panel with its status notifier (a watcher of its own) and
+trayer (a classic XEmbed tray).
 Used by the panel tests and the screenshot script."""
 import os
 
@@ -59,6 +60,40 @@ def xfce_panel(session, dark=True, size=30, icon_size=22, position=XFCE_TOP):
     return session.start("panel", ["xfce4-panel", "--disable-wm-check"])
 
 
+LXQT_PANEL = """[General]
+__userfile__=true
+panels=panel1
+
+[panel1]
+alignment=-1
+position=Top
+panelSize=%(size)d
+iconSize=%(icon)d
+width=100
+width-percent=true
+plugins=spacer, statusnotifier
+
+[spacer]
+type=spacer
+expandable=true
+
+[statusnotifier]
+type=statusnotifier
+"""
+
+
+def lxqt_panel(session, theme, size=30, icon_size=22):
+    """Starts lxqt-panel with one top panel, a spacer and the status notifier, in an lxqt-themes theme
+    named in lxqt.conf, as LXQt's settings write it."""
+    folder = os.path.join(session.config, "lxqt")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "panel.conf"), "w") as f:
+        f.write(LXQT_PANEL % {"size": size, "icon": icon_size})
+    with open(os.path.join(folder, "lxqt.conf"), "w") as f:
+        f.write("[General]\ntheme=%s\n" % theme)
+    return session.start("panel", ["lxqt-panel"])
+
+
 def trayer(session, height=24, tint=None):
     argv = ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", str(height),
             "--SetDockType", "true", "--SetPartialStrut", "true", "--expand", "true"]
@@ -85,12 +120,14 @@ def dock_window(session):
     return None
 
 
-def status_area_ink(session, panel, width=240, border=2):
+def status_area_ink(session, panel, width=240, border=2, tolerance=40):
     """The bounding box of what the panel draws in its last `width` pixels, in screen coordinates; the
-    panel's border rows are left out, and its background is the colour at the area's left end."""
+    panel's border rows are left out, and its background is the colour at the area's left end, row by
+    row (a panel may be a gradient). Pixels within `tolerance` (the sum of the channels' differences)
+    of the background are background."""
     x0 = panel.x + panel.width - width
     rows = session.pixels(x0, panel.y + border, width - border, panel.height - 2 * border)
-    box = ink_box(rows, rows[len(rows) // 2][0])
+    box = ink_box(rows, None, tolerance)
     if not box:
         return None
     return (x0 + box[0], panel.y + border + box[1], box[2], box[3])

@@ -3,7 +3,9 @@
 
 Checks: Kalvix starts (the Wayland platform plugin is there); waybar shows the whole title as a wide
 picture in light text (waybar's style sheet says white); the item's Activate opens the popover under the
-bar next to the item, and "Show Calendar" from the menu opens it against the bar too; and Kalvix writes
+bar next to the item; a real click on the item (a virtual pointer: waybar then reports the click's place
+inside the item) opens it under the item too, never at the screen's far side, and "Show Calendar" from
+the menu opens it against the bar; and Kalvix writes
 nothing to its standard error (no warning per showing, as the fade used to cause). The session runs as an
 ordinary user: sway refuses root.
 """
@@ -17,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, summary  # noqa: E402
 from panel_session import wait_until  # noqa: E402
 from reachable import ReachableProgram  # noqa: E402
+from virtual_pointer import VirtualPointer  # noqa: E402
 from wayland_session import WaylandSession  # noqa: E402
 
 
@@ -62,11 +65,14 @@ def main():
     parser.add_argument("--kalvix", required=True)
     args = parser.parse_args()
     session = WaylandSession("wayland")
+    pointer = None
     program = ReachableProgram(args.kalvix, session.uid, session.gid)
     session.env = program.env(session.env)
     try:
         with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
             f.write("[General]\ndidRegisterLoginItem=true\n")
+        # The pointer first: the bar asks for the seat's pointer when it starts.
+        pointer = VirtualPointer(session.runtime, session.env["WAYLAND_DISPLAY"])
         session.start("waybar", ["waybar"])
         session.start("kalvix", [program.path])
         check(wait_until(lambda: item_name(session), 20), "Kalvix runs on Wayland and puts its item on the bus")
@@ -94,6 +100,26 @@ def main():
         session.run(["dbus-send", "--session", "--type=method_call", "--dest=" + item, "/StatusNotifierItem",
                      "org.kde.StatusNotifierItem.Activate", "int32:%d" % x, "int32:15"])
         check(wait_until(lambda: find_window(session, "Kalvix Calendar") is None, 10), "Activate again closes it")
+
+        if columns:
+            pointer.click(x, 15, 1280, 800)
+            left, right = columns[0], columns[-1]
+
+            def under_item():
+                found = find_window(session, "Kalvix Calendar")
+                if not found:
+                    return None
+                window = found[0]
+                # Centred on the item, or against the screen's edge beside it, and over it either way.
+                near = min(abs(window["x"] + window["width"] // 2 - x), abs(window["x"] + window["width"] - right),
+                           abs(window["x"] - left))
+                return found if window["x"] <= x <= window["x"] + window["width"] and near <= 50 else None
+            placed = wait_until(under_item, 10)
+            check(placed is not None, "a real click on the item opens the popover under it (item %d-%d): %s"
+                  % (left, right, find_window(session, "Kalvix Calendar"),))
+            pointer.click(x, 15, 1280, 800)
+            check(wait_until(lambda: find_window(session, "Kalvix Calendar") is None, 10),
+                  "a second click on the item closes it")
         sent = session.run(["dbus-send", "--session", "--print-reply", "--dest=" + item, "/MenuBar",
                             "com.canonical.dbusmenu.Event", "int32:1", "string:clicked", "variant:int32:0",
                             "uint32:0"])
@@ -105,6 +131,7 @@ def main():
         output = session.log("kalvix").strip()
         check(output == "", "nothing on Kalvix's standard error: %r" % output[:500])
     finally:
+        pointer.close() if pointer else None
         session.close()
         program.remove()
 

@@ -13,7 +13,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, failures, summary  # noqa: E402
-from panel_session import Session, wait_until  # noqa: E402
+from panel_session import Session, item_contrast, wait_until  # noqa: E402
 import panels  # noqa: E402
 
 
@@ -34,6 +34,9 @@ def check_item(session, when):
     # as two digits; never the whole title squeezed into a few pixels of height.
     check(ICON * 0.75 <= h <= ICON + 1 and ICON * 0.4 <= w <= ICON + 1,
           "%s: the item is a %dx%d face in a %d px icon" % (when, w, h, ICON))
+    panel = panels.panel_window(session, "xfce4-panel", width=1280)
+    ratio = item_contrast(session.pixels(0, panel.y, panel.width, panel.height), (x, y - panel.y, w, h))
+    check(ratio >= 4.5, "%s: the item's contrast on the panel is %.2f:1 (at least 4.5:1)" % (when, ratio))
     return box
 
 

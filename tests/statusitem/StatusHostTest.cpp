@@ -12,6 +12,34 @@
 
 using namespace kalvix;
 
+namespace kalvix {
+void PrintTo(const ItemInk& ink, std::ostream* os)
+{
+    *os << ink.fill.name().toStdString() << (ink.hasOutline() ? " outlined " + ink.outline.name().toStdString() : "");
+}
+} // namespace kalvix
+
+namespace {
+
+// A home of its own for one case: the config folder, and a data folder standing for XDG_DATA_DIRS.
+struct PinnedFolders {
+    QTemporaryDir root;
+    PanelFiles files() const
+    {
+        return PanelFiles{root.filePath(QStringLiteral("config")), {}, {root.filePath(QStringLiteral("data"))}};
+    }
+    void write(const QString& relative, const QByteArray& text) const
+    {
+        const QString path = root.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+};
+
+} // namespace
+
 struct HostRow {
     const char* name;
     const char* process;
@@ -107,17 +135,18 @@ TEST(PanelSettings, xfceDarkModeThenTheGtkThemeName)
 TEST(PanelSettings, kdeSchemeAndGtkSettings)
 {
     EXPECT_EQ(
-        kdeInk(QStringLiteral("[General]\nForegroundNormal=1,2,3\n[Colors:Window]\nForegroundNormal=252,252,252\n"))
-            ->name(),
+        kdeColours(QStringLiteral("[General]\nForegroundNormal=1,2,3\n[Colors:Window]\nForegroundNormal=252,252,252\n"))
+            .text.name(),
         QColor(252, 252, 252).name());
-    EXPECT_EQ(kdeInk(QStringLiteral("[Colors:Window]\nForegroundNormal=white\n")), std::nullopt);
+    EXPECT_FALSE(kdeColours(QStringLiteral("[Colors:Window]\nForegroundNormal=white\n")).text.isValid());
+    EXPECT_FALSE(kdeColours(QStringLiteral("[Colors:Window]\nBackgroundNormal=300,0,0\n")).grounds.size());
     EXPECT_EQ(gtkThemeIsDark(QStringLiteral("[Settings]\ngtk-application-prefer-dark-theme=1\n")), true);
     EXPECT_EQ(gtkThemeIsDark(QStringLiteral("[Settings]\ngtk-theme-name=Arc-Dark\n")), true);
     EXPECT_EQ(gtkThemeIsDark(QStringLiteral("[Settings]\ngtk-theme-name=Adwaita\n")), false);
     EXPECT_EQ(gtkThemeIsDark(QStringLiteral("[Other]\ngtk-theme-name=Adwaita-dark\n")), std::nullopt);
 }
 
-TEST(PanelInk, readsTheHostsFilesAndFallsBackToLightText)
+TEST(PanelInk, readsTheHostsFilesAndFallsBackToOutlinedLightText)
 {
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
@@ -128,16 +157,184 @@ TEST(PanelInk, readsTheHostsFilesAndFallsBackToLightText)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     };
-    // Nothing to learn from: light text, as for the dark panels most bars have.
-    EXPECT_EQ(panelInk({QStringLiteral("mystery"), ItemLook::wideText}, config.path()), lightInk());
+    const PanelFiles files{config.path(), {}, {}};
+    // Nothing to learn from: light text, as for the dark panels most bars have, outlined for the rest.
+    EXPECT_EQ(panelInk({QStringLiteral("mystery"), ItemLook::wideText}, files), ItemInk(lightInk(), darkInk()));
     write(QStringLiteral("waybar/style.css"), "window#waybar { background: #fafafa; color: #202020; }");
-    EXPECT_EQ(panelInk({QStringLiteral("waybar"), ItemLook::wideText}, config.path()).name(),
-              QStringLiteral("#202020"));
+    EXPECT_EQ(panelInk({QStringLiteral("waybar"), ItemLook::wideText}, files).fill.name(), QStringLiteral("#202020"));
     write(QStringLiteral("xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml"),
           R"(<property name="dark-mode" type="bool" value="false"/>)");
-    EXPECT_EQ(panelInk({QStringLiteral("panel-2-systray"), ItemLook::squareIcon}, config.path()), darkInk());
+    EXPECT_EQ(panelInk({QStringLiteral("panel-2-systray"), ItemLook::squareIcon}, files), ItemInk(darkInk()));
     write(QStringLiteral("gtk-3.0/settings.ini"), "[Settings]\ngtk-theme-name=Adwaita\n");
-    EXPECT_EQ(panelInk({QStringLiteral("mystery"), ItemLook::wideText}, config.path()), darkInk());
+    EXPECT_EQ(panelInk({QStringLiteral("mystery"), ItemLook::wideText}, files), ItemInk(darkInk()));
     // GNOME's top bar is dark whatever the application theme.
-    EXPECT_EQ(panelInk({QStringLiteral("gnome-shell"), ItemLook::label}, config.path()), lightInk());
+    EXPECT_EQ(panelInk({QStringLiteral("gnome-shell"), ItemLook::label}, files), ItemInk(lightInk()));
+}
+
+// Breeze's colour schemes as plasma-apply-colorscheme writes them into kdeglobals (the groups a panel
+// reads, abridged), and a Plasma theme's own colors file.
+constexpr char kBreezeLightGlobals[] = "[ColorEffects:Disabled]\nColor=56,56,56\n\n"
+                                       "[Colors:Header]\nBackgroundNormal=222,224,226\nForegroundNormal=35,38,41\n\n"
+                                       "[Colors:Window]\nBackgroundNormal=239,240,241\nForegroundNormal=35,38,41\n\n"
+                                       "[General]\nColorScheme=BreezeLight\n";
+constexpr char kBreezeDarkGlobals[] = "[Colors:Header]\nBackgroundNormal=41,44,48\nForegroundNormal=252,252,252\n\n"
+                                      "[Colors:Window]\nBackgroundNormal=32,35,38\nForegroundNormal=252,252,252\n\n"
+                                      "[General]\nColorScheme=BreezeDark\n";
+
+struct PlasmaRow {
+    const char* name;
+    const char* plasmarc;   // null: no file
+    const char* kdeglobals; // null: no file
+    const char* dataFile;   // below the data folder; null: none
+    const char* dataText;
+    QColor ground; // the panel as Plasma draws it
+    QColor ink;
+};
+
+class PlasmaPanels : public ::testing::TestWithParam<PlasmaRow> {};
+
+TEST_P(PlasmaPanels, theThemeThenTheSchemeThenBreezeLight)
+{
+    const PlasmaRow& row = GetParam();
+    PinnedFolders home;
+    ASSERT_TRUE(home.root.isValid());
+    if (row.plasmarc)
+        home.write(QStringLiteral("config/plasmarc"), row.plasmarc);
+    if (row.kdeglobals)
+        home.write(QStringLiteral("config/kdeglobals"), row.kdeglobals);
+    if (row.dataFile)
+        home.write(u"data/" + QString::fromUtf8(row.dataFile), row.dataText);
+    for (const char* process : {"plasmashell", "kded5"}) {
+        const ItemInk ink = panelInk({QString::fromLatin1(process), ItemLook::squareIcon}, home.files());
+        EXPECT_EQ(ink.fill.name(), row.ink.name()) << process;
+        EXPECT_FALSE(ink.hasOutline()) << process;
+        EXPECT_GE(contrastRatio(ink.fill, row.ground), kLeastContrast) << process;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plasma,
+    PlasmaPanels,
+    ::testing::Values(
+        // No plasmarc, no kdeglobals: Breeze's light look, whose panel showed #cfd2d4 in a real session.
+        PlasmaRow{"fresh_home", nullptr, nullptr, nullptr, nullptr, QColor(0xcf, 0xd2, 0xd4), QColor(35, 38, 41)},
+        PlasmaRow{"breeze_light_applied",
+                  nullptr,
+                  kBreezeLightGlobals,
+                  nullptr,
+                  nullptr,
+                  QColor(0xcf, 0xd2, 0xd4),
+                  QColor(35, 38, 41)},
+        PlasmaRow{"breeze_dark_applied",
+                  "[Theme]\nname=default\n",
+                  kBreezeDarkGlobals,
+                  nullptr,
+                  nullptr,
+                  QColor(32, 35, 38),
+                  QColor(252, 252, 252)},
+        // kdeglobals that only names its scheme: the scheme file says the colours.
+        PlasmaRow{"scheme_named_only",
+                  nullptr,
+                  "[General]\nColorScheme=BreezeDark\n",
+                  "color-schemes/BreezeDark.colors",
+                  kBreezeDarkGlobals,
+                  QColor(32, 35, 38),
+                  QColor(252, 252, 252)},
+        // A Plasma theme with colours of its own draws the panel in them, whatever the scheme.
+        PlasmaRow{"dark_plasma_theme_light_scheme",
+                  "[Theme]\nname=breeze-dark\n",
+                  kBreezeLightGlobals,
+                  "plasma/desktoptheme/breeze-dark/colors",
+                  kBreezeDarkGlobals,
+                  QColor(32, 35, 38),
+                  QColor(252, 252, 252)},
+        PlasmaRow{"theme_without_colours_follows_scheme",
+                  "[Theme]\nname=oxygen\n",
+                  kBreezeDarkGlobals,
+                  "plasma/desktoptheme/oxygen/metadata.desktop",
+                  "[Desktop Entry]\nName=Oxygen\n",
+                  QColor(32, 35, 38),
+                  QColor(252, 252, 252)},
+        // A scheme whose text would not read on its own panel: the ink that does.
+        PlasmaRow{"scheme_text_too_faint",
+                  nullptr,
+                  "[Colors:Window]\nBackgroundNormal=239,240,241\nForegroundNormal=190,190,190\n",
+                  nullptr,
+                  nullptr,
+                  QColor(239, 240, 241),
+                  darkInk()},
+        PlasmaRow{"corrupt_files",
+                  "\x01\x02[Theme\nname=../../../etc\n",
+                  "[Colors:Window]\nForegroundNormal=35;38\nBackgroundNormal=\n\xff\xfe",
+                  nullptr,
+                  nullptr,
+                  QColor(0xcf, 0xd2, 0xd4),
+                  QColor(35, 38, 41)}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct LxqtRow {
+    const char* name;
+    const char* qss; // the panel rules of an lxqt-themes theme
+    ItemInk ink;
+};
+
+class LxqtThemes : public ::testing::TestWithParam<LxqtRow> {};
+
+TEST_P(LxqtThemes, theInkThatReadsOnEveryColourThePanelMayShow)
+{
+    const LxqtRow& row = GetParam();
+    PinnedFolders home;
+    ASSERT_TRUE(home.root.isValid());
+    home.write(QStringLiteral("config/lxqt/lxqt.conf"), "[General]\ntheme=chosen\nicon_theme=breeze\n");
+    home.write(QStringLiteral("data/lxqt/themes/chosen/lxqt-panel.qss"), row.qss);
+    const ItemInk ink = panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files());
+    EXPECT_EQ(ink, row.ink);
+    if (!ink.hasOutline()) {
+        for (const QColor& ground : lxqtPanelGrounds(QString::fromUtf8(row.qss))) {
+            EXPECT_GE(contrastRatio(ink.fill, ground), kLeastContrast) << ground.name().toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lxqt,
+    LxqtThemes,
+    ::testing::Values(
+        LxqtRow{
+            "light_gradient",
+            "/*\n * Light\n */\nLXQtPanel #BackgroundWidget {\n    background-color: qlineargradient(x1:0, y1:0, x2:0, "
+            "y2:1, stop:0 #EFEFEF, stop:0.25 #e9e9e9, stop:0.5 #dfdfdf, stop:0.75 #d7d7d7, stop:1 #c0c0c0);\n}\n"
+            "LXQtPanel[position=\"Top\"] #BackgroundWidget {\n    border-bottom: 1px solid #B0B0B0;\n}\n",
+            ItemInk(darkInk())},
+        LxqtRow{"kde_plasma_opaque_percent",
+                "LXQtPanel #BackgroundWidget {\n    background: rgba(240, 240, 240, 100%);\n}\n",
+                ItemInk(darkInk())},
+        LxqtRow{"clearlooks", "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n", ItemInk(darkInk())},
+        LxqtRow{"arch_colors", "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n", ItemInk(lightInk())},
+        // Half see-through black over an unknown desktop: light text, outlined for a light wallpaper.
+        LxqtRow{"dark_see_through",
+                "LXQtPanel #BackgroundWidget {\n    background: rgba(0, 0, 0, 50%);\n}\n",
+                ItemInk(lightInk(), darkInk())},
+        // The colour comes from the Qt palette, which the theme does not say: the outlined fallback.
+        LxqtRow{"frost_palette",
+                "LXQtPanel #BackgroundWidget {\n    background: palette(text);\n}\n",
+                ItemInk(lightInk(), darkInk())},
+        LxqtRow{"only_a_position_rule",
+                "LXQtPanel[position=\"Top\"] #BackgroundWidget { background: #ffffff; }",
+                ItemInk(lightInk(), darkInk())},
+        LxqtRow{"corrupt", "LXQtPanel #BackgroundWidget {{ background: rgba(1,2; }}}", ItemInk(lightInk(), darkInk())}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PanelInk, lxqtWithoutATheme)
+{
+    PinnedFolders home;
+    ASSERT_TRUE(home.root.isValid());
+    // No lxqt.conf: nothing tells the panel's colour.
+    EXPECT_EQ(panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files()),
+              ItemInk(lightInk(), darkInk()));
+    // A theme that is not installed, or a name that would leave the themes folder.
+    home.write(QStringLiteral("config/lxqt/lxqt.conf"), "[General]\ntheme=../../..\n");
+    EXPECT_EQ(panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files()),
+              ItemInk(lightInk(), darkInk()));
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::white, Qt::black), 21.0);
 }

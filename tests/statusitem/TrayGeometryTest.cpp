@@ -118,6 +118,7 @@ struct AnchorRow {
     int x;
     int y;
     bool onScreen;
+    QSize item = QSize(); // the item's largest size, within which a point is taken as inside the item
 };
 
 class HostPoints : public ::testing::TestWithParam<AnchorRow> {};
@@ -126,7 +127,7 @@ TEST_P(HostPoints, aPointOnAScreenAnchorsAnythingElseMeansNoAnchor)
 {
     test::testApplication<QGuiApplication>(); // the offscreen platform's screen, at 0,0
     const AnchorRow& row = GetParam();
-    const QRect anchor = StatusItem::anchorAt(row.x, row.y);
+    const QRect anchor = StatusItem::anchorAt(row.x, row.y, row.item);
     EXPECT_EQ(!anchor.isNull(), row.onScreen);
     if (row.onScreen) {
         EXPECT_EQ(anchor, QRect(row.x, row.y, 1, 1));
@@ -143,5 +144,10 @@ INSTANTIATE_TEST_SUITE_P(Coordinates,
                                            AnchorRow{"smallest_ints", kMin, kMin, false},
                                            AnchorRow{"largest_ints", kMax, kMax, false},
                                            AnchorRow{"mixed_extremes", kMax, kMin, false},
-                                           AnchorRow{"negative_off_screen", -5, 10, false}),
+                                           AnchorRow{"negative_off_screen", -5, 10, false},
+                                           // waybar reports where in the item the click was.
+                                           AnchorRow{"waybar_inside_wide_item", 59, 15, false, QSize(230, 48)},
+                                           AnchorRow{"inside_square_item", 11, 11, false, QSize(64, 64)},
+                                           AnchorRow{"screen_point_right_of_item", 700, 15, true, QSize(230, 48)},
+                                           AnchorRow{"screen_point_below_item", 40, 700, true, QSize(230, 48)}),
                          [](const auto& row) { return std::string(row.param.name); });

@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""Kalvix in LXQt's real panel (its status notifier, which is its own watcher) on a headless X server
+with a session bus of its own, in lxqt-themes' light, KDE-Plasma and dark themes.
+
+Checks, from the X server's pixels: the item is a square face at the panel's icon size, and its ink
+stands out from the panel's own ground behind it with a contrast of at least 4.5:1 (WCAG's level for
+text), whatever the theme. Every wait is for a condition, with a deadline.
+"""
+import argparse
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, failures, summary  # noqa: E402
+from panel_session import Session, item_contrast  # noqa: E402
+import panels  # noqa: E402
+
+ICON = 22
+PANEL = "LXQt Panel"
+LEAST_CONTRAST = 4.5
+GRIP = 200  # the grip's dots differ from the panel by about 130 in the channels' sum
+# lxqt-themes' panel themes: a light gradient, an opaque near-white, and half see-through black.
+THEMES = ("light", "KDE-Plasma", "dark")
+
+
+def check_theme(kalvix, theme):
+    session = Session("lxqt-" + theme.lower())
+    try:
+        panels.lxqt_panel(session, theme, icon_size=ICON)
+        check(session.start_kalvix(kalvix), "%s: Kalvix runs" % theme)
+        # The light theme draws a grip of grey dots left of each plugin: the face's ink stands out more.
+        box = panels.wait_for_ink(session, PANEL, tolerance=GRIP)
+        panel = panels.panel_window(session, PANEL, width=1280)
+        if not box:
+            # Too faint to tell from the grip: what contrast is there at all, for the failure's message.
+            faint = panels.wait_for_ink(session, PANEL, seconds=5)
+            rows = session.pixels(0, panel.y, panel.width, panel.height) if panel else []
+            check(False, "%s: the panel shows Kalvix's item, standing out (%s)"
+                  % (theme, "%.2f:1" % item_contrast(rows, (faint[0], faint[1] - panel.y, faint[2], faint[3]))
+                     if faint else "nothing found"))
+            return
+        x, y, w, h = box
+        check(ICON * 0.75 <= h <= ICON + 1 and ICON * 0.4 <= w <= ICON + 1,
+              "%s: the item is a %dx%d face in a %d px icon" % (theme, w, h, ICON))
+        rows = session.pixels(0, panel.y, panel.width, panel.height)
+        ratio = item_contrast(rows, (x, y - panel.y, w, h))
+        check(ratio >= LEAST_CONTRAST, "%s: the item's contrast on the panel is %.2f:1 (at least %.1f:1)"
+              % (theme, ratio, LEAST_CONTRAST))
+    finally:
+        if failures:
+            print("kalvix log:\n" + session.log("kalvix"))
+        session.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--kalvix", required=True)
+    args = parser.parse_args()
+    for theme in THEMES:
+        check_theme(args.kalvix, theme)
+
+
+if __name__ == "__main__":
+    main()
+    sys.exit(summary())
