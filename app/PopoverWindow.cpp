@@ -78,6 +78,7 @@ void PopoverWindow::showAt(QRect item)
     if (item.isNull())
         item = menuAnchor(pointer, screen->geometry(), available);
     showAt(item, screen->geometry(), available);
+    m_compositorAnchor = given; // read on a later turn of the loop
 }
 
 void PopoverWindow::showAt(QRect item, QRect screen, QRect available)
@@ -100,7 +101,7 @@ void PopoverWindow::showAt(QRect item, QRect screen, QRect available)
     if (m_fade)
         m_fade->start();
     if (m_ownWindow) {
-        m_compositorAnchor = given;
+        m_compositorAnchor = item;
         QTimer::singleShot(0, this, [this] { placeOnCompositor(kPlaceTries); });
     }
 }
