@@ -75,6 +75,50 @@ def waybar_picture(kalvix, out, name, style):
         session.close()
 
 
+# The popover on a laptop's screen under the Xfce panel, with the README's calendars, six world clocks and
+# three countdowns, at the README's fixed time: more than the screen's height, so the popover scrolls.
+LAPTOP_AT = "2026-03-05 09:41:00"
+LAPTOP_PREFS = PREFS + (
+    'calendarSources="%(cals)s/work", "%(cals)s/home", "%(cals)s/birthdays"\n'
+    'worldClockCities="London", "New York", "Dubai", "Tokyo", "San Francisco", "Sydney"\n'
+    'countdowns=[{"id":"6F9619FF-8B86-4D11-B42D-00C04FC964FF","title":"Lisbon holiday","date":796464000},'
+    '{"id":"3F2504E0-4F89-41D3-9A0C-0305E82C3301","title":"Anna\'s birthday","date":795441600},'
+    '{"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","title":"Tax return due","date":794491200}]\n')
+
+
+def laptop_picture(kalvix, out, name, dark):
+    if not name.startswith(ONLY[0]):
+        return
+    session = Session("shot-" + name, screen="1366x768x24",
+                      env={"KALVIX_COLOR_SCHEME": "dark" if dark else "light", "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
+    try:
+        cals = os.path.abspath(os.path.join(here, "..", "docs", "fixtures", "calendars"))
+        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
+            f.write(LAPTOP_PREFS % {"cals": cals})
+        panels.xfce_panel(session, dark=dark)
+        session.start("kalvix", ["faketime", LAPTOP_AT, kalvix])
+        box = panels.wait_for_ink(session, "xfce4-panel")
+        if not box:
+            raise RuntimeError("%s: Kalvix's item did not show:\n%s" % (name, session.log("kalvix")))
+        session.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
+        if not wait_until(lambda: session.visible("Kalvix Calendar"), 20, step=0.25):
+            raise RuntimeError("%s: the popover did not open:\n%s" % (name, session.log("kalvix")))
+        # The popover fades in: the picture is taken once two looks in a row are the same.
+        shot = os.path.join(session.home, "screen.png")
+        seen = []
+
+        def settled():
+            session.screenshot(shot)
+            with open(shot, "rb") as f:
+                seen.append(f.read())
+            return len(seen) > 1 and seen[-1] == seen[-2]
+        if not wait_until(settled, 20, step=0.25):
+            raise RuntimeError("%s: the screen did not settle" % name)
+        shutil.copy(shot, os.path.join(out, name + ".png"))
+    finally:
+        session.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kalvix", required=True)
@@ -103,6 +147,8 @@ def main():
     # The afternoon in a 12-hour locale: the dot beside the hours.
     x11_picture(kalvix, args.out, "lxqt-light-12h", lambda s: panels.lxqt_panel(s, "light"), "LXQt Panel",
                 item_in("LXQt Panel"), locale="en_US.UTF-8", clock="2026-07-05 21:28:00")
+    for theme, dark in (("dark", True), ("light", False)):
+        laptop_picture(kalvix, args.out, "laptop-" + theme, dark)
     waybar_picture(kalvix, args.out, "waybar-dark", None)
     waybar_picture(kalvix, args.out, "waybar-light", WAYBAR_LIGHT)
     for png in sorted(os.listdir(args.out)):
