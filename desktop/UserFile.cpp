@@ -285,6 +285,18 @@ bool makePrivateFolder(const QString& folder)
     return errno == EEXIST && ::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode); // made meanwhile
 }
 
+void keepFolderPrivate(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    // Through the descriptor: what is checked is what is changed.
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0077) != 0)
+        ::fchmod(fd, st.st_mode & 0700);
+    ::close(fd);
+}
+
 void removeStaleTemporaries(const QString& path)
 {
     const QFileInfo target(path);

@@ -94,6 +94,11 @@ WriteResult writeFileHere(const QString& path, const QByteArray& bytes);
 // their mode. False when the folder is not there afterwards.
 bool makePrivateFolder(const QString& folder);
 
+// Takes group's and others' access away from an existing folder of the user's own that has it (one made
+// by an older Kalvix with 0755): whoever can open the folder can hold its lock and keep saves waiting.
+// A link, or a folder of someone else's, is left as it is.
+void keepFolderPrivate(const QString& folder);
+
 // Removes the temporaries replaceUserFile leaves beside `path` when the process is killed mid-save
 // (".<name>.<tag>.tmp", regular files only). Call it only while holding the folder's lock, so no live
 // save of the same file owns one of them.

@@ -156,6 +156,10 @@ IniPreferencesStore::Flush IniPreferencesStore::flush()
         m_waiting.clear();
         return Flush::failed;
     }
+    if (!m_folderKeptPrivate) {
+        keepFolderPrivate(folder);
+        m_folderKeptPrivate = true;
+    }
     const FolderLock lock(folder); // other Kalvix processes wait; editors do not
     if (lock.busy()) {             // another save, or someone holding it on purpose
         scheduleReloadAfterSettling();

@@ -108,6 +108,7 @@ private:
     std::optional<kalvix::WriteFault> m_fault;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_settle = nullptr;
+    bool m_folderKeptPrivate = false; // an older Kalvix's open folder is closed at the first save
 };
 
 } // namespace kalvix

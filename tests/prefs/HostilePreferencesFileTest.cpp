@@ -220,6 +220,13 @@ TEST(HostilePreferencesFile, aLockHeldByAnotherProcessDelaysASaveWithoutBlocking
     IniPreferencesStore store(path);
     EXPECT_TRUE(store.setBool(kShowSeconds, false));
     EXPECT_EQ(test::modeOf(folder) & 0077, 0u); // made private: others cannot open it to lock it
+    // One an older Kalvix made open to all is closed at the first save.
+    const QString older = dir.filePath(QStringLiteral("older"));
+    ASSERT_EQ(::mkdir(QFile::encodeName(older).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(older).constData(), 0755), 0); // whatever the umask
+    IniPreferencesStore olderStore(older + QStringLiteral("/kalvix.conf"));
+    EXPECT_TRUE(olderStore.setBool(kShowSeconds, true));
+    EXPECT_EQ(test::modeOf(older), 0700u);
     writeFile(folder + QStringLiteral("/.kalvix.conf.k1llEd.tmp"), "left by a save that was killed");
 
     // Whoever holds it (the lock is per open folder, so this stands for another process's hold).
