@@ -27,6 +27,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTextStream>
 
 #include <algorithm>
@@ -211,6 +212,9 @@ void nameApplication()
     QApplication::setApplicationName(QStringLiteral("kalvix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvix"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt takes the direction from a translation, and Kalvix has none: Arabic or Hebrew users get their
+    // windows mirrored from the locale itself.
+    QGuiApplication::setLayoutDirection(QLocale().textDirection());
 }
 
 // --snapshot DIR: a one-shot render, not a second status item. It shows no item and leaves the session's

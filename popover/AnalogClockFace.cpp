@@ -6,6 +6,7 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QPaintDevice>
 #include <QPainter>
 
@@ -84,9 +85,10 @@ void paintDial(QPainter& painter, const ClockFaceGeometry& g)
     const QFontMetricsF fm(font, painter.device());
     painter.setFont(font);
     painter.setPen(g.numeralColor);
+    const QLocale locale; // the locale's digits, as the time under the face is written
     for (int n = 1; n <= 12; ++n) {
         // Centred on the point by the digits' own height, not the line's, so 12 and 6 sit evenly.
-        const QString text = QString::number(n);
+        const QString text = locale.toString(n);
         const QPointF at = g.numeralCentres[n - 1];
         painter.drawText(QPointF(at.x() - fm.horizontalAdvance(text) / 2, at.y() + fm.capHeight() / 2), text);
     }

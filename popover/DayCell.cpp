@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -154,7 +155,8 @@ void DayCell::paintNumber(QPainter& painter, const QRectF& square)
     painter.setFont(
         ui::systemFont(m_compact ? kNumberSizeCompact : kNumberSize, m_state.isToday ? QFont::Bold : QFont::Normal));
     painter.setPen(ink.resolve(palette()));
-    painter.drawText(square, Qt::AlignCenter, QString::number(m_state.dayNumber));
+    // In the locale's digits, as the clocks and dates around the grid are written.
+    painter.drawText(square, Qt::AlignCenter, QLocale().toString(m_state.dayNumber));
 }
 
 void DayCell::paintDots(QPainter& painter, qreal top)

@@ -8,6 +8,7 @@
 #include "time/SystemZone.h"
 #include "time/TimeSource.h"
 #include "ui/ClockFollower.h"
+#include "ui/Directional.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyles.h"
@@ -72,13 +73,13 @@ QWidget* MonthGridView::makeHeader()
     m_title->setAccessibleDescription(tr("Go to today"));
     const QFont chevronFont = ui::textStyleFont(ui::TextStyle::body, QFont::DemiBold);
     m_previous = new ui::PlainButton(
-        QStringLiteral("chevron.left"), chevronFont, Ink::role(ColorRole::primary), tr("Previous month"), header);
+        ui::backChevron(header), chevronFont, Ink::role(ColorRole::primary), tr("Previous month"), header);
     if (m_compact) {
         m_today = new DotButton(kTodayDot, Ink::role(ColorRole::secondary), tr("Go to today"), header);
         m_today->setToolTip(tr("Go to today"));
     }
     m_next = new ui::PlainButton(
-        QStringLiteral("chevron.right"), chevronFont, Ink::role(ColorRole::primary), tr("Next month"), header);
+        ui::onChevron(header), chevronFont, Ink::role(ColorRole::primary), tr("Next month"), header);
     row->addWidget(m_title);
     row->addSpacing(kHeaderSpacing);
     row->addStretch();

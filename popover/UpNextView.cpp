@@ -6,6 +6,7 @@
 #include "popover/Divider.h"
 #include "popover/EventRow.h"
 #include "ui/ClockFollower.h"
+#include "ui/Directional.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyles.h"
@@ -78,7 +79,7 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     stack->addWidget(m_denied);
     stack->addStretch(1);
     stack->addWidget(new Divider(Qt::Horizontal, this));
-    m_viewAll->setTrailingSymbol(QStringLiteral("chevron.right"), ui::textStyleFont(TextStyle::caption));
+    m_viewAll->setTrailingSymbol(ui::onChevron(this), ui::textStyleFont(TextStyle::caption));
     m_viewAll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     stack->addWidget(m_viewAll);
     connect(m_viewAll, &ui::PlainButton::clicked, this, [this] { m_context.actions.openCalendarApp(); });

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 
 #include <cmath>
 
@@ -82,11 +83,15 @@ void TextLabel::paintEvent(QPaintEvent*)
     const QRectF area = contentsRect();
     const QFontMetricsF fm(font());
     switch (m_fit) {
-    case Fit::elide:
-        painter.drawText(area,
-                         static_cast<int>(alignment()) | Qt::TextSingleLine,
-                         fm.elidedText(text(), Qt::ElideRight, area.width()));
+    case Fit::elide: {
+        // Cut at the text's own end, which for an Arabic or Hebrew title is at its left whatever the
+        // layout's direction; the label's place on the row still follows the layout.
+        const auto placed = QStyle::visualAlignment(layoutDirection(), alignment()) | Qt::AlignAbsolute;
+        painter.setLayoutDirection(text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        painter.drawText(
+            area, static_cast<int>(placed) | Qt::TextSingleLine, fm.elidedText(text(), Qt::ElideRight, area.width()));
         break;
+    }
     case Fit::wrap:
         painter.drawText(area, static_cast<int>(alignment()) | Qt::TextWordWrap, text());
         break;

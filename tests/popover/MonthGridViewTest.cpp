@@ -8,6 +8,7 @@
 #include "tests/popover/PopoverTestSupport.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
+#include "tests/support/TestEnv.h"
 #include "ui/PlainButton.h"
 #include "ui/TextLabel.h"
 
@@ -225,4 +226,53 @@ TEST(MonthGridView, aDayReadsItsDateItsEventsAndWhetherItIsToday)
     today->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(f.grid.selectedDay(), local(2026, 3, 5));
     EXPECT_TRUE(today->state().selected);
+}
+
+// An Arabic locale: the grid and its header mirrored as the layout direction says, Saturday first at the
+// right, the chevrons pointing the way their buttons go, and the day numbers in the locale's own digits
+// (as the clocks and dates around the grid are written).
+TEST(MonthGridView, rightToLeftMirrorsTheGridAndItsChevronsAndWritesTheLocalesDigits)
+{
+    popoverApp();
+    // The 5th, today: drawn the same but for its digit.
+    auto fifth = [](const MonthGridView& grid) { return cell(grid, 2026, 3, 5)->grab().toImage(); };
+    QImage latin;
+    {
+        Fixture f;
+        latin = fifth(f.grid);
+    }
+    struct Arabic {
+        ScopedEnv lc{"LC_ALL", "ar_EG.UTF-8"};
+        Arabic()
+        {
+            QLocale::setDefault(QLocale(QStringLiteral("ar_EG")));
+            QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+        }
+        ~Arabic()
+        {
+            QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+            QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+        }
+    } arabic;
+    Fixture f;
+    const int previous = f.grid.previousButton()->mapTo(&f.grid, QPoint()).x();
+    const int next = f.grid.nextButton()->mapTo(&f.grid, QPoint()).x();
+    EXPECT_GT(previous, next) << "back is at the right";
+    EXPECT_EQ(f.grid.previousButton()->symbol(), QStringLiteral("chevron.right"));
+    EXPECT_EQ(f.grid.nextButton()->symbol(), QStringLiteral("chevron.left"));
+    EXPECT_GT(f.grid.titleButton()->mapTo(&f.grid, QPoint()).x(), previous) << "the month's name leads, at the right";
+
+    const DayCell* thursday = cell(f.grid, 2026, 3, 5);
+    const DayCell* friday = cell(f.grid, 2026, 3, 6);
+    const DayCell* saturday = cell(f.grid, 2026, 3, 7);
+    ASSERT_TRUE(thursday && friday && saturday);
+    EXPECT_LT(friday->x(), thursday->x()) << "the days run from right to left";
+    for (const DayCell* c : f.grid.days()->cells())
+        EXPECT_LE(c->x(), saturday->x()) << "Saturday starts the week, at the right";
+
+    QTest::keyClick(f.grid.days(), Qt::Key_Left);
+    EXPECT_EQ(f.grid.selectedDay(), local(2026, 3, 6)) << "left is on, the way the days run";
+
+    EXPECT_EQ(QLocale().toString(5), QStringLiteral("\u0665"));
+    EXPECT_NE(fifth(f.grid), latin) << "the locale's digit, not the Latin one";
 }
