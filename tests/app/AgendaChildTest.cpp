@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kalvix;
@@ -23,6 +25,9 @@ TEST(AgendaChild, aReadersAnswerComesThroughWholeWithItsStatus)
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->first, longText + QStringLiteral("1234"));
     EXPECT_EQ(answer->second, 2);
+    // Reaped once it answered, so that its cost counts with the command's.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST(AgendaChild, aDismissedReaderReadsNothing)
