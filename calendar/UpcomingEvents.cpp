@@ -12,7 +12,17 @@ UpcomingEvents UpcomingEvents::compute(const CalendarStore& store, Instant now, 
 {
     // A clock outside any calendar still gets a window of 14 whole days rather than none.
     const Instant windowEnd = calendar.addDays(now, kWindowDays).value_or(now + kWindowDays * 86400.0);
-    return fromOccurrences(store.occurrences(now, windowEnd), now, calendar);
+    // Only the first kAgendaEventLimit that have not ended are used, and a day may hold a million: the
+    // store makes only as many as asked for. Some of those may end at `now` exactly (the query lets a
+    // zero-length one at its start in) and be dropped; then more are asked for.
+    for (std::size_t wanted = kAgendaEventLimit;; wanted *= 2) {
+        std::vector<CalendarOccurrence> found = store.firstOccurrences(now, windowEnd, wanted);
+        const bool all = found.size() < wanted;
+        const auto ended =
+            std::count_if(found.begin(), found.end(), [now](const CalendarOccurrence& o) { return !(o.end > now); });
+        if (all || found.size() - static_cast<std::size_t>(ended) >= std::size_t(kAgendaEventLimit))
+            return fromOccurrences(std::move(found), now, calendar);
+    }
 }
 
 UpcomingEvents

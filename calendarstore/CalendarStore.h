@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -82,6 +83,18 @@ public:
     // Occurrences overlapping [start, end): start < end of the interval and end > start of the interval
     // (a zero-length occurrence at `start` counts as overlapping).
     virtual std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const = 0;
+    // The first `count` of those by start (equal starts in the store's order): what a view that shows
+    // the next few needs of a day that may hold a million. This default asks occurrences() and sorts;
+    // a store that keeps them by start answers without making the rest.
+    virtual std::vector<CalendarOccurrence> firstOccurrences(Instant start, Instant end, std::size_t count) const
+    {
+        std::vector<CalendarOccurrence> all = occurrences(start, end);
+        std::stable_sort(all.begin(), all.end(), [](const CalendarOccurrence& a, const CalendarOccurrence& b) {
+            return a.start < b.start;
+        });
+        all.resize(std::min(all.size(), count));
+        return all;
+    }
     // The same occurrences, in the same order, without their title and identifier (which cost a copy
     // each). This default asks occurrences(); a store that can answer cheaper does.
     virtual std::vector<OccurrenceSpan> spans(Instant start, Instant end) const

@@ -263,6 +263,12 @@ std::vector<CalendarOccurrence> IcalCalendarStore::occurrences(Instant start, In
     return snap ? snap->occurrences(start, end) : std::vector<CalendarOccurrence>{};
 }
 
+std::vector<CalendarOccurrence> IcalCalendarStore::firstOccurrences(Instant start, Instant end, std::size_t count) const
+{
+    const auto snap = queried(start, end);
+    return snap ? snap->firstOccurrences(start, end, count) : std::vector<CalendarOccurrence>{};
+}
+
 std::vector<OccurrenceSpan> IcalCalendarStore::spans(Instant start, Instant end) const
 {
     const auto snap = queried(start, end);

@@ -67,6 +67,7 @@ public:
     CalendarAccess accessStatus() const override;
     void requestFullAccess(AccessCallback done) override;
     std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const override;
+    std::vector<CalendarOccurrence> firstOccurrences(Instant start, Instant end, std::size_t count) const override;
     std::vector<OccurrenceSpan> spans(Instant start, Instant end) const override;
 
     const QStringList& sources() const { return m_sources; }

@@ -58,6 +58,8 @@ public:
     // Occurrences overlapping [start, end). Expands the months it needs that are not kept yet, and
     // waits for those being expanded elsewhere. Safe from any thread.
     std::vector<CalendarOccurrence> occurrences(Instant start, Instant end) const;
+    // The first `count` of them: only those are made into occurrences.
+    std::vector<CalendarOccurrence> firstOccurrences(Instant start, Instant end, std::size_t count) const;
     std::vector<OccurrenceSpan> spans(Instant start, Instant end) const;
 
     // The months a query of [start, end) would need that are neither kept nor being expanded.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 namespace kalvix::ical {
@@ -65,11 +66,16 @@ std::vector<Snapshot::Hit> Snapshot::hits(Instant start, Instant end) const
 
 std::vector<CalendarOccurrence> Snapshot::occurrences(Instant start, Instant end) const
 {
+    return firstOccurrences(start, end, std::numeric_limits<std::size_t>::max());
+}
+
+std::vector<CalendarOccurrence> Snapshot::firstOccurrences(Instant start, Instant end, std::size_t count) const
+{
     const std::vector<Hit> found = hits(start, end);
     std::vector<CalendarOccurrence> result;
-    result.reserve(found.size());
-    for (const Hit& hit : found)
-        result.push_back(toOccurrence(hit));
+    result.reserve(std::min(found.size(), count));
+    for (std::size_t i = 0; i < found.size() && i < count; ++i)
+        result.push_back(toOccurrence(found[i]));
     return result;
 }
 
