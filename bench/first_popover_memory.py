@@ -102,19 +102,26 @@ def one_run(display, kalvix, extra_env, show_objects):
         before = settled(pid)
         objects_before = objects_kb(pid)
 
-        def toggle(shown):
-            toggled = session.run([path, "--toggle"], env=extra_env)
-            if toggled.returncode != 0 or not wait_until(lambda: bool(popover_open(session)) == shown, 10):
-                raise RuntimeError("the popover did not %s (--toggle: %d %s)\n%s" % (
-                    "open" if shown else "close", toggled.returncode, toggled.stderr.strip(), session.log("kalvix")))
+        def toggle(shown, tries=1):
+            for _ in range(tries):
+                toggled = session.run([path, "--toggle"], env=extra_env)
+                if toggled.returncode == 0 and wait_until(lambda: bool(popover_open(session)) == shown, 20):
+                    return _ + 1
+            raise RuntimeError("the popover did not %s (--toggle: %d %s)\n%s" % (
+                "open" if shown else "close", toggled.returncode, toggled.stderr.strip(), session.log("kalvix")))
 
         toggle(True)
         first = settled(pid)
         objects_first = objects_kb(pid)
+        # The memory, not the toggling, is measured here: a reopening that needs a second --toggle (seen on
+        # X11) is counted and reported, not fatal.
+        repeated = 0
         for _ in range(REOPENINGS):
             toggle(False)
-            toggle(True)
+            repeated += toggle(True, tries=2) - 1
         again = settled(pid)
+        if repeated:
+            print("  %d of %d reopenings needed a second --toggle" % (repeated, REOPENINGS))
         if process.poll() is not None:
             raise RuntimeError("Kalvix ended during the measurement")
         if show_objects:
