@@ -253,9 +253,29 @@ bool preferXWayland()
     return true;
 }
 
+// On Wayland alone, Qt asks whether it may draw window frames itself before it shows any window, even
+// a frameless one, and to answer it brings up EGL: Mesa's drivers and LLVM, about 50 MB of resident
+// memory for a program that paints only with the CPU. sway draws the frames of every window itself
+// (xdg-decoration), so Qt's own frames would never be used there: Kalvix tells Qt so, unless the user
+// has said otherwise. Qt reads the setting when it shows the first window, so it stays set, and programs
+// Kalvix starts on sway inherit it: sway draws their frames as well. Elsewhere the frames may be Qt's to
+// draw, and the memory is the price of them.
+void spareClientFramesOnSway()
+{
+    // Where Kalvix chose XWayland, QT_QPA_PLATFORM names xcb by now.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const bool onWayland = (platform.isEmpty() || platform.startsWith(u"wayland")) && waylandReachable();
+    const QString sway = qEnvironmentVariable("SWAYSOCK");
+    if (!onWayland || sway.isEmpty() || !QFileInfo::exists(sway) ||
+        qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"))
+        return;
+    qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
+}
+
 int runStatusItem(int argc, char** argv, const QStringList& arguments, const CommandLine& cl)
 {
     const bool choseXWayland = preferXWayland();
+    spareClientFramesOnSway();
     QApplication app(argc, argv);
     releaseDisplayProbe(); // Qt holds its own connection now
     if (choseXWayland)
