@@ -14,8 +14,10 @@
 #include "ui/TextStyles.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -297,6 +299,40 @@ TEST(ClockTip, namesTheWayOfTheDesktopInUseAndStaysGeneralElsewhere)
               QStringLiteral("Kalvix is your clock now. Remove the system clock: right-click the "
                              "panel\u2019s clock \u2192 Remove."));
     EXPECT_TRUE(generalFooterText().startsWith(QStringLiteral("Home city drives the sunrise and sunset times. Tip: ")));
+}
+
+TEST(Symbols, removeMoreAndCloseStayKalvixsOwnUnderARealIconThemeWhileOthersFollowIt)
+{
+    app();
+    const QString previousTheme = QIcon::themeName();
+    const QStringList previousPaths = QIcon::themeSearchPaths();
+    // Where a desktop's platform theme looks for icon themes (the offscreen platform looks nowhere).
+    QIcon::setThemeSearchPaths(previousPaths + QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                                         QStringLiteral("icons"),
+                                                                         QStandardPaths::LocateDirectory));
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+    // The theme is really there and has its own, weaker, icons for these buttons.
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("list-remove-symbolic"))) << "Adwaita is not installed";
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("view-more-symbolic")));
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("window-close-symbolic")));
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("go-previous-symbolic")));
+    const auto drawn = [](const QString& name, bool own) {
+        setPreferOwnSymbols(own);
+        return symbolImage(name, 16, QColor(10, 120, 200), 2.0);
+    };
+    for (const char* name : {"minus.circle.fill", "ellipsis.circle", "xmark.circle.fill"}) {
+        const QString symbol = QString::fromLatin1(name);
+        setPreferOwnSymbols(false);
+        EXPECT_EQ(symbolSource(symbol), SymbolSource::own) << name;
+        EXPECT_EQ(drawn(symbol, false), drawn(symbol, true)) << name << " is drawn from the theme";
+    }
+    // Symbols whose theme icon means the same thing still come from the theme.
+    setPreferOwnSymbols(false);
+    EXPECT_EQ(symbolSource(QStringLiteral("chevron.left")), SymbolSource::theme);
+    EXPECT_NE(drawn(QStringLiteral("chevron.left"), false), drawn(QStringLiteral("chevron.left"), true));
+    setPreferOwnSymbols(true);
+    QIcon::setThemeName(previousTheme);
+    QIcon::setThemeSearchPaths(previousPaths);
 }
 
 TEST(Symbols, drawnAtTheResolutionOfTheImageAWidgetIsRenderedInto)
