@@ -69,6 +69,24 @@ TEST(ColorRoles, labelRolesAreTheTextColourAtFallingStrengthInBothThemes)
     // Thin grey text fades faster on dark backgrounds: the dark theme's secondary is a little stronger.
     EXPECT_GT(roleColor(ColorRole::secondary, darkPalette()).alphaF(),
               roleColor(ColorRole::secondary, lightPalette()).alphaF());
+    // Captions read at 5:1 on the window, on Kalvix's palettes as they are and on a platform palette whose
+    // text and window are close, where secondary is strengthened (up to the text itself and no further).
+    QPalette greyOnGrey = lightPalette();
+    greyOnGrey.setColor(QPalette::Window, QColor(200, 200, 200));
+    greyOnGrey.setColor(QPalette::WindowText, QColor(40, 40, 40));
+    QPalette tooClose = lightPalette();
+    tooClose.setColor(QPalette::Window, QColor(150, 150, 150));
+    tooClose.setColor(QPalette::WindowText, QColor(60, 60, 60));
+    for (const QPalette& palette : {lightPalette(), darkPalette(), greyOnGrey}) {
+        const QColor window = palette.color(QPalette::Window);
+        QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+        pixel.fill(window);
+        QPainter(&pixel).fillRect(pixel.rect(), roleColor(ColorRole::secondary, palette));
+        EXPECT_GE(contrastRatio(pixel.pixelColor(0, 0), window), 4.9) << window.name().toStdString();
+    }
+    EXPECT_NEAR(roleColor(ColorRole::secondary, lightPalette()).alphaF(), 0.65, 0.01) << "no stronger than needed";
+    EXPECT_NEAR(roleColor(ColorRole::secondary, tooClose).alphaF(), 1.0, 0.01);
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
     EXPECT_NEAR(Ink::role(ColorRole::primary, 0.06).resolve(lightPalette()).alphaF(), 0.06, 0.01);
     EXPECT_EQ(Ink::custom(QColor(1, 2, 3)).resolve(darkPalette()), QColor(1, 2, 3));
 }
