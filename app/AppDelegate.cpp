@@ -83,16 +83,12 @@ public:
     {
     }
 
-    void openCalendarApp(Instant day) override
+    // The popover closes only once something opens: with no calendar application it stays, saying so.
+    void openCalendarApp(Instant day, CalendarAppReply reply) override
     {
-        m_closePopover();
-        m_actions.openCalendarApp(day);
+        m_actions.openCalendarApp(day, closingFirst(std::move(reply)));
     }
-    void openCalendarApp() override
-    {
-        m_closePopover();
-        m_actions.openCalendarApp();
-    }
+    void openCalendarApp(CalendarAppReply reply) override { m_actions.openCalendarApp(closingFirst(std::move(reply))); }
     void openSettings(SettingsTab tab) override
     {
         m_closePopover();
@@ -106,6 +102,16 @@ public:
     void quit() override { m_actions.quit(); }
 
 private:
+    CalendarAppReply closingFirst(CalendarAppReply reply) const
+    {
+        return [close = m_closePopover, reply = std::move(reply)](CalendarAppOutcome outcome) {
+            if (outcome == CalendarAppOutcome::opening)
+                close();
+            if (reply)
+                reply(outcome);
+        };
+    }
+
     AppActions& m_actions;
     std::function<void()> m_closePopover;
 };

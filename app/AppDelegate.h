@@ -6,8 +6,8 @@
 // popover content, snapshot mode, settings. The clock, the calendar service and the stores are the
 // context's, which main owns.
 //
-// Whatever leaves the popover for another window (Settings, the calendar application, a folder) closes
-// the popover first, from the popover's own controls, the status item's menu or another process alike:
+// Whatever leaves the popover for another window (Settings, the calendar application as it opens, a
+// folder) closes the popover first, from the popover's own controls, the status item's menu or another process alike:
 // the window the user goes to then takes the next click, instead of that click only closing the popover.
 #include "context/AppContext.h"
 
