@@ -35,8 +35,9 @@ constexpr int kStandardWidth = 640;
 constexpr int kCompactWidth = 300;
 constexpr qreal kSnapshotScale = 2.0;
 
-// The layout at `width` and its natural height there, drawn at scale 2 over the window background.
-QImage snapshotOf(QWidget& layout, int width)
+} // namespace
+
+QImage AppDelegate::snapshotImage(QWidget& layout, int width)
 {
     layout.setAttribute(Qt::WA_DontShowOnScreen); // laid out and shown (its appearance step runs), not on screen
     layout.resize(width, PopoverRoot::naturalHeight(&layout, width));
@@ -57,9 +58,11 @@ QImage snapshotOf(QWidget& layout, int width)
     return image;
 }
 
+namespace {
+
 bool writeSnapshot(QWidget& layout, int width, const QString& path)
 {
-    const QImage image = snapshotOf(layout, width);
+    const QImage image = AppDelegate::snapshotImage(layout, width);
     QByteArray png;
     QBuffer buffer(&png);
     // Written to the named file itself: a FIFO or a link to another file in its place is refused.
@@ -80,16 +83,12 @@ public:
     {
     }
 
-    void openCalendarApp(Instant day) override
+    // The popover closes only once something opens: with no calendar application it stays, saying so.
+    void openCalendarApp(Instant day, CalendarAppReply reply) override
     {
-        m_closePopover();
-        m_actions.openCalendarApp(day);
+        m_actions.openCalendarApp(day, closingFirst(std::move(reply)));
     }
-    void openCalendarApp() override
-    {
-        m_closePopover();
-        m_actions.openCalendarApp();
-    }
+    void openCalendarApp(CalendarAppReply reply) override { m_actions.openCalendarApp(closingFirst(std::move(reply))); }
     void openSettings(SettingsTab tab) override
     {
         m_closePopover();
@@ -103,6 +102,16 @@ public:
     void quit() override { m_actions.quit(); }
 
 private:
+    CalendarAppReply closingFirst(CalendarAppReply reply) const
+    {
+        return [close = m_closePopover, reply = std::move(reply)](CalendarAppOutcome outcome) {
+            if (outcome == CalendarAppOutcome::opening)
+                close();
+            if (reply)
+                reply(outcome);
+        };
+    }
+
     AppActions& m_actions;
     std::function<void()> m_closePopover;
 };

@@ -6,12 +6,13 @@
 // popover content, snapshot mode, settings. The clock, the calendar service and the stores are the
 // context's, which main owns.
 //
-// Whatever leaves the popover for another window (Settings, the calendar application, a folder) closes
-// the popover first, from the popover's own controls, the status item's menu or another process alike:
+// Whatever leaves the popover for another window (Settings, the calendar application as it opens, a
+// folder) closes the popover first, from the popover's own controls, the status item's menu or another process alike:
 // the window the user goes to then takes the next click, instead of that click only closing the popover.
 #include "context/AppContext.h"
 
 #include <QFont>
+#include <QImage>
 #include <QObject>
 #include <QRect>
 #include <QStringList>
@@ -21,6 +22,7 @@
 #include <memory>
 
 class QTimer;
+class QWidget;
 
 namespace kalvix {
 
@@ -61,6 +63,9 @@ public:
     // window background, into `folder` as standard.png and compact.png (replacing files of those names).
     // A file that cannot be written is named on stderr and the other is still tried; true when both were.
     static bool renderSnapshots(AppContext& context, const QString& folder);
+    // One layout drawn as those pictures are: at `width` and its natural height, scale 2, over the window
+    // background. The layout is left laid out (and hidden), so what it drew can be found by its children.
+    static QImage snapshotImage(QWidget& layout, int width);
 
     // With --snapshot DIR, the launch schedules the pictures and the quit 2.5 s later (the calendars load
     // meanwhile). The pending single-shot timer, or null when none is scheduled.

@@ -39,13 +39,34 @@ void startDetached(const Environment& env, const QStringList& command, const QSt
         kalvix::startDetached(command, workingDirectory);
 }
 
-void launchPlain(const Environment& env)
+void postToMain(const Environment& env, std::function<void()> work)
+{
+    if (env.postToMain) {
+        env.postToMain(std::move(work));
+        return;
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // no main loop to run it on
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+void tell(const Environment& env, const CalendarAppReply& reply, CalendarAppOutcome outcome)
+{
+    if (reply)
+        postToMain(env, [reply, outcome] { reply(outcome); });
+}
+
+void launchPlain(const Environment& env, const CalendarAppReply& reply)
 {
     const std::optional<DesktopEntry> app = calendarApp(env);
-    if (!app)
+    const std::optional<QStringList> command = app ? app->command() : std::nullopt;
+    if (!command) {
+        tell(env, reply, CalendarAppOutcome::none);
         return;
-    if (const std::optional<QStringList> command = app->command())
-        startDetached(env, *command, app->workingDirectory);
+    }
+    tell(env, reply, CalendarAppOutcome::opening);
+    startDetached(env, *command, app->workingDirectory);
 }
 
 void runInBackground(const Environment& env, std::function<void()> work)
@@ -56,40 +77,42 @@ void runInBackground(const Environment& env, std::function<void()> work)
         QThreadPool::globalInstance()->start(std::move(work));
 }
 
-void postPlainOpen(const Environment& env)
+void postPlainOpen(const Environment& env, const CalendarAppReply& reply)
 {
-    if (env.postToMain) {
-        env.postToMain([env] { open(env); });
-        return;
-    }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return; // no main loop to run the fallback on
-    QMetaObject::invokeMethod(
-        app, [env] { open(env); }, Qt::QueuedConnection);
+    postToMain(env, [env, reply] { open(env, reply); });
 }
 
 void runDayCommand(const Environment& env, const QStringList& command, const QString& workingDirectory)
 {
     const RunOutcome outcome = env.runAndWait ? env.runAndWait(command, workingDirectory, env.settleTime)
                                               : kalvix::runAndWait(command, workingDirectory, env.settleTime);
+    // Opening was told when the command started; a missing application is not news then.
     if (outcome == RunOutcome::failedToStart || outcome == RunOutcome::exitedWithFailure)
-        postPlainOpen(env);
+        postPlainOpen(env, {});
 }
 
 // Runs on a pool thread.
-void showDay(const Environment& env, CivilDate date, const QString& commandTemplate, const QByteArray& timeLocale)
+void showDay(const Environment& env,
+             CivilDate date,
+             const QString& commandTemplate,
+             const QByteArray& timeLocale,
+             const CalendarAppReply& reply)
 {
     if (!commandTemplate.trimmed().isEmpty()) {
-        if (const std::optional<QStringList> command = userDayCommand(commandTemplate, date))
+        if (const std::optional<QStringList> command = userDayCommand(commandTemplate, date)) {
+            tell(env, reply, CalendarAppOutcome::opening);
             runDayCommand(env, *command, QString());
-        else // a template that cannot be split is a day command that failed
-            postPlainOpen(env);
+        } else { // a template that cannot be split is a day command that failed
+            postPlainOpen(env, reply);
+        }
         return;
     }
     const std::optional<DesktopEntry> app = calendarApp(env);
-    if (!app)
+    if (!app || !app->command()) {
+        tell(env, reply, CalendarAppOutcome::none);
         return;
+    }
+    tell(env, reply, CalendarAppOutcome::opening);
     if (const std::optional<QStringList> command = appDayCommand(*app, date, timeLocale))
         runDayCommand(env, *command, app->workingDirectory);
     else if (const std::optional<QStringList> plain = app->command()) // no way to show a day
@@ -112,20 +135,21 @@ Environment Environment::standard(PreferencesStore* preferences)
     return env;
 }
 
-void open(Instant day, const Environment& env)
+void open(Instant day, const Environment& env, CalendarAppReply reply)
 {
     const std::optional<CivilDate> date = CivilCalendar::current().dateOf(day);
     if (!date)
         return;
     const QString commandTemplate = userCommandTemplate(env);
     const QByteArray timeLocale = timeLocaleName();
-    runInBackground(
-        env, [env, date = *date, commandTemplate, timeLocale] { showDay(env, date, commandTemplate, timeLocale); });
+    runInBackground(env, [env, date = *date, commandTemplate, timeLocale, reply = std::move(reply)] {
+        showDay(env, date, commandTemplate, timeLocale, reply);
+    });
 }
 
-void open(const Environment& env)
+void open(const Environment& env, CalendarAppReply reply)
 {
-    runInBackground(env, [env] { launchPlain(env); });
+    runInBackground(env, [env, reply = std::move(reply)] { launchPlain(env, reply); });
 }
 
 std::optional<DesktopEntry> calendarApp(const Environment& env)

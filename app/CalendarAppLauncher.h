@@ -5,7 +5,9 @@
 // this order: the user's own command (the calendarDayCommand preference), else the application's own way
 // to open at a date where Kalvix knows one (GNOME Calendar, Evolution), else the plain launch. When the
 // day-showing command cannot be started or exits with a failure status, the plain launch runs instead.
-// No calendar application: nothing happens. Nothing is ever reported to the user.
+// The reply hears, on the main thread, whether something is being opened or no calendar application is
+// installed (also when its entry has no command to run), so the popover can say so; a failure of the
+// program once started is not reported.
 //
 // calendarDayCommand is a command line split into arguments like a shell would quote it, but never run
 // through one. After splitting, these placeholders are replaced inside each argument, so a value can never
@@ -18,6 +20,7 @@
 // Threads: both entry points are called on the main thread and return at once. Finding the application
 // (xdg-mime can take a second) and waiting for the day command run off it (Environment::runInBackground);
 // the fallback to the plain launch is posted back to the main thread (Environment::postToMain).
+#include "context/AppContext.h"
 #include "desktop/CommandRunner.h"
 #include "desktop/DesktopEntry.h"
 #include "time/CivilCalendar.h"
@@ -60,8 +63,8 @@ struct Environment {
     static Environment standard(PreferencesStore* preferences);
 };
 
-void open(Instant day, const Environment& env);
-void open(const Environment& env);
+void open(Instant day, const Environment& env, CalendarAppReply reply = {});
+void open(const Environment& env, CalendarAppReply reply = {});
 
 // The pieces of the decision, for tests.
 

@@ -13,14 +13,14 @@ ShellActions::ShellActions(CalendarAppLauncher::Environment launcher, SettingsOp
 {
 }
 
-void ShellActions::openCalendarApp(Instant day)
+void ShellActions::openCalendarApp(Instant day, CalendarAppReply reply)
 {
-    CalendarAppLauncher::open(day, m_launcher);
+    CalendarAppLauncher::open(day, m_launcher, std::move(reply));
 }
 
-void ShellActions::openCalendarApp()
+void ShellActions::openCalendarApp(CalendarAppReply reply)
 {
-    CalendarAppLauncher::open(m_launcher);
+    CalendarAppLauncher::open(m_launcher, std::move(reply));
 }
 
 void ShellActions::openSettings(SettingsTab tab)

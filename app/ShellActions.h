@@ -13,8 +13,8 @@ public:
     // `settings` must outlive these actions.
     ShellActions(CalendarAppLauncher::Environment launcher, SettingsOpener& settings);
 
-    void openCalendarApp(Instant day) override;
-    void openCalendarApp() override;
+    void openCalendarApp(Instant day, CalendarAppReply reply) override;
+    void openCalendarApp(CalendarAppReply reply) override;
     void openSettings(SettingsTab tab) override;
     void openFolder(const QString& path) override;
     void quit() override;

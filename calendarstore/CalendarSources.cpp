@@ -118,10 +118,15 @@ QStringList standardCalendarSources()
             out.append(clean);
     }
     // Kalvix's own folder is always a source, so calendars dropped there later are seen.
-    const QString own = data + QStringLiteral("/kalvix/calendars");
+    const QString own = kalvixCalendarFolder();
     if (!out.contains(own))
         out.append(own);
     return out;
+}
+
+QString kalvixCalendarFolder()
+{
+    return dataHome() + QStringLiteral("/kalvix/calendars");
 }
 
 QStringList userCalendarSources(const QStringList& entries)

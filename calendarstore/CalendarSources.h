@@ -11,6 +11,8 @@
 namespace kalvix {
 
 QStringList standardCalendarSources();
+// $XDG_DATA_HOME/kalvix/calendars, whether it exists or not.
+QString kalvixCalendarFolder();
 QStringList userCalendarSources(const QStringList& entries);
 
 } // namespace kalvix

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kalvix {
 
 class CalendarService;
@@ -20,16 +22,22 @@ class TimeSource;
 class WorldClockStore;
 enum class SettingsTab;
 
+// What became of a request for the calendar application, told on the main thread: it is being opened, or
+// none is installed (and the popover says so rather than nothing happening).
+enum class CalendarAppOutcome { opening, none };
+using CalendarAppReply = std::function<void(CalendarAppOutcome)>;
+
 // What the views ask of the shell: to leave the popover for another program or window, or to end Kalvix.
-// Each returns at once; what happens later is the shell's (and its failures are never shown).
+// Each returns at once; what happens later is the shell's. Only a missing calendar application is told
+// back (`reply`, which may be empty); other failures are not shown.
 class AppActions {
 public:
     virtual ~AppActions() = default;
 
     // The user's calendar application, showing the local day that contains `day`.
-    virtual void openCalendarApp(Instant day) = 0;
+    virtual void openCalendarApp(Instant day, CalendarAppReply reply) = 0;
     // The user's calendar application, as it opens by itself.
-    virtual void openCalendarApp() = 0;
+    virtual void openCalendarApp(CalendarAppReply reply) = 0;
     // The Settings window, scrolled to `tab`.
     virtual void openSettings(SettingsTab tab) = 0;
     // A folder in the user's file manager (the calendar source that could not be read).

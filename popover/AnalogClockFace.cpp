@@ -25,6 +25,11 @@ constexpr int kFirstNightHour = 18;
 
 constexpr qreal kNightDialWhite = 0.1;
 constexpr qreal kOutlineOpacity = 0.35;
+// A dial close to the window's colour (the white one on a light theme, the night one on a dark theme) is
+// found by its outline: that is then strengthened to what any control's edge needs (3:1), with a margin
+// as a one-pixel ring seldom lands whole on device pixels.
+constexpr qreal kEdgeContrast = 3.5;
+constexpr qreal kFacesOwnContrast = 3.0;
 constexpr qreal kOutlineWidth = 1;
 
 constexpr qreal kNumeralDistance = 0.76;
@@ -110,6 +115,9 @@ ClockFaceGeometry clockFaceGeometry(const QRectF& rect, int hour, int minute, in
     g.dialFill = g.daytime ? ui::fixedColor(FixedColor::white, palette)
                            : QColor::fromRgbF(kNightDialWhite, kNightDialWhite, kNightDialWhite);
     g.dialOutline = ui::withOpacity(ui::roleColor(ColorRole::secondary, palette), kOutlineOpacity);
+    const QColor window = ui::roleColor(ColorRole::windowBackground, palette);
+    if (ui::contrastRatio(g.dialFill, window) < kFacesOwnContrast)
+        g.dialOutline = ui::withContrast(g.dialOutline, window, kEdgeContrast);
 
     g.numeralPixelSize = kNumeralSize * g.radius;
     g.numeralColor = g.daytime ? ui::withOpacity(ui::fixedColor(FixedColor::black, palette), kDayNumeralOpacity)

@@ -3,6 +3,7 @@
 #include "calendar/CalendarService.h"
 #include "context/AppContext.h"
 #include "context/SettingsState.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/CompactAgenda.h"
 #include "popover/MonthGridView.h"
 #include "popover/OverflowArea.h"
@@ -41,6 +42,7 @@ CompactView::CompactView(AppContext& context, QWidget* parent)
     auto* topColumn = new QVBoxLayout(top);
     topColumn->setSpacing(kSpacing);
     topColumn->setContentsMargins(kPadding, 0, kPadding, 0);
+    topColumn->addWidget(new CalendarAppNotice(context, top));
     topColumn->addWidget(m_grid);
     topColumn->addWidget(makeButtonRow());
     stack->addWidget(top);

@@ -2,6 +2,7 @@
 
 #include "calendar/CalendarService.h"
 #include "context/AppContext.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/DayGrid.h"
 #include "popover/DotButton.h"
 #include "time/DateFormat.h"
@@ -121,12 +122,14 @@ void MonthGridView::connectDays()
     connect(m_days, &DayGrid::dayClicked, this, &MonthGridView::select);
     connect(m_days, &DayGrid::dayDoubleClicked, this, [this](Instant day) {
         select(day);
-        m_context.actions.openCalendarApp(day);
+        m_context.actions.openCalendarApp(day, calendarAppReply(this));
     });
     connect(m_days, &DayGrid::moveRequested, this, &MonthGridView::moveSelection);
     connect(m_days, &DayGrid::pageRequested, this, &MonthGridView::page);
     connect(m_days, &DayGrid::todayRequested, this, &MonthGridView::selectToday);
-    connect(m_days, &DayGrid::openRequested, this, [this] { m_context.actions.openCalendarApp(focusDay()); });
+    connect(m_days, &DayGrid::openRequested, this, [this] {
+        m_context.actions.openCalendarApp(focusDay(), calendarAppReply(this));
+    });
     connect(m_days, &DayGrid::focusEntered, this, [this] { m_days->setFocusDay(focusDay()); });
     CalendarService& service = m_context.calendar;
     m_days->setEventCounter([&service](Instant day) -> std::optional<int> {

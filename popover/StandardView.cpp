@@ -1,6 +1,7 @@
 #include "popover/StandardView.h"
 
 #include "context/AppContext.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/CountdownsView.h"
 #include "popover/Divider.h"
 #include "popover/MonthGridView.h"
@@ -66,6 +67,8 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     column->setSpacing(kSpacing);
     column->setContentsMargins(kPadding, 0, kPadding, kPadding);
     column->addLayout(m_tipPlace); // tip banner, until dismissed (setTipBanner)
+    m_calendarAppNotice = new CalendarAppNotice(context, body);
+    column->addWidget(m_calendarAppNotice);
     column->addWidget(new Divider(Qt::Horizontal, body));
     m_calendarRow = makeCalendarRow();
     column->addWidget(m_calendarRow);
@@ -107,7 +110,8 @@ QSize StandardView::sizeHint() const
 void StandardView::orderFocusChain()
 {
     QList<QWidget*> stops;
-    for (QWidget* section : {m_header, m_tipBanner, m_calendarRow, m_placesRow, m_footer}) {
+    for (QWidget* section :
+         {m_header, m_tipBanner, static_cast<QWidget*>(m_calendarAppNotice), m_calendarRow, m_placesRow, m_footer}) {
         if (!section)
             continue;
         for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain())

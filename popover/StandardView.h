@@ -19,6 +19,8 @@ class QVBoxLayout;
 
 namespace kalvix {
 
+class CalendarAppNotice;
+
 struct AppContext;
 class Divider;
 class MonthGridView;
@@ -39,6 +41,8 @@ public:
 
     QWidget* header() const { return m_header; }
     QWidget* tipBanner() const { return m_tipBanner; }
+    // Hidden until a request for the calendar application finds none.
+    CalendarAppNotice* calendarAppNotice() const { return m_calendarAppNotice; }
     QWidget* placesRow() const { return m_placesRow; }
     QWidget* footer() const { return m_footer; }
     QWidget* calendarRow() const { return m_calendarRow; }
@@ -73,6 +77,7 @@ private:
     OverflowArea* m_body = nullptr;
     QWidget* m_header = nullptr;
     QWidget* m_tipBanner = nullptr;
+    CalendarAppNotice* m_calendarAppNotice = nullptr;
     QWidget* m_placesRow = nullptr;
     QWidget* m_footer = nullptr;
     QWidget* m_calendarRow = nullptr;

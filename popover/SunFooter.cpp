@@ -66,7 +66,7 @@ SunFooter::SunFooter(AppContext& context, QWidget* parent)
     , m_homeCity(new ui::Binding(context.prefs, Pref::homeCity, this))
     , m_sunrise(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::secondary), this))
     , m_sunset(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::secondary), this))
-    , m_city(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::tertiary), this))
+    , m_city(new ui::TextLabel({}, ui::systemFont(kFontSize), Ink::role(ColorRole::secondary), this))
 {
     const QFont font = ui::systemFont(kFontSize);
     auto* sunset = new ui::SymbolView(QStringLiteral("sunset.fill"), font, Ink::role(ColorRole::secondary), this);

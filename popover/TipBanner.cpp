@@ -65,14 +65,19 @@ bool TipBanner::isDismissed() const
     return m_dismissed->value();
 }
 
-void TipBanner::paintEvent(QPaintEvent*)
+void paintBannerCard(QWidget& banner)
 {
-    QPainter painter(this);
-    const QColor fill = Ink::role(ColorRole::quaternary, kBackgroundOpacity).resolve(palette());
+    QPainter painter(&banner);
+    const QColor fill = Ink::role(ColorRole::quaternary, kBackgroundOpacity).resolve(banner.palette());
     ui::paintCached(painter,
-                    QRectF(rect()),
+                    QRectF(banner.rect()),
                     QStringLiteral("tip-card|%1").arg(fill.rgba(), 0, 16),
                     [&](QPainter& p, const QRectF& card) { ui::fillRoundedRect(p, card, kCornerRadius, fill); });
+}
+
+void TipBanner::paintEvent(QPaintEvent*)
+{
+    paintBannerCard(*this);
 }
 
 } // namespace kalvix

@@ -14,6 +14,9 @@ class PlainButton;
 class TextLabel;
 } // namespace ui
 
+// The faint rounded card under the tip and the popover's other notices, filling `banner`.
+void paintBannerCard(QWidget& banner);
+
 class TipBanner final : public QWidget {
     Q_OBJECT
 public:

@@ -3,6 +3,7 @@
 #include "calendar/CalendarService.h"
 #include "clock/ClockModel.h"
 #include "context/AppContext.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/Divider.h"
 #include "popover/EventRow.h"
 #include "ui/ClockFollower.h"
@@ -82,7 +83,9 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     m_viewAll->setTrailingSymbol(ui::onChevron(this), ui::textStyleFont(TextStyle::caption));
     m_viewAll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     stack->addWidget(m_viewAll);
-    connect(m_viewAll, &ui::PlainButton::clicked, this, [this] { m_context.actions.openCalendarApp(); });
+    connect(m_viewAll, &ui::PlainButton::clicked, this, [this] {
+        m_context.actions.openCalendarApp(calendarAppReply(this));
+    });
 
     CalendarService& service = context.calendar;
     connect(&service, &CalendarService::accessChanged, this, &UpNextView::refresh);

@@ -1,5 +1,8 @@
 #include "ui/ColorRoles.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kalvix::ui {
 namespace {
 
@@ -10,10 +13,65 @@ struct LabelAlphas {
     qreal separator;
 };
 
-constexpr LabelAlphas kLightAlphas{0.50, 0.26, 0.10, 0.12};
-constexpr LabelAlphas kDarkAlphas{0.55, 0.30, 0.12, 0.16};
+// Secondary carries captions: at these strengths it reads at 5:1 or better on Kalvix's own palettes.
+constexpr LabelAlphas kLightAlphas{0.65, 0.26, 0.10, 0.12};
+constexpr LabelAlphas kDarkAlphas{0.68, 0.30, 0.12, 0.16};
+
+// Small text needs 4.5:1 against what it is painted on. Captions also sit on faint fills (the tip's card),
+// which take a little off, hence the margin.
+constexpr qreal kCaptionContrast = 5.0;
+
+qreal linear(qreal channel)
+{
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+qreal blendedChannel(qreal over, qreal under, qreal alpha)
+{
+    return over * alpha + under * (1 - alpha);
+}
+
+// `text` at `alpha` over the opaque `background`, as the eye sees it.
+QColor blended(const QColor& text, const QColor& background, qreal alpha)
+{
+    return QColor::fromRgbF(blendedChannel(text.redF(), background.redF(), alpha),
+                            blendedChannel(text.greenF(), background.greenF(), alpha),
+                            blendedChannel(text.blueF(), background.blueF(), alpha));
+}
 
 } // namespace
+
+qreal relativeLuminance(const QColor& color)
+{
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+qreal contrastRatio(const QColor& a, const QColor& b)
+{
+    const qreal la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor withContrast(QColor color, const QColor& background, qreal ratio)
+{
+    const auto reaches = [&](qreal alpha) {
+        return contrastRatio(blended(color, background, alpha), background) >= ratio;
+    };
+    const qreal alpha = color.alphaF();
+    if (reaches(alpha))
+        return color;
+    if (!reaches(1.0)) {
+        color.setAlphaF(1.0);
+        return color;
+    }
+    qreal low = alpha, high = 1.0;
+    for (int step = 0; step < 12; ++step) {
+        const qreal middle = (low + high) / 2;
+        (reaches(middle) ? high : low) = middle;
+    }
+    color.setAlphaF(high);
+    return color;
+}
 
 bool isDark(const QPalette& palette)
 {
@@ -34,7 +92,8 @@ QColor roleColor(ColorRole role, const QPalette& palette)
     case ColorRole::primary:
         return text;
     case ColorRole::secondary:
-        return withOpacity(text, alphas.secondary);
+        // A platform palette can bring text and window closer than Kalvix's own: strengthen it there.
+        return withContrast(withOpacity(text, alphas.secondary), palette.color(QPalette::Window), kCaptionContrast);
     case ColorRole::tertiary:
         return withOpacity(text, alphas.tertiary);
     case ColorRole::quaternary:

@@ -2,8 +2,10 @@
 // The colours views ask for, by role rather than by value, resolved from the palette at paint time so a
 // change of the desktop's theme shows at the next repaint.
 //
-// The label roles are the palette's text colour at decreasing strength (secondary 50 %, tertiary 26 %,
+// The label roles are the palette's text colour at decreasing strength (secondary 65 %, tertiary 26 %,
 // quaternary 10 % on a light theme; a little stronger on a dark one, where thin grey text sinks faster).
+// Secondary is the captions' colour and is made stronger still where a palette would leave it under
+// 5:1 against the window. Tertiary and quaternary are for what is not read: separators, faint fills.
 // The fixed colours are the warm system tones, a shade lighter on a dark theme so they keep their contrast.
 #include <QColor>
 #include <QPalette>
@@ -28,6 +30,13 @@ bool isDark(const QPalette& palette);
 
 QColor roleColor(ColorRole role, const QPalette& palette);
 QColor fixedColor(FixedColor color, const QPalette& palette);
+
+// WCAG 2 relative luminance of an opaque colour, and the contrast ratio of two (1 to 21).
+qreal relativeLuminance(const QColor& color);
+qreal contrastRatio(const QColor& a, const QColor& b);
+// `color` with its alpha raised (never lowered) until, painted over the opaque `background`, it stands
+// `ratio` apart from it; fully opaque where even that falls short.
+QColor withContrast(QColor color, const QColor& background, qreal ratio);
 
 // `color` at `opacity` (0..1) times its own alpha.
 QColor withOpacity(QColor color, qreal opacity);

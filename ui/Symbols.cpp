@@ -21,9 +21,11 @@ const QHash<QString, QStringList>& table()
         {QStringLiteral("calendar"), {QStringLiteral("x-office-calendar-symbolic")}},
         {QStringLiteral("chevron.left"), {QStringLiteral("go-previous-symbolic")}},
         {QStringLiteral("chevron.right"), {QStringLiteral("go-next-symbolic")}},
-        {QStringLiteral("ellipsis.circle"), {QStringLiteral("view-more-symbolic")}},
+        // Kalvix's own, whatever the theme: themes draw "more" as a bare ⋮, "close" as a thin × and "remove"
+        // as a red dash, each a weaker cue than the filled or ringed circle these buttons are known by.
+        {QStringLiteral("ellipsis.circle"), {}},
         {QStringLiteral("lightbulb"), {QStringLiteral("dialog-information-symbolic")}},
-        {QStringLiteral("xmark.circle.fill"), {QStringLiteral("window-close-symbolic")}},
+        {QStringLiteral("xmark.circle.fill"), {}},
         {QStringLiteral("sunrise"), {QStringLiteral("daytime-sunrise-symbolic")}},
         // Multicolour in the design: Kalvix's own drawing carries the colours, a theme's does not.
         {QStringLiteral("sunset.fill"), {QStringLiteral("daytime-sunset-symbolic")}},
@@ -31,7 +33,7 @@ const QHash<QString, QStringList>& table()
         {QStringLiteral("gearshape"), {QStringLiteral("emblem-system-symbolic")}},
         {QStringLiteral("power"), {QStringLiteral("system-shutdown-symbolic")}},
         {QStringLiteral("flag.fill"), {QStringLiteral("flag-symbolic")}},
-        {QStringLiteral("minus.circle.fill"), {QStringLiteral("list-remove-symbolic")}},
+        {QStringLiteral("minus.circle.fill"), {}},
         {QStringLiteral("plus"), {QStringLiteral("list-add-symbolic")}},
     };
     return names;
@@ -130,15 +132,17 @@ QImage symbolImage(const QString& symbol, qreal size, const QColor& color, qreal
     if (!table().contains(symbol) || size <= 0 || dpr <= 0)
         return {};
     const int pixels = std::max(1, static_cast<int>(std::lround(size * dpr)));
-    // Views repaint every second; the same few symbols are drawn again and again.
+    // Views repaint every second; the same few symbols are drawn again and again. Keyed by the icon
+    // theme too, so a change of theme shows at the next repaint.
     static QCache<QString, QImage> cache(256);
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6")
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
                             .arg(symbol)
                             .arg(pixels)
                             .arg(color.rgba(), 0, 16)
                             .arg(dpr)
                             .arg(multicolor)
-                            .arg(g_preferOwn);
+                            .arg(g_preferOwn)
+                            .arg(QIcon::themeName());
     if (const QImage* cached = cache.object(key))
         return *cached;
     QImage image = drawSymbol(symbol, pixels, color, dpr, multicolor);

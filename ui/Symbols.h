@@ -3,9 +3,10 @@
 //
 // Each name maps to freedesktop icon names tried in the user's icon theme first, so Kalvix looks at home
 // on the desktop, and to Kalvix's own small drawing (an SVG in the resources) used when the theme has none,
-// so a bare system looks complete. Symbols are masks drawn in one colour, except in multicolour rendering,
-// where a symbol with colours of its own (the setting sun) keeps them. Drawing happens at the device's pixel
-// ratio, never from a pixmap made at scale 1.
+// so a bare system looks complete. A few symbols are always Kalvix's own, where a theme's icon of the same
+// name would weaken the cue or change its meaning (remove, more, close). Symbols are masks drawn in one colour, except
+// in multicolour rendering, where a symbol with colours of its own (the setting sun) keeps them. Drawing happens at the
+// device's pixel ratio, never from a pixmap made at scale 1.
 #include <QColor>
 #include <QFont>
 #include <QImage>

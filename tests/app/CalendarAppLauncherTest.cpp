@@ -340,6 +340,63 @@ TEST(CalendarAppLauncher, withoutACalendarApplicationNothingHappens)
     EXPECT_TRUE(standIn.launches().isEmpty());
 }
 
+// The desktop as the program sees it: XDG folders in a temporary place, with or without a calendar
+// application registered for text/calendar (an editor for plain text is there either way).
+TEST(CalendarAppLauncher, theReplySaysWhetherTheDesktopHasACalendarApplicationToOpen)
+{
+    app();
+    for (const bool installed : {false, true}) {
+        QTemporaryDir dir;
+        const QString apps = dir.path() + QStringLiteral("/share/applications");
+        const QString log = dir.path() + QStringLiteral("/log");
+        QDir().mkpath(apps);
+        QDir().mkpath(dir.path() + QStringLiteral("/home"));
+        const auto write = [](const QString& path, const QByteArray& text) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        write(apps + QStringLiteral("/kalvix-test-editor.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Editor\nMimeType=text/plain;\nExec=true %f\n");
+        QByteArray defaults = "[Default Applications]\ntext/plain=kalvix-test-editor.desktop\n";
+        if (installed) {
+            write(apps + QStringLiteral("/kalvix-test-calendar.desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Stand-in\nMimeType=text/calendar;\nExec=" +
+                      execQuoted(QStringLiteral(KALVIX_STANDIN_CALENDAR)) + ' ' + execQuoted(log) + " ok %U\n");
+            defaults += "text/calendar=kalvix-test-calendar.desktop\n";
+        }
+        write(apps + QStringLiteral("/mimeapps.list"), defaults);
+        const QByteArray data = QFile::encodeName(dir.path() + QStringLiteral("/share"));
+        const QByteArray home = QFile::encodeName(dir.path() + QStringLiteral("/home"));
+        ScopedEnv dataDirs("XDG_DATA_DIRS", data.constData());
+        ScopedEnv dataHome("XDG_DATA_HOME", home.constData());
+        ScopedEnv configHome("XDG_CONFIG_HOME", home.constData());
+        ScopedEnv configDirs("XDG_CONFIG_DIRS", home.constData());
+        ScopedEnv desktop("XDG_CURRENT_DESKTOP", nullptr);
+        ScopedEnv session("DESKTOP_SESSION", nullptr);
+
+        MemoryPreferencesStore prefs;
+        Launcher::Environment env = Launcher::Environment::standard(&prefs);
+        std::vector<std::function<void()>> posted;
+        env.runInBackground = [](const std::function<void()>& work) { work(); };
+        env.postToMain = [&posted](std::function<void()> work) { posted.push_back(std::move(work)); };
+        env.startDetached = [](const QStringList& command, const QString& workingDirectory) {
+            return runAndWait(command, workingDirectory, 10s) != RunOutcome::failedToStart;
+        };
+        std::vector<CalendarAppOutcome> told;
+        const CalendarAppReply reply = [&told](CalendarAppOutcome outcome) { told.push_back(outcome); };
+        Launcher::open(Instant{utcSeconds(2024, 1, 31, 12)}, env, reply);
+        Launcher::open(env, reply);
+        EXPECT_TRUE(told.empty()) << "told on the main thread, not from the lookup";
+        for (std::size_t i = 0; i < posted.size(); ++i) // what runs there may post more
+            posted[i]();
+
+        const CalendarAppOutcome expected = installed ? CalendarAppOutcome::opening : CalendarAppOutcome::none;
+        EXPECT_EQ(told, (std::vector<CalendarAppOutcome>{expected, expected})) << "installed: " << installed;
+        EXPECT_EQ(QFile::exists(log), installed) << "the stand-in ran";
+    }
+}
+
 TEST(CalendarAppLauncher, shellCharactersInTheTemplateRunNothingElse)
 {
     StandIn standIn(QStringLiteral("org.gnome.Calendar.desktop"), QStringLiteral("ok %U"));

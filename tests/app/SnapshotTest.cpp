@@ -1,18 +1,24 @@
 // --snapshot: what the launch schedules, and the two pictures it writes or fails to write.
 #include "app/AppDelegate.h"
+#include "popover/AnalogClockFace.h"
+#include "popover/StandardView.h"
 #include "statusitem/StatusItem.h"
 #include "tests/support/CalendarTestSupport.h"
 #include "tests/support/TestContext.h"
 #include "ui/ColorRoles.h"
 #include "ui/Symbols.h"
+#include "ui/TextLabel.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QHash>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <sys/stat.h>
 
@@ -49,7 +55,108 @@ struct Launched {
     AppDelegate delegate;
 };
 
+// WCAG 2 relative luminance of an opaque sRGB colour.
+double luminance(QColor c)
+{
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(QColor a, QColor b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour most pixels in `rect` have: what the text there is painted on.
+QColor backgroundIn(const QImage& image, const QRect& rect)
+{
+    QHash<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb most = 0;
+    int mostCount = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > mostCount)
+            most = it.key(), mostCount = it.value();
+    return QColor::fromRgb(most);
+}
+
+// The strongest painted pixel in `rect` against `background`: the ink where a glyph's stem covers whole
+// pixels, which is the colour a reader sees.
+double strongestContrast(const QImage& image, const QRect& rect, QColor background)
+{
+    double best = 1.0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            best = std::max(best, contrast(image.pixelColor(x, y), background));
+    return best;
+}
+
+QRect deviceRect(const QWidget* child, const QWidget* root, const QImage& image)
+{
+    const qreal dpr = image.devicePixelRatio();
+    const QRect logical(child->mapTo(root, QPoint(0, 0)), child->size());
+    return QRect(QPoint(qRound(logical.left() * dpr), qRound(logical.top() * dpr)),
+                 QSize(qRound(logical.width() * dpr), qRound(logical.height() * dpr)))
+        .intersected(image.rect());
+}
+
 } // namespace
+
+TEST(Snapshot, everyCaptionAndEveryDialEdgeIsLegibleOnWhatItIsPaintedOnInBothThemes)
+{
+    app();
+    for (const bool dark : {false, true}) {
+        const char* theme = dark ? "dark" : "light";
+        QApplication::setPalette(dark ? ui::darkPalette() : ui::lightPalette());
+        // Half past eight in the evening in London: Tokyo and Sydney are at night, New York in the day.
+        TestContext t(local(2026, 3, 5, 20, 30));
+        t.worldClocks.setCityNames(
+            {u"London"_qs, u"New York"_qs, u"Tokyo"_qs, u"Sydney"_qs, u"Los Angeles"_qs, u"Paris"_qs});
+        t.calendar.setDisplayedMonth(t.time.now());
+        StandardView standard(t.context());
+        const QImage image = AppDelegate::snapshotImage(standard, 640);
+        ASSERT_FALSE(image.isNull());
+        const QColor window = ui::roleColor(ui::ColorRole::windowBackground, QApplication::palette());
+
+        int measured = 0;
+        for (const ui::TextLabel* label : standard.findChildren<ui::TextLabel*>()) {
+            // A lone "|" is a divider drawn with a glyph, not text to read.
+            if (!label->isVisibleTo(&standard) || label->text().trimmed() == u"|" || label->text().isEmpty())
+                continue;
+            const QRect rect = deviceRect(label, &standard, image);
+            const QColor background = backgroundIn(image, rect);
+            const double ratio = strongestContrast(image, rect, background);
+            EXPECT_GE(ratio, 4.5) << theme << " \"" << label->text().toStdString() << "\" at " << ratio;
+            // Kept in the test report, to follow the margins over time.
+            RecordProperty(QStringLiteral("%1 %2").arg(QLatin1String(theme), label->text()).toStdString(),
+                           QString::number(ratio, 'f', 2).toStdString());
+            ++measured;
+        }
+        EXPECT_GE(measured, 10) << theme << ": the tip, the clocks' names, days and times, the footer";
+
+        // A dial's edge is found against the window (3:1, as for any control's outline), day or night.
+        int dials = 0, nightDials = 0;
+        for (const AnalogClockFace* face : standard.findChildren<AnalogClockFace*>()) {
+            if (!face->isVisibleTo(&standard))
+                continue;
+            const QRect rect = deviceRect(face, &standard, image);
+            const QRect edge(rect.left(), rect.center().y() - 1, rect.width() / 20, 3); // the left rim, short of the 9
+            const double ratio = strongestContrast(image, edge, window);
+            EXPECT_GE(ratio, 3.0) << theme << " dial " << dials << " edge at " << ratio;
+            RecordProperty(QStringLiteral("%1 dial %2").arg(QLatin1String(theme)).arg(dials).toStdString(),
+                           QString::number(ratio, 'f', 2).toStdString());
+            ++dials;
+            nightDials += contrast(image.pixelColor(rect.center() + QPoint(-rect.width() / 5, -rect.height() / 5)),
+                                   Qt::black) < 2;
+        }
+        EXPECT_EQ(dials, 6) << theme;
+        EXPECT_GE(nightDials, 2) << theme << ": the night dials are among them";
+    }
+    QApplication::setPalette(ui::lightPalette());
+}
 
 TEST(Snapshot, theLaunchSchedulesBothPicturesAfterTwoAndAHalfSecondsThenQuits)
 {

@@ -135,17 +135,35 @@ TEST(AnalogClockFace, aWideCanvasGetsACentredCircleOfHalfTheShorterSide)
     EXPECT_TRUE(sameRgb(pixelAt(image, QPointF(50 + 15, 30 + 12)), Qt::white, 2));
 }
 
-TEST(AnalogClockFace, theOutlineIsTheSecondaryColourFaintlyAndTheCapIsOrangeInBothThemes)
+TEST(AnalogClockFace, theOutlineIsFaintSecondaryWhereTheDialStandsOutAndAFoundEdgeWhereNotAndTheCapIsOrange)
 {
     popoverApp();
     for (const QPalette& palette : {ui::lightPalette(), ui::darkPalette()}) {
-        const ClockFaceGeometry g = clockFaceGeometry(QRectF(0, 0, 70, 70), 12, 0, 0, palette);
+        const QColor window = ui::roleColor(ui::ColorRole::windowBackground, palette);
         const QColor secondary = ui::roleColor(ui::ColorRole::secondary, palette);
-        EXPECT_EQ(g.dialOutline.rgb(), secondary.rgb());
-        EXPECT_NEAR(g.dialOutline.alphaF(), secondary.alphaF() * 0.35, 0.01);
-        EXPECT_EQ(g.cap, QRectF(33, 33, 4, 4));
-        const QImage image = face(QSizeF(70, 70), {12, 0, 0}, 2.0, palette);
-        EXPECT_TRUE(sameRgb(pixelAt(image, QPointF(35, 35)), ui::fixedColor(ui::FixedColor::orange, palette), 8));
+        // The white dial on a light window and the night dial on a dark one are the close ones.
+        for (const int hour : {12, 0}) {
+            const ClockFaceGeometry g = clockFaceGeometry(QRectF(0, 0, 70, 70), hour, 0, 0, palette);
+            const bool close = (hour == 12) != ui::isDark(palette);
+            EXPECT_EQ(ui::contrastRatio(g.dialFill, window) < 3, close) << hour;
+            EXPECT_EQ(g.dialOutline.rgb(), secondary.rgb());
+            const QImage image = face(QSizeF(70, 70), {hour, 0, 0}, 2.0, palette);
+            if (close) {
+                // The rim as painted over the window, its outer half.
+                QImage over(image.size(), QImage::Format_ARGB32_Premultiplied);
+                over.setDevicePixelRatio(image.devicePixelRatio());
+                over.fill(window);
+                QPainter(&over).drawImage(0, 0, image);
+                qreal rim = 1;
+                for (int x = 0; x < 6; ++x)
+                    rim = std::max(rim, ui::contrastRatio(over.pixelColor(x, over.height() / 2 - 8), window));
+                EXPECT_GE(rim, 3.0) << hour << (ui::isDark(palette) ? " dark" : " light");
+            } else {
+                EXPECT_NEAR(g.dialOutline.alphaF(), secondary.alphaF() * 0.35, 0.01);
+            }
+            EXPECT_EQ(g.cap, QRectF(33, 33, 4, 4));
+            EXPECT_TRUE(sameRgb(pixelAt(image, QPointF(35, 35)), ui::fixedColor(ui::FixedColor::orange, palette), 8));
+        }
     }
 }
 

@@ -126,8 +126,9 @@ TEST(DayCellLook, numbersArePrimaryInTheMonthAndHalfDimmedOutsideItButTodayIsNev
     LoneCell inMonth(false, stateOf(12, true, false, false));
     LoneCell outside(false, stateOf(28, false, false, false));
     EXPECT_GT(strongestAlpha(inMonth.cell), 240);
-    // Secondary (half the text colour) at half opacity: a quarter of full strength.
-    EXPECT_NEAR(strongestAlpha(outside.cell), 255 * 0.25, 12);
+    // Secondary at half opacity.
+    const qreal secondary = ui::roleColor(ui::ColorRole::secondary, ui::lightPalette()).alphaF();
+    EXPECT_NEAR(strongestAlpha(outside.cell), 255 * secondary * 0.5, 12);
     LoneCell todayOutside(false, stateOf(28, false, true, false));
     const QImage image = render(todayOutside.cell, 2);
     EXPECT_FALSE(boundsOf(image, [](QColor c) { return opaqueRgb(c, accent()); }).isEmpty());

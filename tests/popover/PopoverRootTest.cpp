@@ -4,6 +4,7 @@
 #include "app/PopoverWindow.h"
 #include "context/SettingsState.h"
 #include "popover/AgendaEventRow.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/CompactAgenda.h"
 #include "popover/CompactView.h"
 #include "popover/HeaderLink.h"
@@ -497,4 +498,26 @@ TEST(PopoverFit, whereItFitsTheLayoutIsExactlyItsNaturalSelf)
                     << inAlone[i]->metaObject()->className();
             }
     }
+}
+
+TEST(PopoverRoot, aMissingCalendarApplicationKeepsThePopoverOpenSayingSoAndOneThatOpensClosesIt)
+{
+    Launched k(false);
+    k.popover()->showAt(QRect(1800, 3, 40, 22), kTall, kTallFree);
+    k.settle();
+    ASSERT_TRUE(k.popover()->isVisible());
+    auto* standard = qobject_cast<StandardView*>(k.root()->currentLayout());
+    ASSERT_NE(standard, nullptr);
+    ui::PlainButton* viewAll = standard->upNext()->viewAllLink();
+
+    k.fakes.actions.calendarAppOutcome = CalendarAppOutcome::none;
+    viewAll->click();
+    EXPECT_TRUE(k.popover()->isVisible()) << "the popover stays to say what could not be done";
+    EXPECT_TRUE(standard->calendarAppNotice()->isVisible());
+
+    k.fakes.actions.calendarAppOutcome = CalendarAppOutcome::opening;
+    viewAll->click();
+    EXPECT_FALSE(k.popover()->isVisible()) << "the calendar application takes the next click";
+    EXPECT_FALSE(standard->calendarAppNotice()->isVisibleTo(standard));
+    EXPECT_EQ(k.fakes.actions.plainCalendarOpens, 2);
 }

@@ -1,4 +1,5 @@
 #include "countdowns/CountdownStore.h"
+#include "popover/CalendarAppNotice.h"
 #include "popover/CountdownsView.h"
 #include "popover/StandardHeader.h"
 #include "popover/StandardMenu.h"
@@ -11,9 +12,12 @@
 #include "tests/support/TestContext.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainButton.h"
+#include "ui/TextLabel.h"
 
 #include <QAccessible>
 #include <QDateTime>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QTest>
 #include <QTimeZone>
 
@@ -252,4 +256,35 @@ TEST(StandardLayout, everyControlWorksFromTheKeyboard)
     ASSERT_TRUE(press(QStringLiteral("Dismiss tip"), Qt::Key_Space));
     EXPECT_TRUE(t.prefs.value(Pref::didDismissClockTip));
     EXPECT_FALSE(view.tipBanner()->isVisible());
+
+    // No calendar application: the popover says so where the tip was, and its offer has the focus, a
+    // name, and a place in the tab chain after the menu.
+    CalendarAppNotice* notice = view.calendarAppNotice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_FALSE(notice->isVisible()) << "nothing to say until asked";
+    t.actions.calendarAppOutcome = CalendarAppOutcome::none;
+    for (const auto& [name, key] : {std::pair{QStringLiteral("Days"), Qt::Key_Return},
+                                    std::pair{QStringLiteral("View All Events"), Qt::Key_Return}}) {
+        notice->hide();
+        ASSERT_TRUE(press(name, key));
+        layOut(view, kStandardWidth);
+        EXPECT_TRUE(notice->isVisible()) << name.toStdString();
+        EXPECT_EQ(notice->textLabel()->text(), QStringLiteral("No calendar application is installed."));
+        EXPECT_EQ(view.focusWidget(), static_cast<QWidget*>(notice->openFolderButton())) << name.toStdString();
+    }
+    QStringList chain;
+    for (QWidget* stop : tabStops(view))
+        chain << spokenName(stop);
+    EXPECT_EQ(chain.mid(0, 3),
+              (QStringList{QStringLiteral("Menu"), QStringLiteral("Open Calendar Folder"), QStringLiteral("Dismiss")}));
+    ASSERT_TRUE(press(QStringLiteral("Open Calendar Folder"), Qt::Key_Space));
+    EXPECT_EQ(t.actions.folders, QStringList{notice->calendarFolder()});
+    EXPECT_TRUE(QFileInfo(notice->calendarFolder()).isDir()) << "made, so there is something to open";
+    ASSERT_TRUE(press(QStringLiteral("Dismiss"), Qt::Key_Space));
+    EXPECT_FALSE(notice->isVisible());
+    // A request that opens the application takes a notice from before away.
+    notice->show();
+    t.actions.calendarAppOutcome = CalendarAppOutcome::opening;
+    ASSERT_TRUE(press(QStringLiteral("View All Events"), Qt::Key_Return));
+    EXPECT_FALSE(notice->isVisible());
 }

@@ -154,7 +154,7 @@ TEST(SunFooter, followsTheHomeCityPreferenceAtOnceAndTheDayThere)
     EXPECT_EQ(footer.cityLabel()->text(), QStringLiteral("London"));
 }
 
-TEST(SunFooter, theSeparatorAndTheCityAreTertiaryTheTimesSecondary)
+TEST(SunFooter, theSeparatorIsTertiaryTheTimesAndTheCitySecondary)
 {
     popoverApp();
     TestContext t(Instant{utcSeconds(2024, 6, 21, 12)});
@@ -174,7 +174,7 @@ TEST(SunFooter, theSeparatorAndTheCityAreTertiaryTheTimesSecondary)
                            QStringLiteral("|")}));
     const QPalette palette = ui::lightPalette();
     EXPECT_EQ(labels[0]->ink().resolve(palette), ui::roleColor(ui::ColorRole::secondary, palette));
-    EXPECT_EQ(labels[2]->ink().resolve(palette), ui::roleColor(ui::ColorRole::tertiary, palette));
+    EXPECT_EQ(labels[2]->ink().resolve(palette), ui::roleColor(ui::ColorRole::secondary, palette));
     EXPECT_EQ(labels[3]->ink().resolve(palette), ui::roleColor(ui::ColorRole::tertiary, palette));
     EXPECT_EQ(labels[2]->geometry().right(), footer.width() - 1) << "the city at the far end";
     EXPECT_LT(labels[1]->geometry().right(), footer.width() / 2) << "the times together on the left";

@@ -51,17 +51,34 @@ public:
 
 class RecordingActions final : public AppActions {
 public:
-    void openCalendarApp(Instant day) override { calendarDays.push_back(day); }
-    void openCalendarApp() override { ++plainCalendarOpens; }
+    void openCalendarApp(Instant day, CalendarAppReply reply) override
+    {
+        calendarDays.push_back(day);
+        answer(reply);
+    }
+    void openCalendarApp(CalendarAppReply reply) override
+    {
+        ++plainCalendarOpens;
+        answer(reply);
+    }
     void openSettings(SettingsTab tab) override { settingsTabs.push_back(tab); }
     void openFolder(const QString& path) override { folders << path; }
     void quit() override { ++quits; }
 
     std::vector<Instant> calendarDays;
     int plainCalendarOpens = 0;
+    // What requests for the calendar application are told at once; by default, that it opens.
+    CalendarAppOutcome calendarAppOutcome = CalendarAppOutcome::opening;
     std::vector<SettingsTab> settingsTabs;
     QStringList folders;
     int quits = 0;
+
+private:
+    void answer(const CalendarAppReply& reply) const
+    {
+        if (reply)
+            reply(calendarAppOutcome);
+    }
 };
 
 class TestContext {

@@ -14,8 +14,10 @@
 #include "ui/TextStyles.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,24 @@ TEST(ColorRoles, labelRolesAreTheTextColourAtFallingStrengthInBothThemes)
     // Thin grey text fades faster on dark backgrounds: the dark theme's secondary is a little stronger.
     EXPECT_GT(roleColor(ColorRole::secondary, darkPalette()).alphaF(),
               roleColor(ColorRole::secondary, lightPalette()).alphaF());
+    // Captions read at 5:1 on the window, on Kalvix's palettes as they are and on a platform palette whose
+    // text and window are close, where secondary is strengthened (up to the text itself and no further).
+    QPalette greyOnGrey = lightPalette();
+    greyOnGrey.setColor(QPalette::Window, QColor(200, 200, 200));
+    greyOnGrey.setColor(QPalette::WindowText, QColor(40, 40, 40));
+    QPalette tooClose = lightPalette();
+    tooClose.setColor(QPalette::Window, QColor(150, 150, 150));
+    tooClose.setColor(QPalette::WindowText, QColor(60, 60, 60));
+    for (const QPalette& palette : {lightPalette(), darkPalette(), greyOnGrey}) {
+        const QColor window = palette.color(QPalette::Window);
+        QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+        pixel.fill(window);
+        QPainter(&pixel).fillRect(pixel.rect(), roleColor(ColorRole::secondary, palette));
+        EXPECT_GE(contrastRatio(pixel.pixelColor(0, 0), window), 4.9) << window.name().toStdString();
+    }
+    EXPECT_NEAR(roleColor(ColorRole::secondary, lightPalette()).alphaF(), 0.65, 0.01) << "no stronger than needed";
+    EXPECT_NEAR(roleColor(ColorRole::secondary, tooClose).alphaF(), 1.0, 0.01);
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
     EXPECT_NEAR(Ink::role(ColorRole::primary, 0.06).resolve(lightPalette()).alphaF(), 0.06, 0.01);
     EXPECT_EQ(Ink::custom(QColor(1, 2, 3)).resolve(darkPalette()), QColor(1, 2, 3));
 }
@@ -297,6 +317,40 @@ TEST(ClockTip, namesTheWayOfTheDesktopInUseAndStaysGeneralElsewhere)
               QStringLiteral("Kalvix is your clock now. Remove the system clock: right-click the "
                              "panel\u2019s clock \u2192 Remove."));
     EXPECT_TRUE(generalFooterText().startsWith(QStringLiteral("Home city drives the sunrise and sunset times. Tip: ")));
+}
+
+TEST(Symbols, removeMoreAndCloseStayKalvixsOwnUnderARealIconThemeWhileOthersFollowIt)
+{
+    app();
+    const QString previousTheme = QIcon::themeName();
+    const QStringList previousPaths = QIcon::themeSearchPaths();
+    // Where a desktop's platform theme looks for icon themes (the offscreen platform looks nowhere).
+    QIcon::setThemeSearchPaths(previousPaths + QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                                         QStringLiteral("icons"),
+                                                                         QStandardPaths::LocateDirectory));
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+    // The theme is really there and has its own, weaker, icons for these buttons.
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("list-remove-symbolic"))) << "Adwaita is not installed";
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("view-more-symbolic")));
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("window-close-symbolic")));
+    ASSERT_TRUE(QIcon::hasThemeIcon(QStringLiteral("go-previous-symbolic")));
+    const auto drawn = [](const QString& name, bool own) {
+        setPreferOwnSymbols(own);
+        return symbolImage(name, 16, QColor(10, 120, 200), 2.0);
+    };
+    for (const char* name : {"minus.circle.fill", "ellipsis.circle", "xmark.circle.fill"}) {
+        const QString symbol = QString::fromLatin1(name);
+        setPreferOwnSymbols(false);
+        EXPECT_EQ(symbolSource(symbol), SymbolSource::own) << name;
+        EXPECT_EQ(drawn(symbol, false), drawn(symbol, true)) << name << " is drawn from the theme";
+    }
+    // Symbols whose theme icon means the same thing still come from the theme.
+    setPreferOwnSymbols(false);
+    EXPECT_EQ(symbolSource(QStringLiteral("chevron.left")), SymbolSource::theme);
+    EXPECT_NE(drawn(QStringLiteral("chevron.left"), false), drawn(QStringLiteral("chevron.left"), true));
+    setPreferOwnSymbols(true);
+    QIcon::setThemeName(previousTheme);
+    QIcon::setThemeSearchPaths(previousPaths);
 }
 
 TEST(Symbols, drawnAtTheResolutionOfTheImageAWidgetIsRenderedInto)
