@@ -238,6 +238,11 @@ TEST(UpcomingEvents, windowEdgesAreExact)
                              timed("after window", windowEnd + 1, windowEnd + 600),
                              timed("last second", windowEnd - 1, windowEnd + 600)});
     EXPECT_EQ(titles(u.upNext), QStringList{QStringLiteral("last second")});
+
+    // More zero-length events right at now than the lists take: the store is asked again for more.
+    std::vector<CalendarOccurrence> blips(40, timed("blip", kNow, kNow));
+    blips.push_back(timed("next", kNow + 60, kNow + 120));
+    EXPECT_EQ(titles(upcoming(blips).upNext), QStringList{QStringLiteral("next")});
 }
 
 TEST(UpcomingEvents, windowIsFourteenCalendarDaysAcrossSpringForward)
