@@ -19,11 +19,13 @@ TEST(AgendaChild, aReadersAnswerComesThroughWholeWithItsStatus)
 {
     // Larger than a pipe's buffer, with line breaks and non-ASCII text.
     const QString longText = QStringLiteral("Résumé review\n").repeated(20000);
-    auto reader = AgendaChild::start([&](int waitMs) { return std::pair{longText + QString::number(waitMs), 2}; });
+    auto reader = AgendaChild::start([&](int waitMs) {
+        return std::pair{QString(longText + QString::number(waitMs)), 2};
+    });
     ASSERT_TRUE(reader.has_value());
     const auto answer = reader->read(1234);
     ASSERT_TRUE(answer.has_value());
-    EXPECT_EQ(answer->first, longText + QStringLiteral("1234"));
+    EXPECT_EQ(answer->first, QString(longText + QStringLiteral("1234")));
     EXPECT_EQ(answer->second, 2);
     // Reaped once it answered, so that its cost counts with the command's.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
