@@ -1,6 +1,7 @@
 #include "app/SystemCalendar.h"
 
 #include "calendarstore/CalendarSources.h"
+#include "calendarstore/eds/EdsFeed.h"
 #include "prefs/PreferencesStore.h"
 #include "prefs/Prefs.h"
 
@@ -21,7 +22,11 @@ createSystemCalendarService(PreferencesStore& prefs, const TimeSource& time, Sys
     storeOptions.time = &time;
     storeOptions.executor = std::move(options.executor);
     storeOptions.expandAhead = !options.oneQuery;
+    std::unique_ptr<EdsFeed> feed = options.calendarService ? EdsFeed::ifAvailable() : nullptr;
+    storeOptions.feed = feed.get();
     auto* store = new IcalCalendarStore(calendarSourcesFromPreferences(prefs), storeOptions);
+    if (feed)
+        feed.release()->setParent(store); // children go after their parent's destructor: the store's use ends first
     // With the store as context: the connection goes when the store does.
     QObject::connect(&prefs, &PreferencesStore::changed, store, [store, &prefs](const QString& key) {
         if (key == Pref::calendarSources.name)

@@ -4,8 +4,10 @@
 // The sources are the `calendarSources` preference (a list of files and folders) when it holds any,
 // else the standard places (see calendarstore/CalendarSources.h). The returned service owns its store;
 // loading starts at once, off the main thread, and its access becomes fullAccess (or denied) when it
-// ends. A change of `calendarSources` (made in Kalvix, by hand or by another program) reads the
-// calendars again from the new sources, and the service refreshes when that load ends.
+// ends. Where the session bus has the desktop's calendar service (Evolution Data Server), its selected
+// calendars come after the files' (see calendarstore/eds/EdsFeed.h). A change of `calendarSources` (made in Kalvix, by
+// hand or by another program) reads the calendars again from the new sources, and the service refreshes when that load
+// ends.
 #include "calendar/CalendarService.h"
 #include "calendarstore/icalstore/IcalCalendarStore.h"
 
@@ -23,6 +25,7 @@ QStringList calendarSourcesFromPreferences(const PreferencesStore& prefs);
 struct SystemCalendarOptions {
     IcalCalendarStore::Executor executor; // the store's (see IcalCalendarStore::Options): unset in the program
     bool oneQuery = false;                // for the command line: no months expanded ahead
+    bool calendarService = true;          // the desktop's calendar service too, where the session has one
 };
 
 std::unique_ptr<CalendarService>

@@ -61,6 +61,7 @@ struct CalendarInfo {
     CalendarColor color;
     int events = 0;
     int skipped = 0; // events and files that could not be read
+    QString problem; // why a calendar of a service could not be read; empty when it could
 };
 
 // Whether the calendars can be read. The store's state and the calendar service's, one notion for both.

@@ -10,13 +10,15 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config libxcb1-dev libxcb-render0-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-    libicu-dev libical-dev
+    libicu-dev libical-dev libecal2.0-dev libedataserver1.2-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format clang-tidy
     faketime xvfb xauth dbus dbus-x11 x11-utils xdotool imagemagick
     python3 python3-dbus python3-gi
     khal
+    # the desktop's calendar service, and a CalDAV server for it to talk to
+    evolution-data-server radicale
     # real panels for the status-item tests and pictures (X11 trays, and waybar on sway for Wayland)
     xfce4-panel lxqt-panel lxqt-themes trayer sway waybar grim
     # runtime: platform plugins, fonts, icons

@@ -79,6 +79,12 @@ IcalCalendarStore::IcalCalendarStore(QStringList sources, Options options, QObje
     m_state->answers = new QTimer(this);
     m_state->answers->setInterval(m_options.retryMs);
     connect(m_state->answers, &QTimer::timeout, this, &IcalCalendarStore::lookForAnswers);
+    if (m_options.feed) {
+        connect(m_options.feed, &CalendarFeed::changed, this, [this] {
+            if (m_state->snapshot || !m_state->waiting.empty())
+                startLoad();
+        });
+    }
 }
 
 IcalCalendarStore::~IcalCalendarStore()
@@ -157,8 +163,27 @@ void IcalCalendarStore::run(std::function<void()> task, bool load) const
         m_state->ahead->start(std::move(task));
 }
 
+QStringList IcalCalendarStore::readSources() const
+{
+    if (!m_options.feed)
+        return m_sources;
+    QStringList sources = m_sources;
+    for (const QString& served : m_options.feed->servedFiles())
+        sources.removeAll(served);
+    return sources;
+}
+
+std::vector<FeedCalendar> IcalCalendarStore::feedCalendars() const
+{
+    return m_options.feed ? m_options.feed->calendars() : std::vector<FeedCalendar>{};
+}
+
 void IcalCalendarStore::startLoad()
 {
+    // The first load waits for the feed's first look at its service, so that access is not settled
+    // on the files alone; its changed() calls again.
+    if (m_options.feed && !m_options.feed->ready() && !m_state->snapshot)
+        return;
     if (m_state->loading) {
         m_state->reloadPending = true;
         return;
@@ -177,10 +202,11 @@ void IcalCalendarStore::startLoad()
          previous = m_state->snapshot,
          now = m_options.time->now(),
          floating = systemZone(),
-         sources = m_sources,
+         sources = readSources(),
+         feed = feedCalendars(),
          plan = planOf(m_options)] {
             std::shared_ptr<const Snapshot> snap =
-                Snapshot::build(sources, previous.get(), now, plan, floating, &link->cancelled);
+                Snapshot::build(sources, feed, previous.get(), now, plan, floating, &link->cancelled);
             {
                 const std::lock_guard lock(link->mutex);
                 if (IcalCalendarStore* store = link->store) {
@@ -236,8 +262,12 @@ void IcalCalendarStore::loadNow()
 {
     if (m_state->loader.joinable())
         m_state->loader.join();
-    m_state->snapshot =
-        Snapshot::build(m_sources, m_state->snapshot.get(), m_options.time->now(), planOf(m_options), systemZone());
+    m_state->snapshot = Snapshot::build(readSources(),
+                                        feedCalendars(),
+                                        m_state->snapshot.get(),
+                                        m_options.time->now(),
+                                        planOf(m_options),
+                                        systemZone());
     settleAccess();
 }
 

@@ -17,9 +17,13 @@
 // A source on a file system that hangs (a network or FUSE mount) holds back no other: the load goes
 // on without it, and it shows when it answers.
 //
+// A feed's calendars (see CalendarFeed.h) come after the sources' and are read by the same reader;
+// files the feed serves are left out of the sources.
+//
 // Access: not determined until the first load ends (the access request is that load), then full
 // access, or denied when sources exist but none of them can be read. Main thread only, except that
 // the access callback may be called from the load.
+#include "calendarstore/CalendarFeed.h"
 #include "calendarstore/CalendarStore.h"
 #include "time/TimeSource.h"
 
@@ -56,6 +60,9 @@ public:
         int retryMs = 2000;
 
         const TimeSource* time = nullptr; // the system clock when null
+        // Calendars of the desktop's calendar service, read after the sources; none when null. The
+        // first load waits until the feed is ready, and every change of the feed loads again.
+        CalendarFeed* feed = nullptr;
         Executor executor;
         bool expandAhead = true; // off for a store that answers once (the command line)
     };
@@ -102,6 +109,8 @@ private:
     std::shared_ptr<const ical::Snapshot> queried(Instant start, Instant end) const;
     void expandAhead(const ical::Snapshot& snapshot, Instant start, Instant end) const;
     void run(std::function<void()> task, bool load) const;
+    QStringList readSources() const;
+    std::vector<FeedCalendar> feedCalendars() const;
 
     QStringList m_sources;
     Options m_options;

@@ -1,10 +1,12 @@
 #include "calendarstore/icalstore/IcalSnapshot.h"
 
 #include "calendarstore/ical/IcalExpansion.h"
+#include "calendarstore/ical/IcalReader.h"
 #include "calendarstore/icalstore/IcalSources.h"
 #include "time/CivilCalendar.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <tuple>
@@ -52,6 +54,7 @@ Interval loadWindow(Instant now, const QTimeZone& zone, int before, int after)
 } // namespace
 
 std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
+                                          const std::vector<FeedCalendar>& feed,
                                           const Snapshot* previous,
                                           Instant now,
                                           const LoadPlan& plan,
@@ -97,6 +100,7 @@ std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
     }
     snap->m_fileCalendar.resize(kept);
     joinSharedEvents(snap->m_files, snap->m_fileCalendar, readOptions);
+    snap->addFeed(feed, keepWindow ? previous : nullptr, readOptions, scan.calendars);
     snap->describeCalendars(scan.calendars);
     if (snap->m_files.size() <= kMaxWatchedFiles) {
         for (const auto& f : snap->m_files)
@@ -105,6 +109,45 @@ std::shared_ptr<Snapshot> Snapshot::build(const QStringList& sources,
     snap->buildIndex();
     snap->registerRules();
     return snap;
+}
+
+// A feed's calendar is a file of its own whose text the feed holds: read like any file, and kept from
+// the previous load while its revision stays. One that could not be read is listed with its problem.
+void Snapshot::addFeed(const std::vector<FeedCalendar>& feed,
+                       const Snapshot* previous,
+                       const ReadOptions& options,
+                       std::vector<CalendarEntry>& calendars)
+{
+    QHash<QString, std::shared_ptr<const FileData>> reusable;
+    if (previous) {
+        for (const auto& f : previous->m_files)
+            reusable.insert(f->path, f);
+    }
+    for (const FeedCalendar& calendar : feed) {
+        m_anySourceExists = true;
+        const auto index = static_cast<std::uint32_t>(calendars.size());
+        calendars.push_back(CalendarEntry{calendar.id, calendar.name, calendar.color, {}, {}, calendar.problem});
+        // A calendar still opening is not one that cannot be read.
+        if (calendar.problem.isEmpty())
+            m_anySourceReadable = true;
+        if (!calendar.text)
+            continue;
+        const FileKey key{static_cast<qint64>(calendar.revision), calendar.text->size(), 0};
+        auto it = reusable.constFind(calendar.id);
+        if (it != reusable.constEnd() && (*it)->key == key) {
+            m_files.push_back(*it);
+        } else {
+            auto data = std::make_shared<FileData>();
+            data->path = calendar.id;
+            data->key = key;
+            data->readable = true;
+            CalendarText header;
+            data->parsed = readCalendar(*calendar.text, options, &header);
+            data->zones = std::move(header.zones);
+            m_files.push_back(std::move(data));
+        }
+        m_fileCalendar.push_back(index);
+    }
 }
 
 // Calendars: colour and name from the vdir files, else from the first file that has them.
@@ -131,6 +174,7 @@ void Snapshot::describeCalendars(const std::vector<CalendarEntry>& calendars)
     }
     for (qsizetype c = 0; c < m_calendars.size(); ++c) {
         CalendarInfo& info = m_calendars[c];
+        info.problem = calendars[std::size_t(c)].problem;
         if (info.name.isEmpty())
             info.name = QFileInfo(info.path).completeBaseName();
         info.color = colors[std::size_t(c)].value_or(paletteColor(info.path));
@@ -203,7 +247,8 @@ bool Snapshot::sameContent(const Snapshot& other) const
             return false;
     }
     for (qsizetype c = 0; c < m_calendars.size(); ++c) {
-        if (m_calendars[c].name != other.m_calendars[c].name || m_calendars[c].path != other.m_calendars[c].path)
+        if (m_calendars[c].name != other.m_calendars[c].name || m_calendars[c].path != other.m_calendars[c].path ||
+            m_calendars[c].problem != other.m_calendars[c].problem)
             return false;
     }
     return m_anySourceReadable == other.m_anySourceReadable && m_notAnswering == other.m_notAnswering;

@@ -13,6 +13,7 @@
 // sources' order), their files (by name) and their events (by place in the file), so a vdir and one
 // file holding the same events give the same order. An occurrence's identifier is its event's UID
 // qualified by its calendar, so the same event in two calendars has two identifiers.
+#include "calendarstore/CalendarFeed.h"
 #include "calendarstore/CalendarStore.h"
 #include "calendarstore/icalstore/IcalFiles.h"
 
@@ -47,8 +48,10 @@ struct LoadPlan {
 
 class Snapshot {
 public:
-    // Reads the sources; files of `previous` read for the same window and zone are kept when unchanged.
+    // Reads the sources, then the feed's calendars after them; files and feed calendars of `previous`
+    // read for the same window and zone are kept when unchanged.
     static std::shared_ptr<Snapshot> build(const QStringList& sources,
+                                           const std::vector<FeedCalendar>& feed,
                                            const Snapshot* previous,
                                            Instant now,
                                            const LoadPlan& plan,
@@ -118,6 +121,10 @@ private:
         std::vector<double> shortLastStarts;
     };
 
+    void addFeed(const std::vector<FeedCalendar>& feed,
+                 const Snapshot* previous,
+                 const ReadOptions& options,
+                 std::vector<CalendarEntry>& calendars);
     void describeCalendars(const std::vector<CalendarEntry>& calendars);
     void buildIndex();
     void registerRules();

@@ -129,7 +129,7 @@ private:
             scanFolder(absolute, 0);
         } else if (S_ISREG(st.st_mode) && mayRead(st, source)) {
             m_out.anySourceReadable = true;
-            m_out.calendars.push_back(CalendarEntry{absolute, {}, std::nullopt, {absolute}, identityOf(st)});
+            m_out.calendars.push_back(CalendarEntry{absolute, {}, std::nullopt, {absolute}, identityOf(st), {}});
             m_watch.insert(QFileInfo(absolute).absolutePath());
         } else {
             unreadable(source); // unreadable, or a FIFO, a device or a socket: never read as a file

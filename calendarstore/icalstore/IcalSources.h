@@ -28,6 +28,7 @@ struct CalendarEntry {
     std::optional<CalendarColor> color; // the vdir colour file
     QStringList files;
     std::pair<std::uint64_t, std::uint64_t> identity; // the folder's or file's device and inode
+    QString problem;                                  // a feed's calendar that could not be read
 };
 
 struct SourceScan {

@@ -31,6 +31,7 @@ public:
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
     bool isRunning() const { return !m_address.isEmpty(); }
+    const QString& address() const { return m_address; }
 
     // A connection of its own to the bus, under a name unique in the process.
     QDBusConnection connect(const QString& name)
