@@ -99,6 +99,11 @@ QString AgendaReport::json() const
                                         {QStringLiteral("color"), c.color.name()},
                                         {QStringLiteral("events"), c.events},
                                         {QStringLiteral("skipped"), c.skipped}});
+        if (!c.problem.isEmpty()) {
+            QJsonObject last = calendarList.last().toObject();
+            last.insert(QStringLiteral("problem"), c.problem);
+            calendarList.replace(calendarList.size() - 1, last);
+        }
     }
     if (access == CalendarAccess::denied)
         root.insert(QStringLiteral("unreadableSource"), unreadableSource);
@@ -162,6 +167,11 @@ QString AgendaReport::text() const
         stream << "  " << dayTitle(day.day, now) << " (" << dayMonthLabel(day.day) << ")\n";
         for (const DayEvent& e : day.events)
             stream << "    " << timeRangeLabel(e).leftJustified(15) << ' ' << printableText(e.title) << '\n';
+    }
+    // Calendars of the desktop's calendar service that would not open: the others are shown above.
+    for (const CalendarInfo& c : calendars) {
+        if (!c.problem.isEmpty())
+            stream << "\nCannot read " << printableText(c.name) << ": " << printableText(c.problem) << '\n';
     }
     return out;
 }

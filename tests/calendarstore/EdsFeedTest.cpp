@@ -7,12 +7,10 @@
 #include "calendarstore/icalstore/IcalCalendarStore.h"
 #include "desktop/XdgDirs.h"
 #include "tests/support/CalendarTestSupport.h"
+#include "tests/support/EdsService.h"
 #include "tests/support/FakeTimeSource.h"
 #include "tests/support/PrivateSessionBus.h"
 #include "tests/support/TestEnv.h"
-
-#include <libecal/libecal.h>
-#include <libedataserver/libedataserver.h>
 
 #include <QDir>
 #include <QTest>
@@ -33,116 +31,6 @@ QByteArray vevent(const QByteArray& lines)
     return "BEGIN:VEVENT\r\n" + lines + "END:VEVENT\r\n";
 }
 
-// The service's side of the test: what a calendar application does through the client library.
-class Service {
-public:
-    Service()
-    {
-        // The test's bus goes before the process does.
-        if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-            g_dbus_connection_set_exit_on_close(bus, FALSE);
-            g_object_unref(bus);
-        }
-        GError* error = nullptr;
-        m_registry = e_source_registry_new_sync(nullptr, &error);
-        check(error);
-    }
-    ~Service()
-    {
-        for (auto& [uid, client] : m_clients)
-            g_object_unref(client);
-        if (m_registry)
-            g_object_unref(m_registry);
-    }
-    Service(const Service&) = delete;
-    Service& operator=(const Service&) = delete;
-
-    bool running() const { return m_registry != nullptr; }
-
-    // A calendar of the local kind, as GNOME Calendar's "New Calendar" makes one.
-    void addCalendar(const char* uid, const char* name, const char* color)
-    {
-        GError* error = nullptr;
-        ESource* source = e_source_new_with_uid(uid, nullptr, &error);
-        check(error);
-        e_source_set_parent(source, "local-stub");
-        e_source_set_display_name(source, name);
-        auto* calendar = static_cast<ESourceCalendar*>(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
-        e_source_backend_set_backend_name(E_SOURCE_BACKEND(calendar), "local");
-        e_source_selectable_set_color(E_SOURCE_SELECTABLE(calendar), color);
-        e_source_registry_commit_source_sync(m_registry, source, nullptr, &error);
-        g_object_unref(source);
-        check(error);
-    }
-
-    void create(const char* uid, const QByteArray& text)
-    {
-        ICalComponent* component = i_cal_component_new_from_string(text.constData());
-        GError* error = nullptr;
-        gchar* made = nullptr;
-        e_cal_client_create_object_sync(client(uid), component, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, &error);
-        g_free(made);
-        g_object_unref(component);
-        check(error);
-    }
-
-    void modify(const char* uid, const QByteArray& text, ECalObjModType mod = E_CAL_OBJ_MOD_ALL)
-    {
-        ICalComponent* component = i_cal_component_new_from_string(text.constData());
-        GError* error = nullptr;
-        e_cal_client_modify_object_sync(client(uid), component, mod, E_CAL_OPERATION_FLAG_NONE, nullptr, &error);
-        g_object_unref(component);
-        check(error);
-    }
-
-    void remove(const char* uid, const char* eventUid)
-    {
-        GError* error = nullptr;
-        e_cal_client_remove_object_sync(
-            client(uid), eventUid, nullptr, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE, nullptr, &error);
-        check(error);
-    }
-
-    // Changes a calendar's source in the registry, as the calendar lists and account settings do.
-    template <typename Change> void change(const char* uid, Change change)
-    {
-        ESource* source = e_source_registry_ref_source(m_registry, uid);
-        ASSERT_NE(source, nullptr);
-        change(source, static_cast<ESourceSelectable*>(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR)));
-        GError* error = nullptr;
-        e_source_write_sync(source, nullptr, &error);
-        g_object_unref(source);
-        check(error);
-    }
-
-private:
-    ECalClient* client(const char* uid)
-    {
-        auto it = m_clients.find(uid);
-        if (it != m_clients.end())
-            return it->second;
-        ESource* source = e_source_registry_ref_source(m_registry, uid);
-        EXPECT_NE(source, nullptr) << uid;
-        GError* error = nullptr;
-        EClient* client =
-            e_cal_client_connect_sync(source, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), nullptr, &error);
-        g_object_unref(source);
-        check(error);
-        return m_clients[uid] = E_CAL_CLIENT(client);
-    }
-
-    static void check(GError* error)
-    {
-        if (!error)
-            return;
-        ADD_FAILURE() << error->message;
-        g_error_free(error);
-    }
-
-    ESourceRegistry* m_registry = nullptr;
-    std::map<std::string, ECalClient*> m_clients;
-};
-
 class EdsFeedTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -156,7 +44,7 @@ protected:
         if (!s_bus->isRunning())
             return;
         ::setenv("DBUS_SESSION_BUS_ADDRESS", s_bus->address().toUtf8().constData(), 1);
-        s_service = new Service;
+        s_service = new EdsService([](const std::string& message) { ADD_FAILURE() << message; });
     }
     static void TearDownTestSuite()
     {
@@ -198,13 +86,13 @@ protected:
     static bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kDeadlineMs); }
 
     static PrivateSessionBus* s_bus;
-    static Service* s_service;
+    static EdsService* s_service;
     FakeTimeSource m_time{kNow};
     std::unique_ptr<EdsFeed> m_feed;
 };
 
 PrivateSessionBus* EdsFeedTest::s_bus = nullptr;
-Service* EdsFeedTest::s_service = nullptr;
+EdsService* EdsFeedTest::s_service = nullptr;
 
 TEST_F(EdsFeedTest, eventsCreatedChangedAndRemovedByAnotherProgramShowWhileKalvixRuns)
 {
