@@ -108,17 +108,31 @@ PLASMA_ENV = {"XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true", "KDE_SES
 PLASMA_PANEL = "Plasma"  # the name of plasmashell's panel window
 
 
-def plasma_panel(session, dark=False):
+# What System Settings does to change Plasma's look: a fresh home has Breeze's light look with nothing
+# written; Breeze Dark is its colour scheme and its global theme; Breeze Twilight (light applications, a
+# dark panel) is a global theme alone.
+PLASMA_LOOKS = {
+    "light": [],
+    "dark": [["plasma-apply-colorscheme", "BreezeDark"], ["lookandfeeltool", "-a", "org.kde.breezedark.desktop"]],
+    "twilight": [["lookandfeeltool", "-a", "org.kde.breezetwilight.desktop"]],
+}
+
+
+def plasma_panel(session, look="light", plasmarc=None):
     """Starts KDE Plasma's shell, which lays out its default panel (launcher, task manager, system tray,
-    clock) at the bottom of a fresh home in Breeze's light look: kwin, which the panel needs to be placed
-    and drawn, kded5, whose module is the StatusNotifierWatcher, and plasmashell. `dark` first applies
-    Breeze Dark the way System Settings does: its colour scheme and its global theme."""
-    if dark:
-        for argv in (["plasma-apply-colorscheme", "BreezeDark"],
-                     ["lookandfeeltool", "-a", "org.kde.breezedark.desktop"]):
-            done = session.run(argv, env=PLASMA_ENV, timeout=60)
-            if done.returncode != 0:
-                raise RuntimeError("%s failed:\n%s%s" % (argv[0], done.stdout, done.stderr))
+    clock) at the bottom of a fresh home: kwin, which the panel needs to be placed and drawn, kded5, whose
+    module is the StatusNotifierWatcher, and plasmashell; in one of PLASMA_LOOKS, with `plasmarc` written
+    afterwards as the user's own (applying a global theme resets the user's keys). As a Plasma session
+    does, the global theme's defaults folder is put among the config folders, for Kalvix too."""
+    defaults = os.path.join(session.config, "kdedefaults")
+    session.env["XDG_CONFIG_DIRS"] = defaults + ":" + session.env["XDG_CONFIG_DIRS"]
+    for argv in PLASMA_LOOKS[look]:
+        done = session.run(argv, env=PLASMA_ENV, timeout=60)
+        if done.returncode != 0:
+            raise RuntimeError("%s failed:\n%s%s" % (argv[0], done.stdout, done.stderr))
+    if plasmarc is not None:
+        with open(os.path.join(session.config, "plasmarc"), "w") as f:
+            f.write(plasmarc)
     session.start("kwin", ["kwin_x11"], env=PLASMA_ENV)
     session.start("kded", ["kded5"], env=PLASMA_ENV)
     return session.start("panel", ["plasmashell"], env=PLASMA_ENV)

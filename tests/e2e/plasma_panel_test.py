@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Kalvix in KDE Plasma's real panel (kwin, kded5's StatusNotifierWatcher and plasmashell's system tray)
-on a headless X server with a session bus of its own, in a fresh home (Breeze's light look) and in
-Breeze Dark as System Settings applies it.
+on a headless X server with a session bus of its own, in a fresh home (Breeze's light look), and in
+Breeze Dark and Breeze Twilight as System Settings applies them.
 
 Checks, from the X server's pixels: the item is a square face at the tray's icon size, and its ink stands
 out from the panel behind it with a contrast of at least 4.5:1 (WCAG's level for text). Every wait is for
@@ -26,16 +26,26 @@ LEAST_CONTRAST = 4.5
 NEEDED = ("plasmashell", "kwin_x11", "kded5", "plasma-apply-colorscheme", "lookandfeeltool")
 
 
-def check_look(kalvix, dark):
-    look = "Breeze Dark" if dark else "fresh home"
-    session = Session("plasma-" + ("dark" if dark else "light"), env=panels.PLASMA_ENV)
+# Each look: its name here, PLASMA_LOOKS' key, and a plasmarc of the user's.
+LOOKS = (
+    ("fresh home", "light", None),
+    ("Breeze Dark", "dark", None),
+    # Light applications, a dark panel whose theme is named among the global theme's defaults only, under
+    # a plasmarc of the user's with other settings.
+    ("Breeze Twilight", "twilight", "[Wallpapers]\nusersWallpapers=\n"),
+)
+
+
+def check_look(kalvix, look, key, plasmarc):
+    session = Session("plasma-" + key, env=panels.PLASMA_ENV)
     try:
-        panels.plasma_panel(session, dark=dark)
+        panels.plasma_panel(session, key, plasmarc)
         item = panels.NewTrayItem(panels.PLASMA_PANEL)
         item.settle(session)
         check(session.start_kalvix(kalvix), "%s: Kalvix runs" % look)
         box = wait_until(lambda: item(session), 30, step=0.25)
-        if not check(box is not None, "%s: the tray shows Kalvix's item" % look):
+        if not check(box is not None, "%s: the tray shows Kalvix's item" % look,
+                     "nothing new stands out in the tray: no item, or one in the panel's own colour"):
             return
         x, y, w, h = box
         check(ICON * 0.75 <= h <= ICON + 1 and ICON * 0.4 <= w <= ICON + 1,
@@ -59,8 +69,8 @@ def main():
     if missing:
         print("skip: KDE Plasma is not installed (no %s)" % ", ".join(missing), flush=True)
         return SKIPPED
-    for dark in (False, True):
-        check_look(args.kalvix, dark)
+    for look in LOOKS:
+        check_look(args.kalvix, *look)
     return summary()
 
 
