@@ -154,9 +154,9 @@ def main():
                 item_in("LXQt Panel"), locale="en_US.UTF-8", clock="2026-07-05 21:28:00")
     # KDE Plasma's own panel in a fresh home (Breeze's light look) and in Breeze Dark: the item is the one
     # new thing in its system tray.
-    for theme, dark in (("dark", True), ("light", False)):
+    for theme in ("dark", "light"):
         item = panels.NewTrayItem(panels.PLASMA_PANEL)
-        x11_picture(kalvix, args.out, "kde-" + theme, lambda s, d=dark: panels.plasma_panel(s, dark=d),
+        x11_picture(kalvix, args.out, "kde-" + theme, lambda s, t=theme: panels.plasma_panel(s, t),
                     panels.PLASMA_PANEL, item, env=panels.PLASMA_ENV, before=item.settle)
     for theme, dark in (("dark", True), ("light", False)):
         laptop_picture(kalvix, args.out, "laptop-" + theme, dark)
