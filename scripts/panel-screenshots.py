@@ -28,19 +28,24 @@ window#waybar { background-color: #f2f2f2; color: #202020; border-bottom: 1px so
 """
 
 
-def x11_picture(kalvix, out, name, start_panel, panel_name, ready, locale=None, clock=None):
-    """`clock`, when given, is the wall-clock time Kalvix sees (faketime's form, "2026-07-05 21:28:00")."""
+def x11_picture(kalvix, out, name, start_panel, panel_name, ready, locale=None, clock=None, env=None, before=None):
+    """`clock`, when given, is the wall-clock time Kalvix sees (faketime's form, "2026-07-05 21:28:00");
+    `before`, when given, is called with the session once the panel is started, before Kalvix is."""
     if not name.startswith(ONLY[0]):
         return
-    session = Session("shot-" + name, env={"LC_ALL": locale} if locale else None)
+    session = Session("shot-" + name, env=dict(env or {}, **({"LC_ALL": locale} if locale else {})))
     try:
         with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
             f.write(PREFS)
         start_panel(session)
+        if before:
+            before(session)
         session.start("kalvix", (["faketime", clock] if clock else []) + [kalvix])
         if not wait_until(lambda: ready(session), 30, step=0.25):
             raise RuntimeError("%s: Kalvix's item did not show:\n%s" % (name, session.log("kalvix")))
-        panel = panels.panel_window(session, panel_name)
+        # The panel as wide as the screen (Plasma has smaller windows of the same name), else a narrow one.
+        panel = (panels.panel_window(session, panel_name, width=session.width)
+                 or panels.panel_window(session, panel_name))
         width = min(WIDTH, panel.width)
         session.screenshot(os.path.join(out, name + ".png"), (panel.x + panel.width - width, panel.y, width, panel.height))
     finally:
@@ -147,6 +152,12 @@ def main():
     # The afternoon in a 12-hour locale: the dot beside the hours.
     x11_picture(kalvix, args.out, "lxqt-light-12h", lambda s: panels.lxqt_panel(s, "light"), "LXQt Panel",
                 item_in("LXQt Panel"), locale="en_US.UTF-8", clock="2026-07-05 21:28:00")
+    # KDE Plasma's own panel in a fresh home (Breeze's light look) and in Breeze Dark: the item is the one
+    # new thing in its system tray.
+    for theme in ("dark", "light"):
+        item = panels.NewTrayItem(panels.PLASMA_PANEL)
+        x11_picture(kalvix, args.out, "kde-" + theme, lambda s, t=theme: panels.plasma_panel(s, t),
+                    panels.PLASMA_PANEL, item, env=panels.PLASMA_ENV, before=item.settle)
     for theme, dark in (("dark", True), ("light", False)):
         laptop_picture(kalvix, args.out, "laptop-" + theme, dark)
     waybar_picture(kalvix, args.out, "waybar-dark", None)

@@ -53,7 +53,23 @@ QString firstInDirs(const QStringList& dirs, const QString& relative)
     return {};
 }
 
-// A theme or scheme name that stays one folder or file name, whatever a settings file holds.
+// Every `relative` file in `dirs`, the most important first, as one text in which a key's first value is
+// the one KDE's configuration takes: the user's file overrides key by key, and the files of the folders
+// below it (a global theme's defaults, the system's) give what it does not say. Each file's groups end
+// with it.
+QString cascadedInDirs(const QStringList& dirs, const QString& relative)
+{
+    QString text;
+    for (const QString& dir : dirs) {
+        if (dir.isEmpty())
+            continue;
+        if (const QString part = readSmallFile(dir + u'/' + relative); !part.isEmpty())
+            text += part + u"\n[]\n";
+    }
+    return text;
+}
+
+// A theme name that stays one folder name, whatever a settings file holds.
 bool isPlainName(const QString& name)
 {
     return !name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..";
@@ -137,25 +153,23 @@ std::optional<ItemInk> inkFromKdeColours(const KdeColours& colours)
 }
 
 // A Plasma panel draws with its Plasma theme's own colours where the theme has them, else with the
-// colour scheme: kdeglobals' colour sets, or the scheme file kdeglobals names.
+// colour sets in kdeglobals. Both files are read as KDE reads them, through every config folder: a global
+// theme writes its choices as defaults into a folder of its own that a Plasma session puts below the
+// user's (Breeze Twilight's dark Plasma theme is only there), and the user's plasmarc often holds other
+// settings only. A colour scheme that kdeglobals names without its colours does not colour the panel:
+// Plasma 5.27 keeps Breeze's light look then.
 ItemInk plasmaInk(const PanelFiles& files)
 {
     const QStringList configs = QStringList{files.configHome} + files.configDirs;
     QString theme =
-        iniValue(firstInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
+        iniValue(cascadedInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
     if (!isPlainName(theme))
         theme = QString::fromLatin1(kDefaultPlasmaTheme);
     if (auto ink =
             inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors"))))
         return *ink;
-    const QString globals = firstInDirs(configs, QStringLiteral("kdeglobals"));
-    if (auto ink = inkFromKdeColours(kdeColours(globals)))
+    if (auto ink = inkFromKdeColours(kdeColours(cascadedInDirs(configs, QStringLiteral("kdeglobals")))))
         return *ink;
-    const QString scheme = iniValue(globals, QStringLiteral("General"), QStringLiteral("ColorScheme"));
-    if (isPlainName(scheme))
-        if (auto ink =
-                inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"color-schemes/" + scheme + u".colors"))))
-            return *ink;
     return *inkFromKdeColours(kdeColours(QString::fromLatin1(kBreezeLight)));
 }
 

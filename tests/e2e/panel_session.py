@@ -221,13 +221,18 @@ def item_contrast(rows, box, least=12):
     """The contrast of an item's ink against the panel behind it, from the screen's pixels: each row's
     ground is the panel's colour just left of the item (a gradient changes it row by row), and the ink is
     the `least`-th most contrasting pixel of the item, so that a few stray pixels do not count."""
+    return item_colours(rows, box, least)[0]
+
+
+def item_colours(rows, box, least=12):
+    """item_contrast's figure with the two colours it comes from: (ratio, ink, ground)."""
     x, y, width, height = box
     ratios = []
     for j in range(y, y + height):
         ground = rows[j][max(0, x - 2)]
-        ratios += [contrast(p, ground) for p in rows[j][x:x + width]]
+        ratios += [(contrast(p, ground), p, ground) for p in rows[j][x:x + width]]
     ratios.sort(reverse=True)
-    return ratios[min(least, len(ratios)) - 1] if ratios else 1.0
+    return ratios[min(least, len(ratios)) - 1] if ratios else (1.0, None, None)
 
 
 def ink_box(rows, background, tolerance=40):

@@ -1,6 +1,6 @@
 """Real panels from Debian, configured and started in a Session: the Xfce panel with its status tray
-(StatusNotifierItem and XEmbed), LXQt's panel with its status notifier (a watcher of its own) and
-trayer (a classic XEmbed tray).
+(StatusNotifierItem and XEmbed), LXQt's panel with its status notifier (a watcher of its own), trayer
+(a classic XEmbed tray) and KDE Plasma's panel with its system tray.
 Used by the panel tests and the screenshot script."""
 import os
 
@@ -100,6 +100,117 @@ def trayer(session, height=24, tint=None):
     if tint:
         argv += ["--transparent", "true", "--alpha", "0", "--tint", tint]
     return session.start("panel", argv)
+
+
+# What a Plasma session sets; Plasma's panel and Kalvix both see it, as in a real session.
+PLASMA_ENV = {"XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true", "KDE_SESSION_VERSION": "5",
+              "XDG_SESSION_TYPE": "x11"}
+PLASMA_PANEL = "Plasma"  # the name of plasmashell's panel window
+
+
+# What System Settings does to change Plasma's look: a fresh home has Breeze's light look with nothing
+# written; Breeze Dark is its colour scheme and its global theme; Breeze Twilight (light applications, a
+# dark panel) is a global theme alone.
+PLASMA_LOOKS = {
+    "light": [],
+    "dark": [["plasma-apply-colorscheme", "BreezeDark"], ["lookandfeeltool", "-a", "org.kde.breezedark.desktop"]],
+    "twilight": [["lookandfeeltool", "-a", "org.kde.breezetwilight.desktop"]],
+}
+
+
+def plasma_panel(session, look="light", plasmarc=None):
+    """Starts KDE Plasma's shell, which lays out its default panel (launcher, task manager, system tray,
+    clock) at the bottom of a fresh home: kwin, which the panel needs to be placed and drawn, kded5, whose
+    module is the StatusNotifierWatcher, and plasmashell; in one of PLASMA_LOOKS, with `plasmarc` written
+    afterwards as the user's own (applying a global theme resets the user's keys). As a Plasma session
+    does, the global theme's defaults folder is put among the config folders, for Kalvix too."""
+    defaults = os.path.join(session.config, "kdedefaults")
+    session.env["XDG_CONFIG_DIRS"] = defaults + ":" + session.env["XDG_CONFIG_DIRS"]
+    for argv in PLASMA_LOOKS[look]:
+        done = session.run(argv, env=PLASMA_ENV, timeout=60)
+        if done.returncode != 0:
+            raise RuntimeError("%s failed:\n%s%s" % (argv[0], done.stdout, done.stderr))
+    if plasmarc is not None:
+        with open(os.path.join(session.config, "plasmarc"), "w") as f:
+            f.write(plasmarc)
+    session.start("kwin", ["kwin_x11"], env=PLASMA_ENV)
+    session.start("kded", ["kded5"], env=PLASMA_ENV)
+    return session.start("panel", ["plasmashell"], env=PLASMA_ENV)
+
+
+def ink_blobs(rows, tolerance=40, gap=3):
+    """What a panel's strip shows, item by item: runs of columns with ink (pixels that differ from the row's
+    first pixel), split where at least `gap` columns are bare. Each is (x, y, width, height, pixels)."""
+    width = len(rows[0]) if rows else 0
+    rows = [row for row in rows if len(row) == width]  # a panel still sliding in is cut by the screen's edge
+    inked = [[j for j, row in enumerate(rows) if sum(abs(a - b) for a, b in zip(row[i], row[0])) > tolerance]
+             for i in range(width)]
+    blobs, start, bare = [], None, 0
+    for i in range(width + gap):
+        if i < width and inked[i]:
+            start, bare = (i if start is None else start), 0
+        elif start is not None:
+            bare += 1
+            if bare == gap or i >= width:
+                end = i - bare + 1
+                ys = [j for column in inked[start:end] for j in column]
+                top, bottom = min(ys), max(ys) + 1
+                pixels = tuple(tuple(row[start:end]) for row in rows[top:bottom])
+                blobs.append((start, top, end - start, bottom - top, pixels))
+                start, bare = None, 0
+    return blobs
+
+
+def same_pixels(a, b, tolerance=24):
+    """Whether two blobs show the same thing (wherever they are): same size, every pixel close."""
+    return (len(a) == len(b) and all(len(ra) == len(rb) for ra, rb in zip(a, b))
+            and all(sum(abs(x - y) for x, y in zip(pa, pb)) <= tolerance
+                    for ra, rb in zip(a, b) for pa, pb in zip(ra, rb)))
+
+
+class NewTrayItem:
+    """Finds the item that appears in a panel's status area: what the area shows is looked at before the
+    item is there (settle(), once it stops changing), and the item is the one thing of at most an icon's
+    size that was not there before. Items that move aside for it keep their pixels; the panel's own clock,
+    which may turn a minute meanwhile, is wider than an icon."""
+
+    def __init__(self, panel_name, width=360, border=2):
+        self.panel_name, self.width, self.border = panel_name, width, border
+        self.before = None
+        self.last = None
+
+    def _look(self, session):
+        panel = panel_window(session, self.panel_name, width=session.width)
+        if not panel:
+            return None, []
+        x0 = panel.x + panel.width - self.width
+        rows = session.pixels(x0, panel.y + self.border, self.width, panel.height - 2 * self.border)
+        return (x0, panel.y + self.border), ink_blobs(rows)
+
+    def settle(self, session, seconds=60, looks=4):
+        """Waits for the panel's status area to show the same `looks` times in a row."""
+        seen = []
+
+        def settled():
+            origin, blobs = self._look(session)
+            seen.append([b[4] for b in blobs] if origin else None)
+            return (origin and len(seen) >= looks and all(s == seen[-1] for s in seen[-looks:])
+                    and seen[-1])
+        if not wait_until(settled, seconds, step=0.5):
+            raise RuntimeError("the panel's status area did not settle")
+        self.before = seen[-1]
+
+    def __call__(self, session):
+        """The new item's box in screen coordinates, once it is in the same place on two looks; else None."""
+        origin, blobs = self._look(session)
+        if not origin:
+            return None
+        icon = panel_window(session, self.panel_name, width=session.width).height
+        new = [b for b in blobs
+               if b[2] <= icon and b[3] <= icon and not any(same_pixels(b[4], old) for old in self.before)]
+        box = (origin[0] + new[0][0], origin[1] + new[0][1], new[0][2], new[0][3]) if len(new) == 1 else None
+        last, self.last = self.last, box
+        return box if box and box == last else None
 
 
 def panel_window(session, name, width=None):

@@ -26,7 +26,10 @@ struct PinnedFolders {
     QTemporaryDir root;
     PanelFiles files() const
     {
-        return PanelFiles{root.filePath(QStringLiteral("config")), {}, {root.filePath(QStringLiteral("data"))}};
+        // Below the user's config folder, as a Plasma session sets it: the global theme's defaults.
+        return PanelFiles{root.filePath(QStringLiteral("config")),
+                          {root.filePath(QStringLiteral("config/kdedefaults"))},
+                          {root.filePath(QStringLiteral("data"))}};
     }
     void write(const QString& relative, const QByteArray& text) const
     {
@@ -180,6 +183,21 @@ constexpr char kBreezeLightGlobals[] = "[ColorEffects:Disabled]\nColor=56,56,56\
 constexpr char kBreezeDarkGlobals[] = "[Colors:Header]\nBackgroundNormal=41,44,48\nForegroundNormal=252,252,252\n\n"
                                       "[Colors:Window]\nBackgroundNormal=32,35,38\nForegroundNormal=252,252,252\n\n"
                                       "[General]\nColorScheme=BreezeDark\n";
+// What lookandfeeltool -a org.kde.breezetwilight.desktop writes: Breeze's light colours into kdeglobals,
+// and the dark Plasma theme only into the defaults folder; and the breeze-dark Plasma theme's own colours.
+constexpr char kBreezeTwilightGlobals[] =
+    "[Colors:Header]\nBackgroundAlternate=239,240,241\nBackgroundNormal=222,224,226\nForegroundNormal=35,38,41\n\n"
+    "[Colors:Header][Inactive]\nBackgroundNormal=239,240,241\nForegroundNormal=35,38,41\n\n"
+    "[Colors:Window]\nBackgroundNormal=239,240,241\nForegroundNormal=35,38,41\n\n"
+    "[KDE]\nLookAndFeelPackage=org.kde.breezetwilight.desktop\n";
+constexpr char kTwilightDefaultPlasmarc[] = "[Theme]\nname=breeze-dark\n";
+constexpr char kTwilightDefaultGlobals[] = "[General]\nColorScheme=BreezeLight\n";
+constexpr char kBreezeDarkThemeColors[] =
+    "[Colors:Header]\nBackgroundNormal=49,54,59\nForegroundNormal=252,252,252\n\n"
+    "[Colors:Header][Inactive]\nBackgroundNormal=42,46,50\nForegroundNormal=252,252,252\n\n"
+    "[Colors:Window]\nBackgroundNormal=42,46,50\nForegroundNormal=252,252,252\n";
+// A plasmarc of the user's that holds other settings than the theme.
+constexpr char kWallpapersPlasmarc[] = "[Wallpapers]\nusersWallpapers=\n";
 
 struct PlasmaRow {
     const char* name;
@@ -187,8 +205,10 @@ struct PlasmaRow {
     const char* kdeglobals; // null: no file
     const char* dataFile;   // below the data folder; null: none
     const char* dataText;
-    QColor ground; // the panel as Plasma draws it
+    QColor ground; // the panel as Plasma 5.27 draws it
     QColor ink;
+    const char* defaultPlasmarc = nullptr; // in the global theme's defaults folder; null: no file
+    const char* defaultKdeglobals = nullptr;
 };
 
 class PlasmaPanels : public ::testing::TestWithParam<PlasmaRow> {};
@@ -204,6 +224,10 @@ TEST_P(PlasmaPanels, theThemeThenTheSchemeThenBreezeLight)
         home.write(QStringLiteral("config/kdeglobals"), row.kdeglobals);
     if (row.dataFile)
         home.write(u"data/" + QString::fromUtf8(row.dataFile), row.dataText);
+    if (row.defaultPlasmarc)
+        home.write(QStringLiteral("config/kdedefaults/plasmarc"), row.defaultPlasmarc);
+    if (row.defaultKdeglobals)
+        home.write(QStringLiteral("config/kdedefaults/kdeglobals"), row.defaultKdeglobals);
     for (const char* process : {"plasmashell", "kded5"}) {
         const ItemInk ink = panelInk({QString::fromLatin1(process), ItemLook::squareIcon}, home.files());
         EXPECT_EQ(ink.fill.name(), row.ink.name()) << process;
@@ -232,14 +256,46 @@ INSTANTIATE_TEST_SUITE_P(
                   nullptr,
                   QColor(32, 35, 38),
                   QColor(252, 252, 252)},
-        // kdeglobals that only names its scheme: the scheme file says the colours.
+        // kdeglobals that only names its scheme: Plasma's panel does not load the scheme's file for it,
+        // and stays light (#d0d0d2 behind the item, where light text read 1.5:1).
         PlasmaRow{"scheme_named_only",
                   nullptr,
                   "[General]\nColorScheme=BreezeDark\n",
                   "color-schemes/BreezeDark.colors",
                   kBreezeDarkGlobals,
-                  QColor(32, 35, 38),
-                  QColor(252, 252, 252)},
+                  QColor(0xd0, 0xd0, 0xd2),
+                  QColor(35, 38, 41)},
+        // The same name among the global theme's defaults, below a kdeglobals of the user's without colours.
+        PlasmaRow{"scheme_named_in_defaults",
+                  nullptr,
+                  "[KDE]\nSingleClick=false\n",
+                  "color-schemes/BreezeDark.colors",
+                  kBreezeDarkGlobals,
+                  QColor(0xd0, 0xd0, 0xd2),
+                  QColor(35, 38, 41),
+                  "[Theme]\nname=default\n",
+                  "[General]\nColorScheme=BreezeDark\n"},
+        // Breeze Twilight: light applications, a dark panel. The Plasma theme is named among the defaults
+        // only, below a plasmarc of the user's that says other things (where dark text read 1.1:1).
+        PlasmaRow{"twilight_under_users_plasmarc",
+                  kWallpapersPlasmarc,
+                  kBreezeTwilightGlobals,
+                  "plasma/desktoptheme/breeze-dark/colors",
+                  kBreezeDarkThemeColors,
+                  QColor(40, 46, 50),
+                  QColor(252, 252, 252),
+                  kTwilightDefaultPlasmarc,
+                  kTwilightDefaultGlobals},
+        // The theme the user chose wins over the global theme's.
+        PlasmaRow{"users_theme_over_defaults",
+                  "[Theme]\nname=default\n",
+                  kBreezeTwilightGlobals,
+                  "plasma/desktoptheme/breeze-dark/colors",
+                  kBreezeDarkThemeColors,
+                  QColor(0xcf, 0xd3, 0xd4),
+                  QColor(35, 38, 41),
+                  kTwilightDefaultPlasmarc,
+                  kTwilightDefaultGlobals},
         // A Plasma theme with colours of its own draws the panel in them, whatever the scheme.
         PlasmaRow{"dark_plasma_theme_light_scheme",
                   "[Theme]\nname=breeze-dark\n",
