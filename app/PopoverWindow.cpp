@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace kalvix {
 namespace {
 
@@ -26,6 +28,15 @@ bool onWaylandAlone()
 {
     return QGuiApplication::platformName().startsWith(u"wayland");
 }
+
+// X11 through XWayland in a sway session: the X server knows the pointer only over X11 windows.
+bool onSwayXWayland()
+{
+    return QGuiApplication::platformName() == u"xcb" && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsSet("SWAYSOCK");
+}
+
+const QString kPointerProbeTitle = QStringLiteral("Kalvix pointer");
 
 // Windows fade only where the platform sets window opacity; elsewhere Qt warns at every step.
 bool canFade()
@@ -64,6 +75,8 @@ void PopoverWindow::setContent(QWidget* content)
 
 void PopoverWindow::showAt(QRect item)
 {
+    if (item.isNull() && onSwayXWayland() && askSwayForPointer())
+        return; // shown once sway has told where the pointer is
     // On Wayland alone Qt does not know the pointer: a missing anchor is left for the compositor to find.
     const QRect given = item;
     const QPoint pointer = QCursor::pos();
@@ -145,6 +158,48 @@ void PopoverWindow::placeOnCompositor(int triesLeft)
         return;
     if (triesLeft > 1)
         QTimer::singleShot(kPlaceRetryMs, this, [this, triesLeft] { placeOnCompositor(triesLeft - 1); });
+}
+
+bool PopoverWindow::askSwayForPointer()
+{
+    if (!kalvix::SwayIpc().isConnected())
+        return false;
+    if (!m_pointerProbe) {
+        m_pointerProbe = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        m_pointerProbe->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_pointerProbe->setWindowTitle(kPointerProbeTitle);
+        m_pointerProbe->setFixedSize(1, 1);
+        connect(this, &QObject::destroyed, m_pointerProbe, &QObject::deleteLater);
+    }
+    m_pointerProbe->show();
+    QTimer::singleShot(0, this, [this] { findPointerOnSway(kPlaceTries); });
+    return true;
+}
+
+void PopoverWindow::findPointerOnSway(int triesLeft)
+{
+    kalvix::SwayIpc sway;
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString criteria = kalvix::SwayIpc::criteria(pid, kPointerProbeTitle);
+    std::optional<kalvix::SwayIpc::Placement> found;
+    if (sway.find(pid, kPointerProbeTitle) &&
+        sway.command(criteria + QStringLiteral(" floating enable, border none, move position cursor")))
+        found = sway.find(pid, kPointerProbeTitle);
+    if (!found && triesLeft > 1) {
+        QTimer::singleShot(kPlaceRetryMs, this, [this, triesLeft] { findPointerOnSway(triesLeft - 1); });
+        return;
+    }
+    m_pointerProbe->hide();
+    // XWayland's screen coordinates are sway's layout coordinates; without an answer, X11's last idea
+    // of the pointer is the best there is.
+    const QPoint pointer = found ? found->window.center() : QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = found ? found->workspace : availableArea(screen);
+    showAt(menuAnchor(pointer, screen->geometry(), available), screen->geometry(), available);
 }
 
 void PopoverWindow::closePopover()

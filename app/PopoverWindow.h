@@ -67,6 +67,10 @@ private:
     void closeAfterOutsideClick();
     // Wayland alone: asks the compositor, where it takes requests, to put the window at the item.
     void placeOnCompositor(int triesLeft);
+    // X11 under sway: the X server does not see the pointer over the bar, sway does. A tiny window of
+    // Kalvix's is centred on the pointer by sway, and where it lands tells where the click was.
+    bool askSwayForPointer();
+    void findPointerOnSway(int triesLeft);
 
     QWidget* m_content = nullptr;
     QPropertyAnimation* m_fade = nullptr;
@@ -75,6 +79,7 @@ private:
     bool m_closing = false;
     bool m_ownWindow = false; // Wayland alone: a window of its own instead of a popup
     QRect m_compositorAnchor;
+    QWidget* m_pointerProbe = nullptr;
     QRect m_anchor; // the item (or menu anchor) the popover was last shown at, global logical pixels
     QRect m_screenRect;
     QRect m_available;

@@ -20,7 +20,7 @@ packages=(
     # the desktop's calendar service, and a CalDAV server for it to talk to
     evolution-data-server radicale
     # real panels for the status-item tests and pictures (X11 trays, and waybar on sway for Wayland)
-    xfce4-panel lxqt-panel lxqt-themes trayer sway waybar grim
+    xfce4-panel lxqt-panel lxqt-themes trayer sway waybar grim xwayland
     # runtime: platform plugins, fonts, icons
     qt6-qpa-plugins qt6-wayland libqt6dbus6 libqt6widgets6
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk adwaita-icon-theme

@@ -76,10 +76,64 @@ def mapped_files(pid):
         return {line.split(None, 5)[5].strip() for line in f if len(line.split(None, 5)) == 6}
 
 
+def x11_window(session, name):
+    """Geometry (x, y, width, height) of the mapped X11 window called `name`, through XWayland."""
+    found = session.run(["xwininfo", "-name", name]).stdout
+    fields = dict(re.findall(r"^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height|Map State):\s*(\S+)",
+                             found, re.M))
+    if fields.get("Map State") != "IsViewable":
+        return None
+    return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]), int(fields["Width"]),
+            int(fields["Height"]))
+
+
+def xwayland_main(kalvix):
+    """With XWayland Kalvix is an X11 program, and the X server does not see the pointer over waybar:
+    a real click on the item still opens the popover under it, against the bar, and a second closes it."""
+    session = WaylandSession("xwayland", xwayland=True)
+    pointer = None
+    program = ReachableProgram(kalvix, session.uid, session.gid)
+    session.env = program.env(session.env)
+    try:
+        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
+            f.write("[General]\ndidRegisterLoginItem=true\n")
+        pointer = VirtualPointer(session.runtime, session.env["WAYLAND_DISPLAY"])
+        session.start("waybar", ["waybar"])
+        session.start("kalvix", [program.path])
+        check(wait_until(lambda: item_name(session), 20), "Kalvix runs through XWayland and puts its item on the bus")
+        shot = os.path.join(session.home, "bar.png")
+        columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
+                             (lambda c: c if c and c[-1] - c[0] > 100 else None)(light_text_columns(shot, 5, 25)),
+                             20, step=0.25)
+        if not check(bool(columns), "waybar shows the title"):
+            return
+        left, right = columns[0], columns[-1]
+        x = (left + right) // 2
+        pointer.click(x, 15, 1280, 800)
+        window = wait_until(lambda: x11_window(session, "Kalvix Calendar"), 10)
+        if check(window is not None, "a real click on the item opens the popover"):
+            wx, wy, width, _ = window
+            near = min(abs(wx + width // 2 - x), abs(wx + width - right), abs(wx - left))
+            check(wx <= x <= wx + width and near <= 50,
+                  "under the item (item %d-%d, popover %d-%d)" % (left, right, wx, wx + width))
+            check(20 <= wy <= 40, "against the bar, not over it (top %d)" % wy)
+        pointer.click(x, 15, 1280, 800)
+        check(wait_until(lambda: x11_window(session, "Kalvix Calendar") is None, 10),
+              "a second click on the item closes it")
+    finally:
+        pointer.close() if pointer else None
+        session.close()
+        program.remove()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kalvix", required=True)
+    parser.add_argument("--xwayland", action="store_true")
     args = parser.parse_args()
+    if args.xwayland:
+        xwayland_main(args.kalvix)
+        return
     session = WaylandSession("wayland")
     pointer = None
     program = ReachableProgram(args.kalvix, session.uid, session.gid)
