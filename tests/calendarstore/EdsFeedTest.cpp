@@ -3,6 +3,7 @@
 // calendars through the service's client library, as GNOME Calendar or Evolution would, and watches
 // a store that reads the service through the feed.
 #include "calendarstore/eds/EdsFeed.h"
+#include "calendar/AgendaCommand.h"
 #include "calendarstore/CalendarSources.h"
 #include "calendarstore/icalstore/IcalCalendarStore.h"
 #include "desktop/XdgDirs.h"
@@ -208,6 +209,32 @@ TEST_F(EdsFeedTest, aRecurringEventWithAnOverrideAndAnExclusionExpandsAsTheSameD
                     .contains(QStringLiteral("%1 %2 Weekly moved")
                                   .arg(utcSeconds(2025, 3, 11, 18, 0), 0, 'f', 0)
                                   .arg(utcSeconds(2025, 3, 11, 19, 0), 0, 'f', 0)));
+}
+
+// A calendar the service cannot open is named with the service's message, and the others still show.
+TEST_F(EdsFeedTest, aCalendarThatWillNotOpenIsNamedWithItsProblemAndTheOthersStillShow)
+{
+    s_service->addCalendar("kalvix-test-readable", "Readable", "#3465a4");
+    s_service->create("kalvix-test-readable",
+                      vevent("UID:retro\r\nDTSTART:20250306T150000Z\r\nDTEND:20250306T160000Z\r\nSUMMARY:Retro\r\n"));
+    s_service->addCalendar("kalvix-test-broken", "Broken", "#cc0000", "kalvix-no-such-backend");
+    auto store = storeWithFeed();
+    const auto problemOf = [&](const QString& name) {
+        for (const CalendarInfo& c : store->calendars()) {
+            if (c.name == name)
+                return c.problem;
+        }
+        return QString();
+    };
+    ASSERT_TRUE(waitFor([&] { return !problemOf(u"Broken"_qs).isEmpty(); }));
+    EXPECT_TRUE(problemOf(u"Readable"_qs).isEmpty());
+    EXPECT_TRUE(waitFor([&] { return titles(*store).contains(u"Retro"_qs); }));
+    EXPECT_EQ(store->accessStatus(), CalendarAccess::fullAccess);
+
+    const AgendaReport report = AgendaReport::of(*store, store->accessStatus(), kNow);
+    EXPECT_TRUE(report.text().contains(u"Cannot read Broken: "_qs + problemOf(u"Broken"_qs)))
+        << report.text().toStdString();
+    EXPECT_TRUE(report.json().contains(u"\"problem\": "_qs)) << report.json().toStdString();
 }
 
 // Evolution's own calendar is a file the service writes: read through the service, and only once.

@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 
+#include <optional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,6 +307,116 @@ TEST_F(StoreTest, unreadableSourcesDenyAccess)
     EXPECT_EQ(store->accessStatus(), CalendarAccess::denied);
     EXPECT_EQ(store->unreadableSource(), path(u"locked"_qs));
 }
+
+// ---- calendars of a service beside the files ---------------------------------------------------
+
+// A service's calendars as the feed hands them over, set by the test.
+class FakeFeed final : public CalendarFeed {
+public:
+    bool ready() const override { return m_ready; }
+    std::vector<FeedCalendar> calendars() const override { return m_calendars; }
+    QStringList servedFiles() const override { return m_served; }
+
+    void publish(bool ready, std::vector<FeedCalendar> calendars, QStringList served = {})
+    {
+        m_ready = ready;
+        m_calendars = std::move(calendars);
+        m_served = std::move(served);
+        Q_EMIT changed();
+    }
+
+private:
+    bool m_ready = false;
+    std::vector<FeedCalendar> m_calendars;
+    QStringList m_served;
+};
+
+FeedCalendar feedCalendar(const char* name, const QByteArray& text, const char* problem = "")
+{
+    static std::uint64_t revisions = 0;
+    FeedCalendar out;
+    out.id = QStringLiteral("service:") + QString::fromUtf8(name);
+    out.name = QString::fromUtf8(name);
+    out.color = CalendarColor::fromName(u"#2ec27e");
+    out.revision = ++revisions;
+    if (!text.isEmpty())
+        out.text = std::make_shared<const QByteArray>(text);
+    out.problem = QString::fromUtf8(problem);
+    return out;
+}
+
+struct FeedRow {
+    const char* name;
+    std::vector<FeedCalendar> feed;
+    bool fileServed; // the file source is one the service serves itself
+    CalendarAccess access;
+    QStringList titles;
+};
+
+class ServiceCalendars : public StoreTest, public ::testing::WithParamInterface<FeedRow> {};
+
+TEST_P(ServiceCalendars, mergeWithTheFilesAndSettleAccessOnlyOnceTheServiceHasAnswered)
+{
+    const FeedRow& row = GetParam();
+    const QByteArray lunch = calendar(vevent("UID:lunch\r\nSUMMARY:Lunch\r\nDTSTART:20250306T120000Z\r\n"
+                                             "DTEND:20250306T130000Z\r\n"));
+    writeFile(path(u"evolution.ics"_qs), lunch);
+    const QStringList sources = row.fileServed ? QStringList{path(u"evolution.ics"_qs)} : QStringList{};
+    FakeFeed feed;
+    IcalCalendarStore::Options options;
+    options.time = &m_time;
+    options.executor = [](std::function<void()> task) { task(); };
+    options.feed = &feed;
+    IcalCalendarStore store(sources, options);
+    std::optional<bool> granted;
+    store.requestFullAccess([&](bool g) { granted = g; });
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(granted.has_value()) << "access waits for the service's first answer";
+    EXPECT_EQ(store.accessStatus(), CalendarAccess::notDetermined);
+
+    feed.publish(true, row.feed, row.fileServed ? QStringList{path(u"evolution.ics"_qs)} : QStringList{});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store.accessStatus(), row.access);
+    QStringList titles;
+    for (const CalendarOccurrence& o : store.occurrences(kNow, kNow + 7 * 86400.0))
+        titles << o.title.value_or(QString());
+    titles.sort();
+    EXPECT_EQ(titles, row.titles);
+    QStringList problems;
+    for (const CalendarInfo& c : store.calendars()) {
+        if (!c.problem.isEmpty())
+            problems << c.name + u": "_qs + c.problem;
+    }
+    for (const FeedCalendar& c : row.feed)
+        EXPECT_EQ(problems.contains(c.name + u": "_qs + c.problem), !c.problem.isEmpty()) << c.name.toStdString();
+}
+
+const QByteArray kReview = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:review\r\nSUMMARY:Review\r\n"
+                           "DTSTART:20250307T150000Z\r\nDTEND:20250307T160000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+const QByteArray kLunch = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:lunch\r\nSUMMARY:Lunch\r\n"
+                          "DTSTART:20250306T120000Z\r\nDTEND:20250306T130000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Feed,
+    ServiceCalendars,
+    ::testing::Values(
+        FeedRow{"one_that_reads", {feedCalendar("Team", kReview)}, false, CalendarAccess::fullAccess, {u"Review"_qs}},
+        FeedRow{
+            "only_one_that_failed", {feedCalendar("Team", {}, "Backend not found")}, false, CalendarAccess::denied, {}},
+        FeedRow{"one_failed_beside_one_that_reads",
+                {feedCalendar("Broken", {}, "Backend not found"), feedCalendar("Team", kReview)},
+                false,
+                CalendarAccess::fullAccess,
+                {u"Review"_qs}},
+        // A calendar still opening when the service answered is not one that cannot be read.
+        FeedRow{"only_one_still_opening", {feedCalendar("Slow", {})}, false, CalendarAccess::fullAccess, {}},
+        // Evolution's own file, served by the service and also found among the files: read once.
+        FeedRow{"a_file_the_service_serves",
+                {feedCalendar("Personal", kLunch)},
+                true,
+                CalendarAccess::fullAccess,
+                {u"Lunch"_qs}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // ---- bad input ---------------------------------------------------------------------------------
 

@@ -43,7 +43,7 @@ public:
     bool running() const { return m_registry != nullptr; }
 
     // A calendar of the local kind, as GNOME Calendar's "New Calendar" makes one.
-    void addCalendar(const char* uid, const char* name, const char* color)
+    void addCalendar(const char* uid, const char* name, const char* color, const char* backend = "local")
     {
         GError* error = nullptr;
         ESource* source = e_source_new_with_uid(uid, nullptr, &error);
@@ -51,7 +51,7 @@ public:
         e_source_set_parent(source, "local-stub");
         e_source_set_display_name(source, name);
         auto* calendar = static_cast<ESourceCalendar*>(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
-        e_source_backend_set_backend_name(E_SOURCE_BACKEND(calendar), "local");
+        e_source_backend_set_backend_name(E_SOURCE_BACKEND(calendar), backend);
         e_source_selectable_set_color(E_SOURCE_SELECTABLE(calendar), color);
         e_source_registry_commit_source_sync(m_registry, source, nullptr, &error);
         g_object_unref(source);
