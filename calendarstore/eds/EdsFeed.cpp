@@ -126,7 +126,18 @@ struct EdsFeed::Worker {
     ~Worker()
     {
         g_cancellable_cancel(stopping);
-        g_main_loop_quit(loop);
+        // Quit from inside the loop: a quit that came before the loop began to run would be lost.
+        GSource* quit = g_idle_source_new();
+        g_source_set_callback(
+            quit,
+            [](gpointer l) -> gboolean {
+                g_main_loop_quit(static_cast<GMainLoop*>(l));
+                return G_SOURCE_REMOVE;
+            },
+            loop,
+            nullptr);
+        g_source_attach(quit, context);
+        g_source_unref(quit);
         thread.join();
         g_object_unref(stopping);
         g_main_loop_unref(loop);
