@@ -3,7 +3,9 @@
 #include "desktop/XdgDirs.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
@@ -161,23 +163,36 @@ std::optional<ItemInk> inkFromKdeColours(const KdeColours& colours)
 ItemInk plasmaInk(const PanelFiles& files)
 {
     const QStringList configs = QStringList{files.configHome} + files.configDirs;
-    QString theme =
-        iniValue(cascadedInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
+    QString theme = iniValue(
+        cascadedInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
     if (!isPlainName(theme))
         theme = QString::fromLatin1(kDefaultPlasmaTheme);
-    if (auto ink =
-            inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors"))))
+    if (auto ink = inkFromKdeColours(
+            kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors"))))
         return *ink;
     if (auto ink = inkFromKdeColours(kdeColours(cascadedInDirs(configs, QStringLiteral("kdeglobals")))))
         return *ink;
     return *inkFromKdeColours(kdeColours(QString::fromLatin1(kBreezeLight)));
 }
 
-// An LXQt panel draws its ground from the theme lxqt.conf names.
+// An LXQt panel draws its ground from the colour chosen in its own settings where there is one, else
+// from the theme lxqt.conf names.
 std::optional<ItemInk> lxqtInk(const PanelFiles& files)
 {
-    const QString conf = firstInDirs(QStringList{files.configHome} + files.configDirs + files.dataDirs,
-                                     QStringLiteral("lxqt/lxqt.conf"));
+    const QStringList dirs = QStringList{files.configHome} + files.configDirs + files.dataDirs;
+    QString panelConf;
+    for (const QString& dir : dirs) {
+        if (dir.isEmpty())
+            continue;
+        const QString path = dir + u"/lxqt/panel.conf";
+        if (!readSmallFile(path).isEmpty()) {
+            panelConf = path;
+            break;
+        }
+    }
+    if (const auto custom = lxqtCustomGrounds(panelConf))
+        return inkOnGrounds(*custom);
+    const QString conf = firstInDirs(dirs, QStringLiteral("lxqt/lxqt.conf"));
     const QString theme = iniValue(conf, QStringLiteral("General"), QStringLiteral("theme"));
     if (!isPlainName(theme))
         return std::nullopt;
@@ -374,6 +389,45 @@ QList<QColor> lxqtPanelGrounds(const QString& panelStyleSheet)
             grounds << seenThrough(*c, alpha);
     }
     return grounds;
+}
+
+std::optional<QList<QColor>> lxqtCustomGrounds(const QString& panelConfPath)
+{
+    if (panelConfPath.isEmpty() || !QFileInfo(panelConfPath).isFile())
+        return std::nullopt;
+    const QSettings conf(panelConfPath, QSettings::IniFormat);
+    if (conf.status() != QSettings::NoError)
+        return std::nullopt;
+    // The panel that holds the tray: the first with a status notifier or a tray, else the first.
+    const QStringList panels = conf.value(QStringLiteral("panels")).toStringList();
+    QString panel = panels.value(0);
+    for (const QString& name : panels) {
+        const QStringList plugins = conf.value(name + u"/plugins").toStringList();
+        const bool holdsTray = std::any_of(plugins.cbegin(), plugins.cend(), [&](const QString& plugin) {
+            const QString type = conf.value(plugin.trimmed() + u"/type").toString();
+            return type == u"statusnotifier" || type == u"tray";
+        });
+        if (holdsTray) {
+            panel = name;
+            break;
+        }
+    }
+    if (panel.isEmpty() || panel.contains(u'/'))
+        return std::nullopt;
+    // The settings dialog writes the colour as a QColor; a hand-written name reads as well.
+    const QVariant value = conf.value(panel + u"/background-color");
+    const QColor colour =
+        value.typeId() == QMetaType::QColor ? value.value<QColor>() : QColor::fromString(value.toString().trimmed());
+    if (!colour.isValid())
+        return std::nullopt;
+    // A picture over the colour: its colours are not known.
+    if (const QString image = conf.value(panel + u"/background-image").toString();
+        !image.isEmpty() && QFileInfo(image).isFile())
+        return QList<QColor>{};
+    bool ok = false;
+    const int opacity = conf.value(panel + u"/opacity", 100).toInt(&ok);
+    return seenThrough(QColor(colour.red(), colour.green(), colour.blue()),
+                       ok ? std::clamp(opacity, 0, 100) / 100.0 : 1.0);
 }
 
 ItemInk panelInk(const StatusHost& host, const PanelFiles& files)

@@ -332,6 +332,7 @@ struct LxqtRow {
     const char* name;
     const char* qss; // the panel rules of an lxqt-themes theme
     ItemInk ink;
+    const char* panelConf = nullptr; // the user's panel.conf, as lxqt-panel's settings write it
 };
 
 class LxqtThemes : public ::testing::TestWithParam<LxqtRow> {};
@@ -343,10 +344,13 @@ TEST_P(LxqtThemes, theInkThatReadsOnEveryColourThePanelMayShow)
     ASSERT_TRUE(home.root.isValid());
     home.write(QStringLiteral("config/lxqt/lxqt.conf"), "[General]\ntheme=chosen\nicon_theme=breeze\n");
     home.write(QStringLiteral("data/lxqt/themes/chosen/lxqt-panel.qss"), row.qss);
+    if (row.panelConf)
+        home.write(QStringLiteral("config/lxqt/panel.conf"), row.panelConf);
     const ItemInk ink = panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files());
     EXPECT_EQ(ink, row.ink);
     if (!ink.hasOutline()) {
-        for (const QColor& ground : lxqtPanelGrounds(QString::fromUtf8(row.qss))) {
+        const auto custom = lxqtCustomGrounds(home.root.filePath(QStringLiteral("config/lxqt/panel.conf")));
+        for (const QColor& ground : custom ? *custom : lxqtPanelGrounds(QString::fromUtf8(row.qss))) {
             EXPECT_GE(contrastRatio(ink.fill, ground), kLeastContrast) << ground.name().toStdString();
         }
     }
@@ -378,7 +382,41 @@ INSTANTIATE_TEST_SUITE_P(
         LxqtRow{"only_a_position_rule",
                 "LXQtPanel[position=\"Top\"] #BackgroundWidget { background: #ffffff; }",
                 ItemInk(lightInk(), darkInk())},
-        LxqtRow{"corrupt", "LXQtPanel #BackgroundWidget {{ background: rgba(1,2; }}}", ItemInk(lightInk(), darkInk())}),
+        LxqtRow{"corrupt", "LXQtPanel #BackgroundWidget {{ background: rgba(1,2; }}}", ItemInk(lightInk(), darkInk())},
+        // A background colour chosen in the panel's settings is what the panel paints, over the theme's:
+        // #2b3036 as the settings dialog saves a colour, on the light theme.
+        LxqtRow{"custom_dark_on_light_theme",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\n__userfile__=true\npanels=panel1\n\n[panel1]\n"
+                "background-color=@Variant(\\0\\0\\0\\x43\\x1\\xff\\xff++0066\\0\\0)\nopacity=100\n"
+                "plugins=spacer, statusnotifier\n\n[statusnotifier]\ntype=statusnotifier\n"},
+        LxqtRow{"custom_light_on_dark_theme_by_name",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(darkInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nbackground-color=#f0e8d8\nplugins=tray\n"},
+        // Half see-through over an unknown desktop: light ink, outlined for a light wallpaper.
+        LxqtRow{"custom_half_opaque",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk(), darkInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nbackground-color=#2b3036\nopacity=50\n"},
+        // The panel that holds the tray is the one whose colour counts.
+        LxqtRow{"custom_in_the_panel_with_the_tray",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\npanels=panel1, panel2\n\n[panel1]\nbackground-color=#ffffff\nplugins=menu\n\n"
+                "[panel2]\nbackground-color=#101010\nplugins=clock2, sni\n\n[menu]\ntype=mainmenu\n\n"
+                "[sni]\ntype=statusnotifier\n"},
+        // Opacity alone leaves the theme's colour, as the panel does; so does a colour that does not parse.
+        LxqtRow{"custom_opacity_only",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nopacity=40\n"},
+        LxqtRow{"custom_corrupt",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(lightInk()),
+                "\x01[General\npanels=panel1\n[panel1]\nbackground-color=@Variant(\\0\\0\\x43\\x1)\n"
+                "opacity=lots\n\xff\xfe"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PanelInk, lxqtWithoutATheme)
