@@ -31,8 +31,9 @@ struct PanelFiles {
     static PanelFiles fromEnvironment();
 };
 
-// The ink for the item in `host`.
-ItemInk panelInk(const StatusHost& host, const PanelFiles& files);
+// The ink for the item in `host`. `sources`, when given, receives every file the ink was looked for in,
+// missing ones too: writing, replacing or creating any of them may change the ink.
+ItemInk panelInk(const StatusHost& host, const PanelFiles& files, QStringList* sources = nullptr);
 
 // The two inks Kalvix draws in: for dark panels and for light ones.
 QColor lightInk();
