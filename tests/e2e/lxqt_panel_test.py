@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Kalvix in LXQt's real panel (its status notifier, which is its own watcher) on a headless X server
 with a session bus of its own, in lxqt-themes' light, KDE-Plasma and dark themes, and in the light theme
-with a dark background colour chosen in the panel's own settings.
+with a dark background colour chosen in the panel's own settings; and a switch from the light theme to the
+dark one while Kalvix runs, as LXQt's settings write lxqt.conf (a new file renamed over the old).
 
 Checks, from the X server's pixels: the item is a square face at the panel's icon size, and its ink
 stands out from the panel's own ground behind it with a contrast of at least 4.5:1 (WCAG's level for
@@ -13,7 +14,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from checks import check, failures, summary  # noqa: E402
-from panel_session import Session, item_colours, item_contrast  # noqa: E402
+from panel_session import Session, item_colours, item_contrast, wait_until  # noqa: E402
 import panels  # noqa: E402
 
 ICON = 22
@@ -62,12 +63,43 @@ def check_theme(kalvix, name, theme, custom):
         session.close()
 
 
+def check_switch(kalvix):
+    name = "light-to-dark"
+    session = Session("lxqt-" + name)
+    try:
+        panels.lxqt_panel(session, "light", icon_size=ICON)
+        check(session.start_kalvix(kalvix), "%s: Kalvix runs" % name)
+        check(panels.wait_for_ink(session, PANEL, tolerance=GRIP) is not None, "%s: the face shows" % name)
+        conf = os.path.join(session.config, "lxqt", "lxqt.conf")
+        with open(conf + ".new", "w") as f:
+            f.write("[General]\ntheme=dark\n")
+        os.rename(conf + ".new", conf)
+
+        def measured():
+            # The panel turns dark first; the item follows once Kalvix has learnt the new ink.
+            panel = panels.panel_window(session, PANEL, width=1280)
+            box = panels.status_area_ink(session, panel, tolerance=GRIP) if panel else None
+            if not box:
+                return None
+            rows = session.pixels(0, panel.y, panel.width, panel.height)
+            ratio, ink, ground = item_colours(rows, (box[0], box[1] - panel.y, box[2], box[3]))
+            return (ratio, ink, ground) if ground and max(ground) < 0x40 and ratio >= LEAST_CONTRAST else None
+        found = wait_until(measured, 10)
+        check(found is not None, "%s: after the switch the item's contrast on the dark panel is %s"
+              % (name, "%.2f:1 (ink %s on %s)" % found if found else "below %.1f:1" % LEAST_CONTRAST))
+    finally:
+        if failures:
+            print("kalvix log:\n" + session.log("kalvix"))
+        session.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kalvix", required=True)
     args = parser.parse_args()
     for name, theme, custom in CASES:
         check_theme(args.kalvix, name, theme, custom)
+    check_switch(args.kalvix)
 
 
 if __name__ == "__main__":
