@@ -3,7 +3,9 @@
 #include "desktop/XdgDirs.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
@@ -22,18 +24,25 @@ constexpr char kBreezeLight[] = "[Colors:Window]\n"
 // The Plasma theme that follows the colour scheme; the one in use when plasmarc names none.
 constexpr char kDefaultPlasmaTheme[] = "default";
 
-QString readSmallFile(const QString& path)
+// Where each answer was looked for, files that are missing too: creating one may change the answer.
+struct Reads {
+    QStringList* sources = nullptr;
+};
+
+QString readSmallFile(const QString& path, Reads& reads)
 {
+    if (reads.sources && !reads.sources->contains(path))
+        reads.sources->append(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.read(256 * 1024)); // configuration, never large: the rest is not needed
 }
 
-QString firstExisting(std::initializer_list<QString> paths)
+QString firstExisting(std::initializer_list<QString> paths, Reads& reads)
 {
     for (const QString& path : paths) {
-        const QString text = readSmallFile(path);
+        const QString text = readSmallFile(path, reads);
         if (!text.isEmpty())
             return text;
     }
@@ -41,12 +50,12 @@ QString firstExisting(std::initializer_list<QString> paths)
 }
 
 // The text of `relative` in the first of `dirs` that has it, empty when none does.
-QString firstInDirs(const QStringList& dirs, const QString& relative)
+QString firstInDirs(const QStringList& dirs, const QString& relative, Reads& reads)
 {
     for (const QString& dir : dirs) {
         if (dir.isEmpty())
             continue;
-        const QString text = readSmallFile(dir + u'/' + relative);
+        const QString text = readSmallFile(dir + u'/' + relative, reads);
         if (!text.isEmpty())
             return text;
     }
@@ -57,13 +66,13 @@ QString firstInDirs(const QStringList& dirs, const QString& relative)
 // the one KDE's configuration takes: the user's file overrides key by key, and the files of the folders
 // below it (a global theme's defaults, the system's) give what it does not say. Each file's groups end
 // with it.
-QString cascadedInDirs(const QStringList& dirs, const QString& relative)
+QString cascadedInDirs(const QStringList& dirs, const QString& relative, Reads& reads)
 {
     QString text;
     for (const QString& dir : dirs) {
         if (dir.isEmpty())
             continue;
-        if (const QString part = readSmallFile(dir + u'/' + relative); !part.isEmpty())
+        if (const QString part = readSmallFile(dir + u'/' + relative, reads); !part.isEmpty())
             text += part + u"\n[]\n";
     }
     return text;
@@ -158,31 +167,44 @@ std::optional<ItemInk> inkFromKdeColours(const KdeColours& colours)
 // user's (Breeze Twilight's dark Plasma theme is only there), and the user's plasmarc often holds other
 // settings only. A colour scheme that kdeglobals names without its colours does not colour the panel:
 // Plasma 5.27 keeps Breeze's light look then.
-ItemInk plasmaInk(const PanelFiles& files)
+ItemInk plasmaInk(const PanelFiles& files, Reads& reads)
 {
     const QStringList configs = QStringList{files.configHome} + files.configDirs;
-    QString theme =
-        iniValue(cascadedInDirs(configs, QStringLiteral("plasmarc")), QStringLiteral("Theme"), QStringLiteral("name"));
+    QString theme = iniValue(
+        cascadedInDirs(configs, QStringLiteral("plasmarc"), reads), QStringLiteral("Theme"), QStringLiteral("name"));
     if (!isPlainName(theme))
         theme = QString::fromLatin1(kDefaultPlasmaTheme);
-    if (auto ink =
-            inkFromKdeColours(kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors"))))
+    if (auto ink = inkFromKdeColours(
+            kdeColours(firstInDirs(files.dataDirs, u"plasma/desktoptheme/" + theme + u"/colors", reads))))
         return *ink;
-    if (auto ink = inkFromKdeColours(kdeColours(cascadedInDirs(configs, QStringLiteral("kdeglobals")))))
+    if (auto ink = inkFromKdeColours(kdeColours(cascadedInDirs(configs, QStringLiteral("kdeglobals"), reads))))
         return *ink;
     return *inkFromKdeColours(kdeColours(QString::fromLatin1(kBreezeLight)));
 }
 
-// An LXQt panel draws its ground from the theme lxqt.conf names.
-std::optional<ItemInk> lxqtInk(const PanelFiles& files)
+// An LXQt panel draws its ground from the colour chosen in its own settings where there is one, else
+// from the theme lxqt.conf names.
+std::optional<ItemInk> lxqtInk(const PanelFiles& files, Reads& reads)
 {
-    const QString conf = firstInDirs(QStringList{files.configHome} + files.configDirs + files.dataDirs,
-                                     QStringLiteral("lxqt/lxqt.conf"));
+    const QStringList dirs = QStringList{files.configHome} + files.configDirs + files.dataDirs;
+    QString panelConf;
+    for (const QString& dir : dirs) {
+        if (dir.isEmpty())
+            continue;
+        const QString path = dir + u"/lxqt/panel.conf";
+        if (!readSmallFile(path, reads).isEmpty()) {
+            panelConf = path;
+            break;
+        }
+    }
+    if (const auto custom = lxqtCustomGrounds(panelConf))
+        return inkOnGrounds(*custom);
+    const QString conf = firstInDirs(dirs, QStringLiteral("lxqt/lxqt.conf"), reads);
     const QString theme = iniValue(conf, QStringLiteral("General"), QStringLiteral("theme"));
     if (!isPlainName(theme))
         return std::nullopt;
     const QList<QColor> grounds =
-        lxqtPanelGrounds(firstInDirs(files.dataDirs, u"lxqt/themes/" + theme + u"/lxqt-panel.qss"));
+        lxqtPanelGrounds(firstInDirs(files.dataDirs, u"lxqt/themes/" + theme + u"/lxqt-panel.qss", reads));
     if (grounds.isEmpty())
         return std::nullopt;
     return inkOnGrounds(grounds);
@@ -376,28 +398,68 @@ QList<QColor> lxqtPanelGrounds(const QString& panelStyleSheet)
     return grounds;
 }
 
-ItemInk panelInk(const StatusHost& host, const PanelFiles& files)
+std::optional<QList<QColor>> lxqtCustomGrounds(const QString& panelConfPath)
 {
+    if (panelConfPath.isEmpty() || !QFileInfo(panelConfPath).isFile())
+        return std::nullopt;
+    const QSettings conf(panelConfPath, QSettings::IniFormat);
+    if (conf.status() != QSettings::NoError)
+        return std::nullopt;
+    // The panel that holds the tray: the first with a status notifier or a tray, else the first.
+    const QStringList panels = conf.value(QStringLiteral("panels")).toStringList();
+    QString panel = panels.value(0);
+    for (const QString& name : panels) {
+        const QStringList plugins = conf.value(name + u"/plugins").toStringList();
+        const bool holdsTray = std::any_of(plugins.cbegin(), plugins.cend(), [&](const QString& plugin) {
+            const QString type = conf.value(plugin.trimmed() + u"/type").toString();
+            return type == u"statusnotifier" || type == u"tray";
+        });
+        if (holdsTray) {
+            panel = name;
+            break;
+        }
+    }
+    if (panel.isEmpty() || panel.contains(u'/'))
+        return std::nullopt;
+    // The settings dialog writes the colour as a QColor; a hand-written name reads as well.
+    const QVariant value = conf.value(panel + u"/background-color");
+    const QColor colour =
+        value.typeId() == QMetaType::QColor ? value.value<QColor>() : QColor::fromString(value.toString().trimmed());
+    if (!colour.isValid())
+        return std::nullopt;
+    // A picture over the colour: its colours are not known.
+    if (const QString image = conf.value(panel + u"/background-image").toString();
+        !image.isEmpty() && QFileInfo(image).isFile())
+        return QList<QColor>{};
+    bool ok = false;
+    const int opacity = conf.value(panel + u"/opacity", 100).toInt(&ok);
+    return seenThrough(QColor(colour.red(), colour.green(), colour.blue()),
+                       ok ? std::clamp(opacity, 0, 100) / 100.0 : 1.0);
+}
+
+ItemInk panelInk(const StatusHost& host, const PanelFiles& files, QStringList* sources)
+{
+    Reads reads{sources};
     const QString& p = host.process;
     const QString& configHome = files.configHome;
     if (p == u"waybar") {
         if (auto ink = waybarInk(
-                firstExisting({configHome + u"/waybar/style.css", QStringLiteral("/etc/xdg/waybar/style.css")})))
+                firstExisting({configHome + u"/waybar/style.css", QStringLiteral("/etc/xdg/waybar/style.css")}, reads)))
             return ItemInk(*ink);
     } else if (p == u"xfce4-panel" || p == u"wrapper-2.0" || p.startsWith(u"panel-")) {
         const QString channels = configHome + u"/xfce4/xfconf/xfce-perchannel-xml/";
-        if (auto dark = xfcePanelIsDark(readSmallFile(channels + u"xfce4-panel.xml"),
-                                        readSmallFile(channels + u"xsettings.xml")))
+        if (auto dark = xfcePanelIsDark(readSmallFile(channels + u"xfce4-panel.xml", reads),
+                                        readSmallFile(channels + u"xsettings.xml", reads)))
             return ItemInk(inkFor(*dark));
     } else if (p == u"plasmashell" || p.startsWith(u"kded")) {
-        return plasmaInk(files);
+        return plasmaInk(files, reads);
     } else if (p == u"lxqt-panel") {
-        if (auto ink = lxqtInk(files))
+        if (auto ink = lxqtInk(files, reads))
             return *ink;
     }
     if (host.look == ItemLook::label)
         return ItemInk(lightInk()); // GNOME's top bar is dark whatever the GTK theme
-    if (auto dark = gtkThemeIsDark(readSmallFile(configHome + u"/gtk-3.0/settings.ini")))
+    if (auto dark = gtkThemeIsDark(readSmallFile(configHome + u"/gtk-3.0/settings.ini", reads)))
         return ItemInk(inkFor(*dark));
     return inkOnGrounds({});
 }

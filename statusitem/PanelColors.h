@@ -1,9 +1,9 @@
 #pragma once
 // The colours to draw the clock in, so it reads on the panel that shows it. Each host is asked the way
 // it decides its own look: waybar's style sheet, Xfce's panel and theme settings, KDE Plasma's theme and
-// colour scheme (Breeze's light look where neither is set), LXQt's panel theme, the GTK theme. Where
-// nothing tells, or a panel is see-through over an unknown desktop, the text is light with a dark
-// outline around every glyph, which reads on any ground.
+// colour scheme (Breeze's light look where neither is set), LXQt's panel settings and theme, the GTK
+// theme. Where nothing tells, or a panel is see-through over an unknown desktop, the text is light with
+// a dark outline around every glyph, which reads on any ground.
 //
 // Bad input (a missing, unreadable or corrupt file, a colour that does not parse) counts as "does not
 // tell" and falls through to the next source, never further than the outlined fallback.
@@ -31,8 +31,9 @@ struct PanelFiles {
     static PanelFiles fromEnvironment();
 };
 
-// The ink for the item in `host`.
-ItemInk panelInk(const StatusHost& host, const PanelFiles& files);
+// The ink for the item in `host`. `sources`, when given, receives every file the ink was looked for in,
+// missing ones too: writing, replacing or creating any of them may change the ink.
+ItemInk panelInk(const StatusHost& host, const PanelFiles& files, QStringList* sources = nullptr);
 
 // The two inks Kalvix draws in: for dark panels and for light ones.
 QColor lightInk();
@@ -63,6 +64,11 @@ KdeColours kdeColours(const QString& schemeText);
 // see-through colour given over black and over white. Empty when the theme takes it from elsewhere
 // (palette()) or does not say.
 QList<QColor> lxqtPanelGrounds(const QString& panelStyleSheet);
+
+// The ground the user chose for the LXQt panel that holds the tray in its own settings (panel.conf's
+// background-color, seen through at its opacity): nothing when none is chosen, so the theme's counts;
+// no colours when a background picture covers it.
+std::optional<QList<QColor>> lxqtCustomGrounds(const QString& panelConfPath);
 
 // A CSS colour: #rgb, #rrggbb, rgb(), rgba() (alpha 0-1, 0-255 or a percentage) and a few names.
 // `alpha`, when given, receives the colour's opacity from 0 to 1.

@@ -1,6 +1,7 @@
 #include "statusitem/sni/SniStatusItem.h"
 
 #include "statusitem/PanelColors.h"
+#include "statusitem/PanelInkWatcher.h"
 #include "statusitem/TitleImage.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,7 @@ SniStatusItem::SniStatusItem(QDBusConnection bus, QObject* parent)
     , m_serviceName(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid()))
     , m_itemObject(new QObject(this))
     , m_menuObject(new QObject(this))
+    , m_inkWatcher(new PanelInkWatcher(this))
 {
     dbus::registerTypes();
     m_itemAdaptor = new SniItemAdaptor(m_itemObject, this);
@@ -90,6 +92,7 @@ SniStatusItem::SniStatusItem(QDBusConnection bus, QObject* parent)
 
     m_watcher = new QDBusServiceWatcher(kWatcherService, m_bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &SniStatusItem::registerWithWatcher);
+    connect(m_inkWatcher, &PanelInkWatcher::inkChanged, this, &SniStatusItem::inkChanged);
     learnHost();
     registerWithWatcher();
 }
@@ -125,7 +128,7 @@ void SniStatusItem::registerWithWatcher()
 void SniStatusItem::learnHost()
 {
     const StatusHost host = statusNotifierHost(m_bus);
-    const ItemInk ink = panelInk(host, PanelFiles::fromEnvironment());
+    const ItemInk ink = m_inkWatcher->learn(host, PanelFiles::fromEnvironment());
     const bool changed = host.look != m_host.look || ink != m_ink;
     m_host = host;
     m_ink = ink;
@@ -133,6 +136,13 @@ void SniStatusItem::learnHost()
         m_iconContent.clear();
         refreshIcon();
     }
+}
+
+void SniStatusItem::inkChanged(const ItemInk& ink)
+{
+    m_ink = ink;
+    m_iconContent.clear(); // the same face in another ink is another picture
+    refreshIcon();
 }
 
 QString SniStatusItem::iconContent() const

@@ -5,7 +5,8 @@
 // tooltip, and the icon pixmaps, drawn for the host that shows them (StatusHost): a small symbol beside
 // a label, a square face for hosts that square icons, the whole title where the aspect is kept.
 // The item registers with org.kde.StatusNotifierWatcher, and again whenever a watcher (re)appears;
-// each registration learns the host anew. Hosts are told of a new icon only when its picture changes.
+// each registration learns the host anew. Hosts are told of a new icon only when its picture changes,
+// which it also does when the host's look changes while Kalvix runs (PanelInkWatcher).
 #include "statusitem/StatusHost.h"
 #include "statusitem/StatusItem.h"
 #include "statusitem/TitleImage.h"
@@ -21,6 +22,7 @@ class QDBusServiceWatcher;
 
 namespace kalvix {
 
+class PanelInkWatcher;
 class SniItemAdaptor;
 class SniMenuAdaptor;
 
@@ -43,6 +45,9 @@ public:
     const dbus::IconPixmapList& icons() const;
     dbus::ToolTip toolTip() const;
     const kalvix::StatusHost& host() const { return m_host; }
+    const ItemInk& ink() const { return m_ink; }
+    // What keeps the ink in step with the host's look.
+    PanelInkWatcher& inkWatcher() const { return *m_inkWatcher; }
 
     // Calls from the bus.
     void activate(int x, int y);
@@ -65,6 +70,7 @@ private:
     // What the icon shows, in a form that changes exactly when the picture does.
     QString iconContent() const;
     void refreshIcon();
+    void inkChanged(const ItemInk& ink);
 
     QDBusConnection m_bus;
     QString m_serviceName;
@@ -80,6 +86,7 @@ private:
     SniItemAdaptor* m_itemAdaptor = nullptr;
     SniMenuAdaptor* m_menuAdaptor = nullptr;
     QDBusServiceWatcher* m_watcher = nullptr;
+    PanelInkWatcher* m_inkWatcher = nullptr;
 };
 
 // org.kde.StatusNotifierItem on /StatusNotifierItem.

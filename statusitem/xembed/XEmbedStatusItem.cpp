@@ -1,6 +1,7 @@
 #include "statusitem/xembed/XEmbedStatusItem.h"
 
 #include "statusitem/PanelColors.h"
+#include "statusitem/PanelInkWatcher.h"
 #include "statusitem/TitleImage.h"
 #include "statusitem/xembed/X11Pixels.h"
 #include "statusitem/xembed/X11Tray.h"
@@ -60,10 +61,12 @@ XEmbedStatusItem::XEmbedStatusItem(X11Tray& tray, QObject* parent)
     : StatusItem(parent)
     , m_tray(tray)
     , m_toolTip(new QTimer(this))
+    , m_inkWatcher(new PanelInkWatcher(this))
 {
     m_toolTip->setSingleShot(true);
     m_toolTip->setInterval(kToolTipDelay);
     connect(m_toolTip, &QTimer::timeout, this, [this] { QToolTip::showText(QCursor::pos(), m_title); });
+    connect(m_inkWatcher, &PanelInkWatcher::inkChanged, this, &XEmbedStatusItem::paint);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -258,8 +261,9 @@ ItemInk XEmbedStatusItem::inkOn(const QImage& background) const
     if (ground)
         return inkOnGrounds({*ground});
     const QString process = m_tray.ownerProcess();
-    return panelInk({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
-                    PanelFiles::fromEnvironment());
+    // Followed from now on: a change of the tray's look repaints at once, not with the next minute.
+    return m_inkWatcher->learn({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
+                               PanelFiles::fromEnvironment());
 }
 
 void XEmbedStatusItem::paint()

@@ -23,6 +23,7 @@ class QTimer;
 
 namespace kalvix {
 
+class PanelInkWatcher;
 class X11Tray;
 
 class XEmbedStatusItem final : public StatusItem, public QAbstractNativeEventFilter {
@@ -75,6 +76,7 @@ private:
     QSize m_slot;       // the size the tray gave the window
     int m_pressed = 0;  // the button pressed on the window, until it is released
     QTimer* m_toolTip = nullptr;
+    PanelInkWatcher* m_inkWatcher = nullptr; // what the ink is learnt from where the tray's pixels do not tell
 };
 
 } // namespace kalvix

@@ -72,7 +72,7 @@ iconSize=%(icon)d
 width=100
 width-percent=true
 plugins=spacer, statusnotifier
-
+%(custom)s
 [spacer]
 type=spacer
 expandable=true
@@ -82,13 +82,14 @@ type=statusnotifier
 """
 
 
-def lxqt_panel(session, theme, size=30, icon_size=22):
+def lxqt_panel(session, theme, size=30, icon_size=22, custom=""):
     """Starts lxqt-panel with one top panel, a spacer and the status notifier, in an lxqt-themes theme
-    named in lxqt.conf, as LXQt's settings write it."""
+    named in lxqt.conf, as LXQt's settings write it; `custom` holds lines for the panel's section, as its
+    own settings dialog writes them (a background colour and opacity of the user's)."""
     folder = os.path.join(session.config, "lxqt")
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "panel.conf"), "w") as f:
-        f.write(LXQT_PANEL % {"size": size, "icon": icon_size})
+        f.write(LXQT_PANEL % {"size": size, "icon": icon_size, "custom": custom})
     with open(os.path.join(folder, "lxqt.conf"), "w") as f:
         f.write("[General]\ntheme=%s\n" % theme)
     return session.start("panel", ["lxqt-panel"])

@@ -1,6 +1,8 @@
 // What the StatusNotifierItem shows each host, read over a private bus as a panel reads it, and how
 // often it tells the host to fetch its icon again.
 #include "statusitem/sni/SniStatusItem.h"
+#include "statusitem/PanelColors.h"
+#include "statusitem/PanelInkWatcher.h"
 #include "statusitem/sni/DBusTypes.h"
 #include "tests/support/PrivateSessionBus.h"
 #include "tests/support/QtPrinters.h"
@@ -12,9 +14,15 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace kalvix;
 
@@ -132,6 +140,75 @@ TEST(SniStatusItem, aSquareFaceIsRefetchedOncePerMinuteNotEverySecond)
     readProperty(panel, service, QStringLiteral("Status")); // every signal sent before is in by now
     EXPECT_EQ(newIcon.count, 2);                            // 14:05, then 14:06
     EXPECT_EQ(newToolTip.count, 4);                         // the tooltip holds the whole title, seconds too
+}
+
+namespace {
+
+// The ink of a picture sent over the bus: its most opaque pixel's colour (big-endian ARGB).
+QColor inkOf(const dbus::IconPixmap& icon)
+{
+    const auto* bytes = reinterpret_cast<const uchar*>(icon.bytes.constData());
+    int best = -1;
+    QColor ink;
+    for (qsizetype i = 0; i + 3 < icon.bytes.size(); i += 4)
+        if (bytes[i] > best) {
+            best = bytes[i];
+            ink = QColor(bytes[i + 1], bytes[i + 2], bytes[i + 3]);
+        }
+    return ink;
+}
+
+bool writeByRename(const QString& path, const QByteArray& text)
+{
+    QFile f(path + u".new");
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        return false;
+    f.close();
+    return std::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+} // namespace
+
+TEST(SniStatusItem, aThemeSwitchRedrawsTheFaceInTheNewInk)
+{
+    test::testApplication<QApplication>();
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("gtk-3.0")));
+    const QString settings = config.filePath(QStringLiteral("gtk-3.0/settings.ini"));
+    ASSERT_TRUE(writeByRename(settings, "[Settings]\ngtk-theme-name=Adwaita\n"));
+    test::ScopedEnv home("XDG_CONFIG_HOME", config.path().toUtf8().constData());
+    test::ScopedEnv desktop("XDG_CURRENT_DESKTOP", "XFCE");
+    test::PrivateSessionBus bus;
+    if (!bus.isRunning())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QDBusConnection kalvixBus = bus.connect(QStringLiteral("item-switch"));
+    QDBusConnection panel = bus.connect(QStringLiteral("panel-switch"));
+    SniStatusItem item(kalvixBus);
+    item.setTitle(QStringLiteral("Sun, 5 Jul 2026 14:05"), QFont(), 0.5);
+    const QString service = kalvixBus.baseService();
+    SignalCounter newIcon;
+    ASSERT_TRUE(panel.connect(service,
+                              QStringLiteral("/StatusNotifierItem"),
+                              QStringLiteral("org.kde.StatusNotifierItem"),
+                              QStringLiteral("NewIcon"),
+                              &newIcon,
+                              SLOT(onSignal())));
+    ASSERT_TRUE(panel.interface()->isServiceRegistered(service).value());
+    const dbus::IconPixmapList light = iconsOf(readProperty(panel, service, QStringLiteral("IconPixmap")));
+    ASSERT_FALSE(light.isEmpty());
+    EXPECT_EQ(item.ink(), ItemInk(darkInk()));
+    EXPECT_LT(contrastRatio(inkOf(light.last()), darkInk()), 1.5) << "dark ink for the light theme";
+
+    // The user turns to a dark theme: the face is drawn again in light ink, and the panel told so.
+    ASSERT_TRUE(writeByRename(settings, "[Settings]\ngtk-theme-name=Adwaita-dark\n"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item.inkWatcher().changePending(); }, kDeadlineMs));
+    item.inkWatcher().settleNow();
+    EXPECT_EQ(item.ink(), ItemInk(lightInk()));
+    const dbus::IconPixmapList dark = iconsOf(readProperty(panel, service, QStringLiteral("IconPixmap")));
+    ASSERT_FALSE(dark.isEmpty());
+    EXPECT_EQ(newIcon.count, 1);
+    EXPECT_LT(contrastRatio(inkOf(dark.last()), lightInk()), 1.5) << "light ink for the dark theme";
 }
 
 #include "SniStatusItemTest.moc"

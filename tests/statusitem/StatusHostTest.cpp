@@ -1,14 +1,20 @@
 // The choice of what to draw for each host, and the panel colours learnt from hosts' own settings.
 #include "statusitem/StatusHost.h"
 #include "statusitem/PanelColors.h"
+#include "statusitem/PanelInkWatcher.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/TestApplication.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace kalvix;
 
@@ -20,6 +26,8 @@ void PrintTo(const ItemInk& ink, std::ostream* os)
 } // namespace kalvix
 
 namespace {
+
+constexpr int kDeadlineMs = 5000;
 
 // A home of its own for one case: the config folder, and a data folder standing for XDG_DATA_DIRS.
 struct PinnedFolders {
@@ -332,6 +340,7 @@ struct LxqtRow {
     const char* name;
     const char* qss; // the panel rules of an lxqt-themes theme
     ItemInk ink;
+    const char* panelConf = nullptr; // the user's panel.conf, as lxqt-panel's settings write it
 };
 
 class LxqtThemes : public ::testing::TestWithParam<LxqtRow> {};
@@ -343,10 +352,13 @@ TEST_P(LxqtThemes, theInkThatReadsOnEveryColourThePanelMayShow)
     ASSERT_TRUE(home.root.isValid());
     home.write(QStringLiteral("config/lxqt/lxqt.conf"), "[General]\ntheme=chosen\nicon_theme=breeze\n");
     home.write(QStringLiteral("data/lxqt/themes/chosen/lxqt-panel.qss"), row.qss);
+    if (row.panelConf)
+        home.write(QStringLiteral("config/lxqt/panel.conf"), row.panelConf);
     const ItemInk ink = panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files());
     EXPECT_EQ(ink, row.ink);
     if (!ink.hasOutline()) {
-        for (const QColor& ground : lxqtPanelGrounds(QString::fromUtf8(row.qss))) {
+        const auto custom = lxqtCustomGrounds(home.root.filePath(QStringLiteral("config/lxqt/panel.conf")));
+        for (const QColor& ground : custom ? *custom : lxqtPanelGrounds(QString::fromUtf8(row.qss))) {
             EXPECT_GE(contrastRatio(ink.fill, ground), kLeastContrast) << ground.name().toStdString();
         }
     }
@@ -378,7 +390,41 @@ INSTANTIATE_TEST_SUITE_P(
         LxqtRow{"only_a_position_rule",
                 "LXQtPanel[position=\"Top\"] #BackgroundWidget { background: #ffffff; }",
                 ItemInk(lightInk(), darkInk())},
-        LxqtRow{"corrupt", "LXQtPanel #BackgroundWidget {{ background: rgba(1,2; }}}", ItemInk(lightInk(), darkInk())}),
+        LxqtRow{"corrupt", "LXQtPanel #BackgroundWidget {{ background: rgba(1,2; }}}", ItemInk(lightInk(), darkInk())},
+        // A background colour chosen in the panel's settings is what the panel paints, over the theme's:
+        // #2b3036 as the settings dialog saves a colour, on the light theme.
+        LxqtRow{"custom_dark_on_light_theme",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\n__userfile__=true\npanels=panel1\n\n[panel1]\n"
+                "background-color=@Variant(\\0\\0\\0\\x43\\x1\\xff\\xff++0066\\0\\0)\nopacity=100\n"
+                "plugins=spacer, statusnotifier\n\n[statusnotifier]\ntype=statusnotifier\n"},
+        LxqtRow{"custom_light_on_dark_theme_by_name",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(darkInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nbackground-color=#f0e8d8\nplugins=tray\n"},
+        // Half see-through over an unknown desktop: light ink, outlined for a light wallpaper.
+        LxqtRow{"custom_half_opaque",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk(), darkInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nbackground-color=#2b3036\nopacity=50\n"},
+        // The panel that holds the tray is the one whose colour counts.
+        LxqtRow{"custom_in_the_panel_with_the_tray",
+                "LXQtPanel #BackgroundWidget {\n    background-color: #edeceb;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\npanels=panel1, panel2\n\n[panel1]\nbackground-color=#ffffff\nplugins=menu\n\n"
+                "[panel2]\nbackground-color=#101010\nplugins=clock2, sni\n\n[menu]\ntype=mainmenu\n\n"
+                "[sni]\ntype=statusnotifier\n"},
+        // Opacity alone leaves the theme's colour, as the panel does; so does a colour that does not parse.
+        LxqtRow{"custom_opacity_only",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(lightInk()),
+                "[General]\npanels=panel1\n\n[panel1]\nopacity=40\n"},
+        LxqtRow{"custom_corrupt",
+                "LXQtPanel #BackgroundWidget {\n    background: #041b27;\n}\n",
+                ItemInk(lightInk()),
+                "\x01[General\npanels=panel1\n[panel1]\nbackground-color=@Variant(\\0\\0\\x43\\x1)\n"
+                "opacity=lots\n\xff\xfe"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PanelInk, lxqtWithoutATheme)
@@ -393,4 +439,142 @@ TEST(PanelInk, lxqtWithoutATheme)
     EXPECT_EQ(panelInk({QStringLiteral("lxqt-panel"), ItemLook::squareIcon}, home.files()),
               ItemInk(lightInk(), darkInk()));
     EXPECT_DOUBLE_EQ(contrastRatio(Qt::white, Qt::black), 21.0);
+}
+
+// A look switched while Kalvix runs, as settings tools write it: a new file renamed over the old one (or
+// into place where there was none). The ink follows once the burst settles, and keeps following.
+struct SwitchRow {
+    const char* name;
+    const char* process;
+    const char* file; // below the pinned home
+    const char* before;
+    const char* after;
+    ItemInk inkBefore;
+    ItemInk inkAfter;
+};
+
+class LookSwitches : public ::testing::TestWithParam<SwitchRow> {};
+
+namespace {
+
+void replaceByRename(const PinnedFolders& home, const QString& relative, const QByteArray& text)
+{
+    home.write(relative + u".new", text);
+    const QString target = home.root.filePath(relative);
+    ASSERT_EQ(std::rename(QFile::encodeName(target + u".new").constData(), QFile::encodeName(target).constData()), 0);
+}
+
+} // namespace
+
+TEST_P(LookSwitches, theInkFollowsTheSwitchWithoutARestart)
+{
+    const SwitchRow& row = GetParam();
+    test::testApplication();
+    PinnedFolders home;
+    ASSERT_TRUE(home.root.isValid());
+    // Two LXQt themes, light and dark, to switch between.
+    home.write(QStringLiteral("data/lxqt/themes/light/lxqt-panel.qss"),
+               "LXQtPanel #BackgroundWidget { background-color: #edeceb; }");
+    home.write(QStringLiteral("data/lxqt/themes/dark/lxqt-panel.qss"),
+               "LXQtPanel #BackgroundWidget { background-color: #041b27; }");
+    home.write(QStringLiteral("config/lxqt/lxqt.conf"), "[General]\ntheme=light\n");
+    const QString file = QString::fromUtf8(row.file);
+    if (row.before)
+        home.write(file, row.before);
+
+    PanelInkWatcher watcher;
+    QSignalSpy changed(&watcher, &PanelInkWatcher::inkChanged);
+    EXPECT_EQ(watcher.learn({QString::fromUtf8(row.process), ItemLook::squareIcon}, home.files()), row.inkBefore);
+    EXPECT_FALSE(watcher.changePending());
+
+    replaceByRename(home, file, row.after);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.changePending(); }, kDeadlineMs)) << "the switch is seen";
+    watcher.settleNow();
+    EXPECT_EQ(watcher.ink(), row.inkAfter);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).value<ItemInk>(), row.inkAfter);
+
+    // The new file is watched in turn: switching back is seen too.
+    replaceByRename(home, file, row.before ? QByteArray(row.before) : QByteArray());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.changePending(); }, kDeadlineMs)) << "the switch back is seen";
+    watcher.settleNow();
+    EXPECT_EQ(watcher.ink(), row.inkBefore);
+    EXPECT_EQ(changed.count(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts,
+    LookSwitches,
+    ::testing::Values(
+        // plasma-apply-colorscheme BreezeDark, as it writes kdeglobals.
+        SwitchRow{"plasma_colour_scheme",
+                  "plasmashell",
+                  "config/kdeglobals",
+                  "[General]\nColorScheme=BreezeLight\n\n[Colors:Window]\nBackgroundNormal=239,240,241\n"
+                  "ForegroundNormal=35,38,41\n\n[Colors:Header]\nBackgroundNormal=222,224,226\n",
+                  "[General]\nColorScheme=BreezeDark\n\n[Colors:Window]\nBackgroundNormal=32,35,38\n"
+                  "ForegroundNormal=252,252,252\n\n[Colors:Header]\nBackgroundNormal=41,44,48\n",
+                  ItemInk(QColor(35, 38, 41)),
+                  ItemInk(QColor(252, 252, 252))},
+        SwitchRow{"lxqt_panel_theme",
+                  "lxqt-panel",
+                  "config/lxqt/lxqt.conf",
+                  "[General]\ntheme=light\n",
+                  "[General]\ntheme=dark\nicon_theme=breeze\n",
+                  ItemInk(darkInk()),
+                  ItemInk(lightInk())},
+        // A colour chosen in the panel's own settings, in a panel.conf that was not there before.
+        SwitchRow{
+            "lxqt_panel_settings",
+            "lxqt-panel",
+            "config/lxqt/panel.conf",
+            nullptr,
+            "[General]\npanels=panel1\n\n[panel1]\nbackground-color=@Variant(\\0\\0\\0\\x43\\x1\\xff\\xff++0066\\0\\0)"
+            "\nplugins=statusnotifier\n\n[statusnotifier]\ntype=statusnotifier\n",
+            ItemInk(darkInk()),
+            ItemInk(lightInk())},
+        SwitchRow{"xfce_theme",
+                  "xfce4-panel",
+                  "config/xfce4/xfconf/xfce-perchannel-xml/xsettings.xml",
+                  "<channel name=\"xsettings\"><property name=\"Net\" type=\"empty\"><property name=\"ThemeName\" "
+                  "type=\"string\" value=\"Greybird\"/></property></channel>",
+                  "<channel name=\"xsettings\"><property name=\"Net\" type=\"empty\"><property name=\"ThemeName\" "
+                  "type=\"string\" value=\"Greybird-dark\"/></property></channel>",
+                  ItemInk(darkInk()),
+                  ItemInk(lightInk())},
+        SwitchRow{"gtk_dark_preference",
+                  "mystery",
+                  "config/gtk-3.0/settings.ini",
+                  "[Settings]\ngtk-theme-name=Adwaita\n",
+                  "[Settings]\ngtk-theme-name=Adwaita\ngtk-application-prefer-dark-theme=1\n",
+                  ItemInk(darkInk()),
+                  ItemInk(lightInk())},
+        SwitchRow{"waybar_style",
+                  "waybar",
+                  "config/waybar/style.css",
+                  "window#waybar { background: #f0f0f0; color: #202020; }",
+                  "window#waybar { background: #101010; color: #e0e0e0; }",
+                  ItemInk(QColor(0x20, 0x20, 0x20)),
+                  ItemInk(QColor(0xe0, 0xe0, 0xe0))}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PanelInkWatcher, watchesTheFoldersOfFilesThatAreNotThereYet)
+{
+    test::testApplication();
+    PinnedFolders home;
+    ASSERT_TRUE(home.root.isValid());
+    home.write(QStringLiteral("config/kdeglobals"), "[General]\n");
+    PanelInkWatcher watcher;
+    watcher.learn({QStringLiteral("plasmashell"), ItemLook::squareIcon}, home.files());
+    const QStringList watched = watcher.watchedPaths();
+    EXPECT_TRUE(watched.contains(home.root.filePath(QStringLiteral("config/kdeglobals"))));
+    EXPECT_TRUE(watched.contains(home.root.filePath(QStringLiteral("config"))));
+    // No plasmarc and no data folder: the nearest folders that exist, where they may be created.
+    EXPECT_FALSE(watched.contains(home.root.filePath(QStringLiteral("config/plasmarc"))));
+    EXPECT_TRUE(watched.contains(home.root.path()));
+    EXPECT_FALSE(watched.contains(QStringLiteral("/")));
+    // Nothing changed: nothing waits, and settling does not report a change.
+    QSignalSpy changed(&watcher, &PanelInkWatcher::inkChanged);
+    watcher.settleNow();
+    EXPECT_EQ(changed.count(), 0);
 }
