@@ -81,7 +81,7 @@ phase() {
 }
 report_times() {
     phase ""
-    echo "== times: wall, then CPU (a background check's CPU counts where it is waited for) =="
+    echo "== times: wall, then CPU (a background check's CPU counts in the phase in which it ends) =="
     printf '%s\n' "${phases[@]}"
     printf '%6d s %6d s  in all\n' $((SECONDS - started)) "$cpu"
 }
