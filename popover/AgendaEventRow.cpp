@@ -15,7 +15,7 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 6;
+constexpr int kAgendaRowSpacing = 6;
 constexpr int kTextSpacing = 1;
 constexpr QSize kAllDayMarker{5, 12};
 constexpr qreal kAllDayRadius = 2;
@@ -62,7 +62,7 @@ AgendaEventRow::AgendaEventRow(const DayEvent& event, QWidget* parent)
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(kSpacing);
+    row->setSpacing(kAgendaRowSpacing);
     row->addLayout(markerColumn);
     row->addLayout(text, 1);
     describeEventRow(this, event);

@@ -19,18 +19,18 @@ namespace {
 using ui::ColorRole;
 using ui::FixedColor;
 
-constexpr int kFaceSide = 70;
+constexpr int kClockFaceSide = 70;
 constexpr int kFirstDayHour = 6;
 constexpr int kFirstNightHour = 18;
 
 constexpr qreal kNightDialWhite = 0.1;
-constexpr qreal kOutlineOpacity = 0.35;
+constexpr qreal kDialOutlineOpacity = 0.35;
 // A dial close to the window's colour (the white one on a light theme, the night one on a dark theme) is
 // found by its outline: that is then strengthened to what any control's edge needs (3:1), with a margin
 // as a one-pixel ring seldom lands whole on device pixels.
 constexpr qreal kEdgeContrast = 3.5;
 constexpr qreal kFacesOwnContrast = 3.0;
-constexpr qreal kOutlineWidth = 1;
+constexpr qreal kDialOutlineWidth = 1;
 
 constexpr qreal kNumeralDistance = 0.76;
 constexpr qreal kNumeralSize = 0.26;
@@ -83,7 +83,7 @@ void paintDial(QPainter& painter, const ClockFaceGeometry& g)
     painter.setBrush(g.dialFill);
     painter.drawEllipse(dial);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(g.dialOutline, kOutlineWidth));
+    painter.setPen(QPen(g.dialOutline, kDialOutlineWidth));
     painter.drawEllipse(dial);
 
     const QFont font = numeralFont(g.numeralPixelSize, painter.device());
@@ -114,7 +114,7 @@ ClockFaceGeometry clockFaceGeometry(const QRectF& rect, int hour, int minute, in
     g.daytime = isDaytimeHour(hour);
     g.dialFill = g.daytime ? ui::fixedColor(FixedColor::white, palette)
                            : QColor::fromRgbF(kNightDialWhite, kNightDialWhite, kNightDialWhite);
-    g.dialOutline = ui::withOpacity(ui::roleColor(ColorRole::secondary, palette), kOutlineOpacity);
+    g.dialOutline = ui::withOpacity(ui::roleColor(ColorRole::secondary, palette), kDialOutlineOpacity);
     const QColor window = ui::roleColor(ColorRole::windowBackground, palette);
     if (ui::contrastRatio(g.dialFill, window) < kFacesOwnContrast)
         g.dialOutline = ui::withContrast(g.dialOutline, window, kEdgeContrast);
@@ -196,7 +196,7 @@ void AnalogClockFace::setTime(CivilTime time)
 
 QSize AnalogClockFace::sizeHint() const
 {
-    return QSize(kFaceSide, kFaceSide);
+    return QSize(kClockFaceSide, kClockFaceSide);
 }
 
 void AnalogClockFace::paintEvent(QPaintEvent*)

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kTimeSize = 64;
 constexpr int kDayPeriodSize = 30;
-constexpr qreal kSpacing = 8;
+constexpr qreal kBigTimeSpacing = 8;
 constexpr qreal kGlyphMargin = 2; // room for ink beyond a glyph's advance
 
 qreal widestDigit(const QFontMetricsF& fm)
@@ -115,7 +115,7 @@ QRectF BigTimeView::dayPeriodRect() const
     const QFontMetricsF fm(m_periodFont);
     const qreal top = baseline() - fm.ascent();
     return QRectF(
-        timeRect().right() + kSpacing, top, fm.horizontalAdvance(m_text.dayPeriod), fm.ascent() + fm.descent());
+        timeRect().right() + kBigTimeSpacing, top, fm.horizontalAdvance(m_text.dayPeriod), fm.ascent() + fm.descent());
 }
 
 QSize BigTimeView::sizeHint() const

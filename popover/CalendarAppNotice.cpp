@@ -23,8 +23,8 @@ using ui::ColorRole;
 using ui::Ink;
 using ui::TextStyle;
 
-constexpr int kPadding = 8;
-constexpr int kSpacing = 8;
+constexpr int kNoticePadding = 8;
+constexpr int kNoticeSpacing = 8;
 
 } // namespace
 
@@ -47,15 +47,15 @@ CalendarAppNotice::CalendarAppNotice(AppContext& context, QWidget* parent)
     m_openFolder->setAccessibleName(m_openFolder->text());
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    layout->setSpacing(kSpacing);
+    layout->setContentsMargins(kNoticePadding, kNoticePadding, kNoticePadding, kNoticePadding);
+    layout->setSpacing(kNoticeSpacing);
     layout->addWidget(
         new ui::SymbolView(
             QStringLiteral("calendar"), ui::textStyleFont(TextStyle::body), Ink::role(ColorRole::secondary), this),
         0,
         Qt::AlignVCenter);
     auto* column = new QVBoxLayout;
-    column->setSpacing(kSpacing);
+    column->setSpacing(kNoticeSpacing);
     column->addWidget(m_text);
     column->addWidget(m_openFolder, 0, Qt::AlignLeft);
     layout->addLayout(column, 1);

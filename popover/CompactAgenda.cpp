@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kOuterSpacing = 8; // the layout's stack: dividers and days are its children
 constexpr int kDaySpacing = 4;
-constexpr int kEmptyPadding = 8;
+constexpr int kAgendaEmptyPadding = 8;
 
 using ui::ColorRole;
 using ui::Ink;
@@ -66,7 +66,7 @@ void CompactAgenda::rebuild()
         layout()->addWidget(new Divider(Qt::Horizontal, this));
         auto* box = new QWidget(this);
         auto* padded = new QVBoxLayout(box);
-        padded->setContentsMargins(0, kEmptyPadding, 0, kEmptyPadding);
+        padded->setContentsMargins(0, kAgendaEmptyPadding, 0, kAgendaEmptyPadding);
         m_emptyText = new ui::TextLabel(
             tr("No upcoming events"), ui::textStyleFont(TextStyle::caption), Ink::role(ColorRole::secondary), box);
         m_emptyText->setAlignment(Qt::AlignCenter);

@@ -20,8 +20,8 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 8;
-constexpr int kPadding = 12;
+constexpr int kCompactSpacing = 8;
+constexpr int kCompactPadding = 12;
 
 } // namespace
 
@@ -35,13 +35,13 @@ CompactView::CompactView(AppContext& context, QWidget* parent)
     // The grid and the buttons stay; the agenda scrolls when the screen is shorter than the layout. The
     // agenda's area spans the whole width, so its scroll bar takes the right padding.
     auto* stack = new QVBoxLayout(this);
-    stack->setSpacing(kSpacing);
-    stack->setContentsMargins(0, kPadding, 0, kPadding);
+    stack->setSpacing(kCompactSpacing);
+    stack->setContentsMargins(0, kCompactPadding, 0, kCompactPadding);
     auto* top = new QWidget(this);
     top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* topColumn = new QVBoxLayout(top);
-    topColumn->setSpacing(kSpacing);
-    topColumn->setContentsMargins(kPadding, 0, kPadding, 0);
+    topColumn->setSpacing(kCompactSpacing);
+    topColumn->setContentsMargins(kCompactPadding, 0, kCompactPadding, 0);
     topColumn->addWidget(new CalendarAppNotice(context, top));
     topColumn->addWidget(m_grid);
     topColumn->addWidget(makeButtonRow());
@@ -50,7 +50,7 @@ CompactView::CompactView(AppContext& context, QWidget* parent)
     auto* agendaBox = new QWidget(this);
     auto* agendaColumn = new QVBoxLayout(agendaBox);
     agendaColumn->setSpacing(0);
-    agendaColumn->setContentsMargins(kPadding, 0, kPadding, 0);
+    agendaColumn->setContentsMargins(kCompactPadding, 0, kCompactPadding, 0);
     agendaColumn->addWidget(m_agenda);
     m_agendaArea = new OverflowArea(agendaBox, this);
     stack->addWidget(m_agendaArea);

@@ -22,11 +22,11 @@ using ui::TextStyle;
 
 constexpr int kHeight = 42;
 constexpr int kSidePadding = 12;
-constexpr int kSpacing = 10;
+constexpr int kCountdownRowSpacing = 10;
 constexpr int kFlagFontSize = 13;
 constexpr qreal kCornerRadius = 10;
-constexpr qreal kOutlineOpacity = 0.06;
-constexpr qreal kOutlineWidth = 1;
+constexpr qreal kCountdownOutlineOpacity = 0.06;
+constexpr qreal kCountdownOutlineWidth = 1;
 
 } // namespace
 
@@ -45,7 +45,7 @@ CountdownRow::CountdownRow(Countdown countdown, QWidget* parent)
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(kSidePadding, 0, kSidePadding, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kCountdownRowSpacing);
     layout->addWidget(
         new ui::SymbolView(
             QStringLiteral("flag.fill"), ui::systemFont(kFlagFontSize), Ink::role(ColorRole::accent), this),
@@ -74,12 +74,12 @@ void CountdownRow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QColor fill = ui::roleColor(ColorRole::controlBackground, palette());
-    const QColor outline = Ink::role(ColorRole::primary, kOutlineOpacity).resolve(palette());
+    const QColor outline = Ink::role(ColorRole::primary, kCountdownOutlineOpacity).resolve(palette());
     // Every row is the same card: drawn once, copied at each repaint (the faint ring is costly to draw).
     const QString key = QStringLiteral("countdown-card|%1|%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
     ui::paintCached(painter, QRectF(rect()), key, [&](QPainter& p, const QRectF& card) {
         ui::fillRoundedRect(p, card, kCornerRadius, fill);
-        ui::strokeRoundedRectInside(p, card, kCornerRadius, outline, kOutlineWidth);
+        ui::strokeRoundedRectInside(p, card, kCornerRadius, outline, kCountdownOutlineWidth);
     });
 }
 

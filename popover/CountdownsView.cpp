@@ -20,8 +20,8 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 10;
-constexpr int kRowSpacing = 10;
+constexpr int kCountdownsSpacing = 10;
+constexpr int kCountdownsRowSpacing = 10;
 constexpr int kHintPadding = 16;
 
 } // namespace
@@ -53,7 +53,7 @@ CountdownsView::CountdownsView(AppContext& context, QWidget* parent)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kCountdownsSpacing);
     layout->addLayout(makeSectionHeader(QStringLiteral("Countdowns"), SettingsTab::countdowns, context.actions, this));
 
     m_hint->setFit(ui::TextLabel::Fit::wrap);
@@ -64,7 +64,7 @@ CountdownsView::CountdownsView(AppContext& context, QWidget* parent)
     layout->addWidget(m_hintBox);
 
     m_list->setContentsMargins(0, 0, 0, 0);
-    m_list->setSpacing(kRowSpacing);
+    m_list->setSpacing(kCountdownsRowSpacing);
     layout->addLayout(m_list);
     m_more->setAlignment(Qt::AlignHCenter);
     m_more->hide();

@@ -11,7 +11,7 @@
 namespace kalvix {
 namespace {
 constexpr qreal kPressedOpacity = 0.55;
-constexpr int kFocusMargin = 3;
+constexpr int kDotFocusMargin = 3;
 } // namespace
 
 DotButton::DotButton(qreal diameter, ui::Ink ink, const QString& accessibleName, QWidget* parent)
@@ -27,12 +27,12 @@ DotButton::DotButton(qreal diameter, ui::Ink ink, const QString& accessibleName,
 
 int DotButton::focusMargin()
 {
-    return kFocusMargin;
+    return kDotFocusMargin;
 }
 
 QSize DotButton::sizeHint() const
 {
-    const int side = static_cast<int>(std::ceil(m_diameter)) + 2 * kFocusMargin;
+    const int side = static_cast<int>(std::ceil(m_diameter)) + 2 * kDotFocusMargin;
     return QSize(side, side);
 }
 
@@ -47,7 +47,7 @@ void DotButton::paintEvent(QPaintEvent*)
     ui::fillCircle(painter, dot, m_ink.resolve(palette()));
     painter.setOpacity(1);
     if (hasFocus()) {
-        const qreal m = kFocusMargin;
+        const qreal m = kDotFocusMargin;
         ui::paintFocusRing(painter, dot.adjusted(-m, -m, m, m), palette(), m_diameter / 2 + m);
     }
 }

@@ -13,7 +13,7 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 12;
+constexpr int kEventRowSpacing = 12;
 constexpr QSize kBar{4, 42};
 constexpr qreal kBarRadius = 2;
 constexpr int kIconSize = 19;
@@ -58,7 +58,7 @@ EventRow::EventRow(const DayEvent& event, Instant now, QWidget* parent)
     const QColor color(event.color.r, event.color.g, event.color.b, event.color.a);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(kSpacing);
+    row->setSpacing(kEventRowSpacing);
     row->addWidget(new ui::ShapeView(ui::ShapeView::Kind::roundedRect, kBar, Ink::custom(color), kBarRadius, this),
                    0,
                    Qt::AlignVCenter);
@@ -78,7 +78,7 @@ EventRow::EventRow(const DayEvent& event, Instant now, QWidget* parent)
     // The text column takes what is left; between it and the relative label sit the row's spacing, the
     // flexible spacer at its minimum and the spacing again (Qt adds spacing between the two labels once).
     row->addLayout(text, 1);
-    row->addSpacing(kMinGap + kSpacing);
+    row->addSpacing(kMinGap + kEventRowSpacing);
     m_relative->setParent(this);
     m_relative->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_relative, 0, Qt::AlignVCenter);

@@ -11,7 +11,7 @@ namespace kalvix {
 namespace {
 
 // How far past a newly focused control the area scrolls, so that it does not sit against the edge.
-constexpr int kFocusMargin = 8;
+constexpr int kScrollFocusMargin = 8;
 
 } // namespace
 
@@ -35,7 +35,7 @@ OverflowArea::OverflowArea(QWidget* content, QWidget* parent)
     verticalScrollBar()->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now && widget() && widget()->isAncestorOf(now))
-            ensureWidgetVisible(now, 0, kFocusMargin);
+            ensureWidgetVisible(now, 0, kScrollFocusMargin);
     });
 }
 

@@ -20,8 +20,8 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 14;
-constexpr int kPadding = 24;
+constexpr int kStandardSpacing = 14;
+constexpr int kStandardPadding = 24;
 constexpr int kCalendarRowMinHeight = 280;
 constexpr int kGridWidth = 280;
 constexpr int kWorldClocksWidth = 330;
@@ -54,18 +54,18 @@ StandardView::StandardView(AppContext& context, QWidget* parent)
     // The header stays; everything below it scrolls when the screen is shorter than the layout. The body
     // spans the whole width, so its scroll bar takes the right padding and not the columns' room.
     auto* stack = new QVBoxLayout(this);
-    stack->setSpacing(kSpacing);
-    stack->setContentsMargins(0, kPadding, 0, 0);
+    stack->setSpacing(kStandardSpacing);
+    stack->setContentsMargins(0, kStandardPadding, 0, 0);
     m_top = new QWidget(this);
     m_top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_top->setLayout(m_headerPlace); // header: today's date, the big clock, the menu (setHeader)
-    m_headerPlace->setContentsMargins(kPadding, 0, kPadding, 0);
+    m_headerPlace->setContentsMargins(kStandardPadding, 0, kStandardPadding, 0);
     stack->addWidget(m_top);
 
     auto* body = new QWidget(this);
     auto* column = new QVBoxLayout(body);
-    column->setSpacing(kSpacing);
-    column->setContentsMargins(kPadding, 0, kPadding, kPadding);
+    column->setSpacing(kStandardSpacing);
+    column->setContentsMargins(kStandardPadding, 0, kStandardPadding, kStandardPadding);
     column->addLayout(m_tipPlace); // tip banner, until dismissed (setTipBanner)
     m_calendarAppNotice = new CalendarAppNotice(context, body);
     column->addWidget(m_calendarAppNotice);
@@ -128,7 +128,7 @@ QWidget* StandardView::makePlacesRow()
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kStandardSpacing);
     auto* clocks = new WorldClocksView(m_context, row);
     clocks->setSectionWidth(kWorldClocksWidth);
     layout->addWidget(clocks, 0, Qt::AlignTop);
@@ -143,7 +143,7 @@ QWidget* StandardView::makeCalendarRow()
     row->setMinimumHeight(kCalendarRowMinHeight);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kStandardSpacing);
     m_grid = new MonthGridView(m_context, false, row);
     m_grid->setFixedWidth(kGridWidth);
     layout->addWidget(m_grid, 0, Qt::AlignTop);

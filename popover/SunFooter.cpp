@@ -22,7 +22,7 @@ using ui::ColorRole;
 using ui::Ink;
 
 constexpr int kFontSize = 13;
-constexpr int kSpacing = 14;
+constexpr int kSunSpacing = 14;
 constexpr int kSymbolToText = 6;
 
 QString timeText(const std::optional<Instant>& t, const QTimeZone& zone, const QString& localeId)
@@ -74,7 +74,7 @@ SunFooter::SunFooter(AppContext& context, QWidget* parent)
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kSunSpacing);
     layout->addLayout(symbolAndText(
         new ui::SymbolView(QStringLiteral("sunrise"), font, Ink::role(ColorRole::secondary), this), m_sunrise));
     layout->addWidget(

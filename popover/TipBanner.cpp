@@ -20,8 +20,8 @@ using ui::ColorRole;
 using ui::Ink;
 using ui::TextStyle;
 
-constexpr int kPadding = 8;
-constexpr int kSpacing = 8;
+constexpr int kTipPadding = 8;
+constexpr int kTipSpacing = 8;
 constexpr qreal kCornerRadius = 8;
 constexpr qreal kBackgroundOpacity = 0.5;
 
@@ -42,8 +42,8 @@ TipBanner::TipBanner(PreferencesStore& prefs, QWidget* parent)
     m_dismiss->setFixedSize(m_dismiss->sizeHint());
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    layout->setSpacing(kSpacing);
+    layout->setContentsMargins(kTipPadding, kTipPadding, kTipPadding, kTipPadding);
+    layout->setSpacing(kTipSpacing);
     layout->addWidget(
         new ui::SymbolView(
             QStringLiteral("lightbulb"), ui::textStyleFont(TextStyle::body), Ink::fixed(ui::FixedColor::yellow), this),

@@ -18,10 +18,10 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 10;
+constexpr int kUpNextSpacing = 10;
 constexpr int kHeaderSize = 16;
-constexpr int kEmptyPadding = 20;
-constexpr int kRowSpacing = 12;
+constexpr int kUpNextEmptyPadding = 20;
+constexpr int kUpNextRowSpacing = 12;
 constexpr int kDeniedSpacing = 8;
 constexpr int kLinkSize = 15;
 
@@ -60,7 +60,7 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
 {
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(kSpacing);
+    stack->setSpacing(kUpNextSpacing);
     stack->addWidget(new ui::TextLabel(
         tr("Up Next"), ui::systemFont(kHeaderSize, QFont::DemiBold), Ink::role(ColorRole::primary), this));
     m_requesting->setFit(ui::TextLabel::Fit::wrap);
@@ -68,13 +68,13 @@ UpNextView::UpNextView(AppContext& context, QWidget* parent)
     m_empty->setAlignment(Qt::AlignCenter);
     m_emptyBox = new QWidget(this);
     auto* padded = new QVBoxLayout(m_emptyBox);
-    padded->setContentsMargins(0, kEmptyPadding, 0, kEmptyPadding);
+    padded->setContentsMargins(0, kUpNextEmptyPadding, 0, kUpNextEmptyPadding);
     m_empty->setParent(m_emptyBox);
     padded->addWidget(m_empty);
     stack->addWidget(m_emptyBox);
     auto* rows = new QVBoxLayout(m_list);
     rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(kRowSpacing);
+    rows->setSpacing(kUpNextRowSpacing);
     stack->addWidget(m_list);
     m_denied = makeDenied();
     stack->addWidget(m_denied);

@@ -17,9 +17,9 @@ using ui::Ink;
 using ui::TextLabel;
 using ui::TextStyle;
 
-constexpr int kFaceSide = 70;
+constexpr int kCellFaceSide = 70;
 constexpr int kBelowFace = 3;
-constexpr int kSpacing = 3;
+constexpr int kCellLineSpacing = 3;
 constexpr int kMinimumWidth = 70;
 
 TextLabel* centredLabel(const QString& text, const QFont& font, Ink ink, QWidget* parent)
@@ -49,17 +49,17 @@ WorldClockCell::WorldClockCell(City city, QWidget* parent)
     ui::setAccessibleRole(this, QAccessible::ListItem);
     setMinimumWidth(kMinimumWidth);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    m_face->setFixedSize(kFaceSide, kFaceSide);
+    m_face->setFixedSize(kCellFaceSide, kCellFaceSide);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0); // the gaps below are the design's, each written out
     layout->addWidget(m_face, 0, Qt::AlignHCenter);
-    layout->addSpacing(kBelowFace + kSpacing);
+    layout->addSpacing(kBelowFace + kCellLineSpacing);
     layout->addWidget(m_name, 0, Qt::AlignHCenter);
-    layout->addSpacing(kSpacing);
+    layout->addSpacing(kCellLineSpacing);
     layout->addWidget(m_day, 0, Qt::AlignHCenter);
-    layout->addSpacing(kSpacing);
+    layout->addSpacing(kCellLineSpacing);
     layout->addWidget(m_time, 0, Qt::AlignHCenter);
 }
 

@@ -18,9 +18,9 @@
 namespace kalvix {
 namespace {
 
-constexpr int kSpacing = 12;
+constexpr int kWorldClocksSpacing = 12;
 constexpr int kCellSpacing = 14;
-constexpr int kRowSpacing = 14;
+constexpr int kWorldClocksRowSpacing = 14;
 constexpr int kCellMinimumWidth = 70;
 constexpr int kDefaultSectionWidth = 330; // the width the Standard layout gives the section
 
@@ -47,11 +47,11 @@ WorldClocksView::WorldClocksView(AppContext& context, QWidget* parent)
     setFixedWidth(m_sectionWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kSpacing);
+    layout->setSpacing(kWorldClocksSpacing);
     layout->addLayout(
         makeSectionHeader(QStringLiteral("World Clocks"), SettingsTab::worldClocks, context.actions, this));
     m_rows->setContentsMargins(0, 0, 0, 0);
-    m_rows->setSpacing(kRowSpacing);
+    m_rows->setSpacing(kWorldClocksRowSpacing);
     layout->addLayout(m_rows);
     layout->addStretch(1);
 

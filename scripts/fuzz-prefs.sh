@@ -6,10 +6,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-40}"
-build="$here/build/fuzz"
+build="$here/build/fuzz-prefs"
 cmake -S "$here/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build" -j2 prefs_reader_fuzz
-work="$build/prefs-corpus"
+work="$build/corpus"
 mkdir -p "$work"
 export TZ=Europe/London LC_ALL=en_GB.UTF-8
 # New inputs go to the work folder; the shipped seeds stay as they are.

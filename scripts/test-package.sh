@@ -58,6 +58,8 @@ cleanup() {
     $SUDO rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
+# Stopped from outside (the test run that started it failed elsewhere), it still cleans up.
+trap 'exit 143' TERM INT
 
 # The fresh Debian is made in the background while the package is built and checked.
 phase "debootstrap $suite (minbase) in the background"

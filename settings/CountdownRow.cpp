@@ -14,7 +14,7 @@ namespace kalvix::settings {
 namespace {
 
 constexpr int kSpacing = 10;
-constexpr int kRemoveTarget = 22;
+constexpr int kCountdownRemoveTarget = 22;
 
 } // namespace
 
@@ -32,7 +32,7 @@ CountdownRow::CountdownRow(const Countdown& countdown, const TimeSource& time, Q
     m_title->setPlaceholderText(QStringLiteral("Title"));
     // A stored title of any length is shown and kept whole: the field's default limit would cut it.
     m_title->setMaxLength(std::numeric_limits<int>::max());
-    m_remove->setFixedSize(kRemoveTarget, kRemoveTarget);
+    m_remove->setFixedSize(kCountdownRemoveTarget, kCountdownRemoveTarget);
     rowLayout()->setSpacing(kSpacing);
     rowLayout()->addWidget(m_title, 1);
     rowLayout()->addWidget(m_date, 0, Qt::AlignVCenter);

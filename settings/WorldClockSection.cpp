@@ -18,7 +18,7 @@
 namespace kalvix::settings {
 namespace {
 
-constexpr int kRemoveTarget = 22; // the remove button's click target, square
+constexpr int kCityRemoveTarget = 22; // the remove button's click target, square
 
 QString removeName(const QString& city)
 {
@@ -69,7 +69,7 @@ WorldClockSection::Row WorldClockSection::makeRow(const QString& name)
                                              ui::Ink::fixed(ui::FixedColor::red),
                                              removeName(name),
                                              row);
-    removeButton->setFixedSize(kRemoveTarget, kRemoveTarget);
+    removeButton->setFixedSize(kCityRemoveTarget, kCityRemoveTarget);
     row->rowLayout()->addWidget(label, 1);
     row->rowLayout()->addWidget(removeButton, 0, Qt::AlignVCenter);
     connect(removeButton, &ui::PlainButton::clicked, this, [this, name] { remove(name); });

@@ -19,7 +19,7 @@ namespace {
 // The largest zone file has a few kilobytes; anything much larger is not one.
 constexpr qint64 kMaxZoneFileSize = 256 * 1024;
 // Files kept: /etc/localtime and a TZ file, and a few more for tests.
-constexpr std::size_t kCacheLimit = 8;
+constexpr std::size_t kZoneFilesKept = 8;
 
 struct FileIdentity {
     dev_t device = 0;
@@ -181,7 +181,7 @@ QByteArray zoneNameOfFile(const QByteArray& path, const char* hintPath)
     FileIdentity identity = identityOf(st);
     const std::optional<QByteArray> bytes = readZoneFile(path, &identity);
     const QByteArray name = bytes ? identify(*bytes, hintPath) : QByteArray();
-    if (known.size() >= kCacheLimit)
+    if (known.size() >= kZoneFilesKept)
         known.clear();
     // Kept under the identity of what was read: a file replaced meanwhile is read again next time.
     known[path] = Known{identity, name};

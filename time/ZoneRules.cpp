@@ -17,7 +17,7 @@ constexpr qint64 kTableTo = 7258118400;    // 2200-01-01 00:00 UTC
 // given wall time all lie within this reach of it.
 constexpr qint64 kReach = 2 * 86400;
 // Zones kept at once; a program uses a handful (the system zone and the world clocks).
-constexpr std::size_t kCacheLimit = 64;
+constexpr std::size_t kZonesKept = 64;
 
 QDateTime utcAt(qint64 seconds)
 {
@@ -55,7 +55,7 @@ std::shared_ptr<const ZoneRules> ZoneRules::of(const QTimeZone& zone)
     // Built outside the lock: a first use of one zone never waits for another's table.
     auto rules = std::make_shared<const ZoneRules>(zone);
     const std::lock_guard lock(mutex);
-    if (cache.size() >= kCacheLimit)
+    if (cache.size() >= kZonesKept)
         cache.clear(); // holders keep their own reference
     return cache.emplace(key, std::move(rules)).first->second;
 }

@@ -1,20 +1,16 @@
 #include "statusitem/xembed/X11Pixels.h"
 
+#include "statusitem/xembed/XcbReply.h"
+
 #include <QtEndian>
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace kalvix {
 namespace {
-
-struct FreeReply {
-    void operator()(void* p) const { std::free(p); }
-};
 
 // X servers may take pixels most significant byte first; Qt's 32-bit formats are native order.
 void toServerOrder(xcb_connection_t* c, QImage& image)
@@ -36,17 +32,15 @@ QImage readX11Pixels(xcb_connection_t* c, quint32 drawable, QRect rect, QImage::
 {
     if (rect.isEmpty())
         return {};
-    std::unique_ptr<xcb_get_image_reply_t, FreeReply> reply(
-        xcb_get_image_reply(c,
-                            xcb_get_image(c,
-                                          XCB_IMAGE_FORMAT_Z_PIXMAP,
-                                          drawable,
-                                          static_cast<int16_t>(rect.x()),
-                                          static_cast<int16_t>(rect.y()),
-                                          static_cast<uint16_t>(rect.width()),
-                                          static_cast<uint16_t>(rect.height()),
-                                          ~0u),
-                            nullptr));
+    const xcb_get_image_cookie_t cookie = xcb_get_image(c,
+                                                        XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                                        drawable,
+                                                        static_cast<int16_t>(rect.x()),
+                                                        static_cast<int16_t>(rect.y()),
+                                                        static_cast<uint16_t>(rect.width()),
+                                                        static_cast<uint16_t>(rect.height()),
+                                                        ~0u);
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, nullptr));
     const qsizetype rowBytes = qsizetype(rect.width()) * 4;
     if (!reply || xcb_get_image_data_length(reply.get()) < rowBytes * rect.height())
         return {};

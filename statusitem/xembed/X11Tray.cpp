@@ -1,6 +1,7 @@
 #include "statusitem/xembed/X11Tray.h"
 
 #include "statusitem/StatusHost.h"
+#include "statusitem/xembed/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -8,16 +9,10 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace kalvix {
 namespace {
-
-template <typename T> struct FreeReply {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 xcb_screen_t* screenOf(xcb_connection_t* c, int number)
 {
@@ -53,7 +48,7 @@ X11Tray::X11Tray(xcb_connection_t* connection, int screen, QObject* parent)
     m_manager = atom("MANAGER");
     // A new tray announces itself with a MANAGER message to the root window (StructureNotify). Qt
     // selects its own events on the root; ours are added to them, not put in their place.
-    Reply<xcb_get_window_attributes_reply_t> attributes(
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, m_root), nullptr));
     const quint32 mask = (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
@@ -73,7 +68,7 @@ quint32 X11Tray::atom(const char* name) const
     const QByteArray key(name);
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(key.size()), key.constData()), nullptr));
     const quint32 a = reply ? reply->atom : 0;
     if (a)
@@ -83,7 +78,7 @@ quint32 X11Tray::atom(const char* name) const
 
 void X11Tray::findOwner()
 {
-    Reply<xcb_get_selection_owner_reply_t> reply(
+    XcbReply<xcb_get_selection_owner_reply_t> reply(
         xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_selection), nullptr));
     m_owner = reply ? reply->owner : 0;
     if (m_owner) {
@@ -126,7 +121,7 @@ QByteArray X11Tray::property(quint32 window, quint32 name, quint32 type, quint32
 {
     if (!window || !name)
         return {};
-    Reply<xcb_get_property_reply_t> reply(
+    XcbReply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(m_connection, xcb_get_property(m_connection, 0, window, name, type, 0, words), nullptr));
     if (!reply || reply->format != 32)
         return {};

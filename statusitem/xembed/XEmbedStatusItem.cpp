@@ -5,6 +5,7 @@
 #include "statusitem/TitleImage.h"
 #include "statusitem/xembed/X11Pixels.h"
 #include "statusitem/xembed/X11Tray.h"
+#include "statusitem/xembed/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -18,9 +19,7 @@
 #include <xcb/xcb.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace kalvix {
 namespace {
@@ -30,10 +29,6 @@ constexpr qreal kSquareSlot = 0.75; // a slot narrower than this share of the te
 constexpr std::chrono::milliseconds kToolTipDelay{600};
 constexpr quint32 kEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_BUTTON_PRESS |
                             XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
-
-template <typename T> struct FreeReply {
-    void operator()(T* p) const { std::free(p); }
-};
 
 void setText(xcb_connection_t* c, quint32 window, quint32 property, quint32 type, const QByteArray& text)
 {
@@ -291,7 +286,7 @@ void XEmbedStatusItem::paint()
 QRect XEmbedStatusItem::globalDeviceRect() const
 {
     xcb_connection_t* c = m_tray.connection();
-    std::unique_ptr<xcb_translate_coordinates_reply_t, FreeReply<xcb_translate_coordinates_reply_t>> at(
+    XcbReply<xcb_translate_coordinates_reply_t> at(
         xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, m_window, m_tray.root(), 0, 0), nullptr));
     if (!at)
         return {};

@@ -35,7 +35,14 @@ def check_dock(session, when):
                       step=0.1)
     if not check(dock is not None, "%s: Kalvix is docked in the tray" % when):
         return None
-    hints = hinted_size(session, dock)
+    # The tray may show the dock in a slot of its own width before it reads the hints: wait for the
+    # hinted width (or the deadline, and the check below says what was there).
+    def at_hinted_width():
+        d = panels.dock_window(session) or dock
+        h = hinted_size(session, d)
+        return (d, h) if h and d.width == h[0] else None
+
+    dock, hints = wait_until(at_hinted_width, 10, step=0.1) or (dock, hinted_size(session, dock))
     tray = panels.panel_window(session, "panel")
     check(hints is not None and dock.width == hints[0] and dock.width >= 100,
           "%s: the dock is as wide as its text: %dx%d, hints %s" % (when, dock.width, dock.height, hints))
@@ -45,8 +52,17 @@ def check_dock(session, when):
     # Drawn over the tray's background: the dock's edge is the tray's colour, and its middle holds text.
     if tray:
         outside = session.pixels(tray.x + 1, tray.y + tray.height // 2, 1, 1)[0][0]
-        inside = session.pixels(dock.x, dock.y, dock.width, dock.height)
-        check(sum(abs(a - b) for a, b in zip(inside[1][1], outside)) <= 24,
+        # Once laid out, the dock is drawn at its next paint: wait for it (or the deadline).
+
+        def shows_tray(pixels):
+            return sum(abs(a - b) for a, b in zip(pixels[1][1], outside)) <= 24
+
+        def painted():
+            pixels = session.pixels(dock.x, dock.y, dock.width, dock.height)
+            return pixels if shows_tray(pixels) else None
+
+        inside = wait_until(painted, 10, step=0.1) or session.pixels(dock.x, dock.y, dock.width, dock.height)
+        check(shows_tray(inside),
               "%s: the dock shows the tray's background %s, not a box of its own %s" % (when, outside, inside[1][1]))
         text = ink_box(inside, outside)
         check(text is not None and text[2] > dock.width // 2 and text[3] >= dock.height // 3,
