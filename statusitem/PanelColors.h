@@ -29,6 +29,7 @@ struct PanelFiles {
     QStringList configDirs;
     QStringList dataDirs;
     static PanelFiles fromEnvironment();
+    friend bool operator==(const PanelFiles&, const PanelFiles&) = default;
 };
 
 // The ink for the item in `host`. `sources`, when given, receives every file the ink was looked for in,

@@ -26,8 +26,16 @@ ItemInk PanelInkWatcher::learn(const StatusHost& host, const PanelFiles& files)
     m_files = files;
     QStringList sources;
     m_ink = panelInk(m_host, m_files, &sources);
+    m_learnt = true;
     watch(sources);
     return m_ink;
+}
+
+ItemInk PanelInkWatcher::inkFor(const StatusHost& host, const PanelFiles& files)
+{
+    if (m_learnt && host == m_host && files == m_files)
+        return m_ink;
+    return learn(host, files);
 }
 
 QStringList PanelInkWatcher::watchedPaths() const

@@ -27,6 +27,9 @@ public:
 
     // Learns the ink for `host` from `files` now, and from then on follows what it was learnt from.
     ItemInk learn(const StatusHost& host, const PanelFiles& files);
+    // The same, learnt only when `host` or `files` differ from the last ones: a repaint asks at every
+    // tick, and between changes of look the watcher keeps the ink it learnt current.
+    ItemInk inkFor(const StatusHost& host, const PanelFiles& files);
     const ItemInk& ink() const { return m_ink; }
     // What the file watcher watches: the files read and the folders they are (or would be) in.
     QStringList watchedPaths() const;
@@ -49,6 +52,7 @@ private:
     StatusHost m_host;
     PanelFiles m_files;
     ItemInk m_ink;
+    bool m_learnt = false;
 };
 
 } // namespace kalvix

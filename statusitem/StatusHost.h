@@ -18,6 +18,7 @@ enum class ItemLook {
 struct StatusHost {
     QString process; // the host's process name, empty when it cannot be learnt
     ItemLook look = ItemLook::wideText;
+    friend bool operator==(const StatusHost&, const StatusHost&) = default;
 };
 
 // The look for a host process (as /proc/PID/comm names it) in a desktop (XDG_CURRENT_DESKTOP, a

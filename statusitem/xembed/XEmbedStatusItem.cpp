@@ -256,9 +256,10 @@ ItemInk XEmbedStatusItem::inkOn(const QImage& background) const
     if (ground)
         return inkOnGrounds({*ground});
     const QString process = m_tray.ownerProcess();
-    // Followed from now on: a change of the tray's look repaints at once, not with the next minute.
-    return m_inkWatcher->learn({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
-                               PanelFiles::fromEnvironment());
+    // Read once and followed from then on: a change of the tray's look repaints at once, and a tick
+    // reads no files.
+    return m_inkWatcher->inkFor({process, lookForHost(process, qEnvironmentVariable("XDG_CURRENT_DESKTOP"))},
+                                PanelFiles::fromEnvironment());
 }
 
 void XEmbedStatusItem::paint()
