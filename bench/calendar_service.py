@@ -20,24 +20,14 @@ import shutil
 import signal
 import statistics
 import subprocess
+import sys
 import tempfile
 import time
 
 import dbus
 
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def rss_mb(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
-    return 0
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from idle_usage import cpu_seconds, status_kb  # noqa: E402
 
 
 def write_calendar(path, count):
@@ -117,7 +107,7 @@ def main():
         time.sleep(args.seconds)
         cpu1 = cpu_seconds(instance.pid)
         print("idle CPU over %d s: %.3f %% of one core (%.2f s); resident memory %.1f MB"
-              % (args.seconds, 100 * (cpu1 - cpu0) / args.seconds, cpu1 - cpu0, rss_mb(instance.pid)))
+              % (args.seconds, 100 * (cpu1 - cpu0) / args.seconds, cpu1 - cpu0, status_kb(instance.pid, "VmRSS") / 1024))
     finally:
         if instance:
             instance.terminate()

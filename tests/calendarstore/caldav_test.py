@@ -13,12 +13,12 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 
 import dbus
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from checks import check, check_equal, summary  # noqa: E402
+from panel_session import wait_until  # noqa: E402
 
 AT_TIME = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "at-time")
 KALVIX, EDS_TOOL = sys.argv[1], sys.argv[2]
@@ -47,13 +47,9 @@ def request(port, method, path, body=None, headers=None):
 
 
 def until(condition, what):
-    """Polls `condition` until it holds or the deadline passes; returns its last value."""
-    end = time.monotonic() + DEADLINE
-    while True:
-        value = condition()
-        if value or time.monotonic() > end:
-            return check(bool(value), what) and value
-        time.sleep(0.2)
+    """Waits for `condition` up to the deadline and checks it; returns its last value."""
+    value = wait_until(condition, DEADLINE, step=0.2)
+    return check(bool(value), what) and value
 
 
 root = tempfile.mkdtemp()

@@ -87,6 +87,23 @@ def x11_window(session, name):
             int(fields["Height"]))
 
 
+def start_bar_and_kalvix(session, program, how):
+    """Starts a virtual pointer, waybar and Kalvix in `session`; returns the pointer and the bar's columns
+    that hold the title's light text (none when it did not show)."""
+    with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
+        f.write("[General]\ndidRegisterLoginItem=true\n")
+    # The pointer first: the bar asks for the seat's pointer when it starts.
+    pointer = VirtualPointer(session.runtime, session.env["WAYLAND_DISPLAY"])
+    session.start("waybar", ["waybar"])
+    session.start("kalvix", [program.path])
+    check(wait_until(lambda: item_name(session), 20), "Kalvix runs %s and puts its item on the bus" % how)
+    shot = os.path.join(session.home, "bar.png")
+    columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
+                         (lambda c: c if c and c[-1] - c[0] > 100 else None)(light_text_columns(shot, 5, 25)),
+                         20, step=0.25)
+    return pointer, columns
+
+
 def xwayland_main(kalvix):
     """With XWayland Kalvix is an X11 program, and the X server does not see the pointer over waybar:
     a real click on the item still opens the popover under it, against the bar, and a second closes it."""
@@ -95,16 +112,7 @@ def xwayland_main(kalvix):
     program = ReachableProgram(kalvix, session.uid, session.gid)
     session.env = program.env(session.env)
     try:
-        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
-            f.write("[General]\ndidRegisterLoginItem=true\n")
-        pointer = VirtualPointer(session.runtime, session.env["WAYLAND_DISPLAY"])
-        session.start("waybar", ["waybar"])
-        session.start("kalvix", [program.path])
-        check(wait_until(lambda: item_name(session), 20), "Kalvix runs through XWayland and puts its item on the bus")
-        shot = os.path.join(session.home, "bar.png")
-        columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
-                             (lambda c: c if c and c[-1] - c[0] > 100 else None)(light_text_columns(shot, 5, 25)),
-                             20, step=0.25)
+        pointer, columns = start_bar_and_kalvix(session, program, "through XWayland")
         if not check(bool(columns), "waybar shows the title"):
             return
         left, right = columns[0], columns[-1]
@@ -139,17 +147,7 @@ def main():
     program = ReachableProgram(args.kalvix, session.uid, session.gid)
     session.env = program.env(session.env)
     try:
-        with open(os.path.join(session.config, "kalvix", "kalvix.conf"), "w") as f:
-            f.write("[General]\ndidRegisterLoginItem=true\n")
-        # The pointer first: the bar asks for the seat's pointer when it starts.
-        pointer = VirtualPointer(session.runtime, session.env["WAYLAND_DISPLAY"])
-        session.start("waybar", ["waybar"])
-        session.start("kalvix", [program.path])
-        check(wait_until(lambda: item_name(session), 20), "Kalvix runs on Wayland and puts its item on the bus")
-        shot = os.path.join(session.home, "bar.png")
-        columns = wait_until(lambda: session.screenshot(shot, (0, 0, 1280, 30)) and
-                             (lambda c: c if c and c[-1] - c[0] > 100 else None)(light_text_columns(shot, 5, 25)),
-                             20, step=0.25)
+        pointer, columns = start_bar_and_kalvix(session, program, "on Wayland")
         check(bool(columns), "waybar shows the title as a wide picture in light text (%s px)"
               % ((columns[-1] - columns[0]) if columns else 0))
         item = item_name(session)
